@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The README's test command: builds everything and runs every test under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TVX_BUILD_DIR:-$root/build}
+"$root/scripts/build.sh"
+. "$root/scripts/wine-env.sh"
+# Boot the shared prefix before ctest, with detached streams (see wine-run.sh).
+"$build/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
+rc=0
+(cd "$build" && ctest --output-on-failure -j2 --timeout 300 "$@") || rc=$?
+tvx_prefix_stop "$build/wineprefix"
+exit $rc

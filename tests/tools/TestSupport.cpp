@@ -1,0 +1,229 @@
+#include "TestSupport.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace tvxtest {
+namespace {
+
+std::wstring UnixToWindows(const char* variable) {
+    const char* value = getenv(variable);
+    if (!value || !*value) return L"";
+    std::wstring path = L"Z:";
+    for (const char* p = value; *p; ++p) path += (*p == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
+std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
+std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
+
+TempFolder::TempFolder(const wchar_t* tag) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
+        wchar_t candidate[MAX_PATH + 64];
+        swprintf(candidate, MAX_PATH + 64, L"%s%s-%08x", temp, tag, n);
+        if (CreateDirectoryW(candidate, nullptr)) {
+            path_ = candidate;
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+}
+
+TempFolder::~TempFolder() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+void RemoveTree(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (wcscmp(data.cFileName, L".") && wcscmp(data.cFileName, L".."))
+                    RemoveTree(path + L"\\" + data.cFileName);
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path.c_str());
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        DeleteFileW(path.c_str());
+    }
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view) {
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) == ERROR_SUCCESS) {
+        wchar_t name[256];
+        for (;;) {
+            DWORD length = 256;
+            if (RegEnumKeyExW(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            DeleteRegTree(root, key + L"\\" + name, view);
+            // A subkey that cannot be deleted would make the loop endless.
+            HKEY probe;
+            if (RegOpenKeyExW(root, (key + L"\\" + name).c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS) {
+                RegCloseKey(probe);
+                break;
+            }
+        }
+        RegCloseKey(handle);
+    }
+    RegDeleteKeyExW(root, key.c_str(), view, 0);
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+bool RegReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* value, REGSAM view) {
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
+    std::vector<wchar_t> data(8192, 0);
+    DWORD bytes = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
+    DWORD type = 0;
+    LONG result = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+    RegCloseKey(handle);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    value->assign(data.data());
+    return true;
+}
+
+bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value, REGSAM view) {
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
+    DWORD bytes = sizeof(DWORD), type = 0;
+    LONG result = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS && type == REG_DWORD;
+}
+
+bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                    REGSAM view) {
+    HKEY handle;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS;
+}
+
+bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view) {
+    HKEY handle;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(handle, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS;
+}
+
+Process::~Process() {
+    if (handle_) {
+        if (WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) TerminateProcess(handle_, 1);
+        CloseHandle(handle_);
+    }
+}
+
+Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
+    other.handle_ = nullptr;
+    other.id_ = 0;
+}
+
+bool Process::Start(const std::wstring& commandLine, const std::wstring& folder, const std::wstring& extraEnvironment) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    std::vector<wchar_t> environment;
+    if (!extraEnvironment.empty()) {
+        // The current block, then the overrides; a later duplicate name does not win on
+        // Windows, so drop the current entries that the overrides name.
+        std::vector<std::wstring> overrides;
+        for (size_t start = 0; start < extraEnvironment.size();) {
+            size_t end = extraEnvironment.find(L'\n', start);
+            if (end == std::wstring::npos) end = extraEnvironment.size();
+            overrides.push_back(extraEnvironment.substr(start, end - start));
+            start = end + 1;
+        }
+        wchar_t* block = GetEnvironmentStringsW();
+        for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+            std::wstring entry = p;
+            bool replaced = false;
+            for (const auto& o : overrides) {
+                size_t eq = o.find(L'=');
+                if (_wcsnicmp(entry.c_str(), o.c_str(), eq + 1) == 0) replaced = true;
+            }
+            if (!replaced) environment.insert(environment.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+        }
+        FreeEnvironmentStringsW(block);
+        for (const auto& o : overrides) environment.insert(environment.end(), o.c_str(), o.c_str() + o.size() + 1);
+        environment.push_back(0);
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    handle_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+bool Process::Wait(DWORD timeoutMs, DWORD* exitCode) {
+    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(handle_, exitCode);
+    return true;
+}
+
+void Process::Kill() {
+    if (handle_) TerminateProcess(handle_, 1);
+}
+
+long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wstring& folder,
+                const std::wstring& extraEnvironment) {
+    Process process;
+    if (!process.Start(commandLine, folder, extraEnvironment)) return -1;
+    DWORD code = 0;
+    if (!process.Wait(timeoutMs, &code)) return -1;
+    return static_cast<long>(code);
+}
+
+}  // namespace tvxtest

@@ -1,0 +1,77 @@
+#pragma once
+// Helpers shared by the test programs: where the build is, sandboxes that clean up
+// after themselves, and starting programs.
+
+#include <windows.h>
+
+#include <string>
+
+namespace tvxtest {
+
+// Windows form of the build folder and the source folder (from TVX_BUILD_DIR and
+// TVX_SOURCE_DIR, which the Wine runners set), without trailing backslash.
+std::wstring BuildDir();
+std::wstring SourceDir();
+std::wstring UninstallExe();
+
+// A fresh folder below the temporary folder, deleted with everything in it at the end.
+class TempFolder {
+public:
+    explicit TempFolder(const wchar_t* tag = L"tvxtest");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// Recursive delete that also clears read-only attributes; never follows reparse points.
+void RemoveTree(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+
+// Registry: whole-tree delete and simple value access for checks.
+void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view = 0);
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
+bool RegReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* value,
+                   REGSAM view = 0);
+bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value, REGSAM view = 0);
+bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                    REGSAM view = 0);
+bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+
+// A started process; the destructor waits a moment and then ends it if still running.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&&) = delete;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Starts a command line in a folder (empty: current). Environment overrides are
+    // "NAME=value" pairs separated by line feeds, added to this process's environment.
+    bool Start(const std::wstring& commandLine, const std::wstring& folder = L"",
+               const std::wstring& extraEnvironment = L"");
+    // Waits up to timeoutMs; true with the exit code when the process ended.
+    bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    void Kill();
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Runs a command line to its end (at most timeoutMs) and returns its exit code, or
+// -1 when it did not start or did not end in time.
+long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 60000, const std::wstring& folder = L"",
+                const std::wstring& extraEnvironment = L"");
+
+}  // namespace tvxtest

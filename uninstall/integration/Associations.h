@@ -1,0 +1,24 @@
+#pragma once
+// File associations: take an archive type, record its previous owner, give it back.
+
+#include <cstddef>
+
+#include "integration/SetupChoices.h"
+
+namespace tvx {
+
+// The 18 associable groups in fixed order; each entry is one or more extensions
+// written without separators (".gz.tgz"). Index 0 is the native format, 1 is ZIP.
+extern const wchar_t* const ArchiveTypeTable[18];
+inline constexpr size_t kArchiveTypeCount = 18;
+
+// Splits an entry: copies the extension that starts at *cursor into output (50
+// characters) and advances the cursor; false at the end of the entry.
+bool NextExtension(const wchar_t** cursor, wchar_t* output, size_t size);
+
+bool IsOwnedExtension(const wchar_t* extension);
+void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip);
+void AssociateAllTypes(const SetupChoices& choices);
+bool RegisterProgIds();
+
+}  // namespace tvx

@@ -1,0 +1,30 @@
+#pragma once
+// The integration dialog "SETUPDLG" and the handling every dialog shares.
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "integration/SetupChoices.h"
+
+namespace tvx {
+
+INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// First stage of every dialog procedure: localisation, mirroring, F1. True when the
+// message was handled.
+bool CommonDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, const wchar_t* dialogName,
+                         const wchar_t* helpTopic);
+
+void LoadSetupChoices(SetupChoices* choices);
+void ApplyInitOptions(const wchar_t* options, SetupChoices* choices);
+void ShowChoicesInDialog(HWND dialog, const SetupChoices& choices);
+void ReadChoicesFromDialog(HWND dialog, SetupChoices* choices);
+void StoreSetupChoices(const SetupChoices& choices);
+// Applies the choices to the system; false when a machine-wide write was denied.
+bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize);
+
+// The program-group folder filled by the last ApplyIntegration (empty if none).
+const wchar_t* ProgramGroupPath();
+
+}  // namespace tvx

@@ -1,0 +1,58 @@
+#pragma once
+// File-system wrappers. Each one that takes a name tries it as given and, when that
+// fails, once more in its long-path form.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/Owner.h"
+
+namespace tvx {
+
+bool DeleteFileLong(const wchar_t* name);
+DWORD GetAttributesLong(const wchar_t* name);
+bool FileExists(const wchar_t* name);
+bool ExistsWithWildcards(const wchar_t* name);
+bool SetAttributesLong(const wchar_t* name, DWORD attributes);
+
+enum class CreateFolderResult { Created = 0, Failed = 1, PathMissing = 2 };
+CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes = false, DWORD attributes = 0);
+
+uint64_t FreeDiskSpace(const wchar_t* path);
+
+struct FoundEntry {
+    wchar_t fullName[2048];
+    uint64_t size;
+    DWORD attributes;
+    bool isFolder;
+    bool isReparsePoint;
+    uint64_t lastWriteNs, creationNs, lastAccessNs;  // nanoseconds since 1601-01-01
+    FILETIME creationTime, lastAccessTime, lastWriteTime;
+    bool error;  // the scan stopped on a real error, not at the end of the listing
+};
+
+bool FindSingle(const wchar_t* name, FoundEntry* record);
+
+// Enumerates a folder mask, skipping "." and "..".
+class DirectoryScan {
+public:
+    void SetMask(const wchar_t* mask);
+    bool Next(FoundEntry* record);
+
+private:
+    wchar_t mask_[2048] = {};
+    bool first_ = false;
+    UniqueFindHandle find_;
+};
+
+// _wfsopen with the given mode and no sharing restrictions.
+FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode);
+
+// Removes a real directory with everything below it through the shell, without any
+// confirmation, progress or error UI. A missing path, a file or a reparse point (link,
+// junction) is left alone.
+void DeleteFolderTree(const wchar_t* path);
+
+}  // namespace tvx

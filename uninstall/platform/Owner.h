@@ -1,0 +1,130 @@
+#pragma once
+// One small owner for every kind of Windows handle: move-only, released by its
+// destructor, so that early returns never leak. No bare RegCloseKey, CloseHandle,
+// FindClose, FreeLibrary or Release() outside this file.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <utility>
+
+namespace tvx {
+
+template <typename T, typename Traits>
+class UniqueOwner {
+public:
+    UniqueOwner() = default;
+    explicit UniqueOwner(T value) : value_(value) {}
+    ~UniqueOwner() { reset(); }
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
+    UniqueOwner(UniqueOwner&& other) noexcept : value_(other.release()) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+
+    T get() const { return value_; }
+    explicit operator bool() const { return Traits::IsValid(value_); }
+    // Releases the held value and returns the address for an API to fill.
+    T* put() {
+        reset();
+        return &value_;
+    }
+    void reset(T value = Traits::Invalid()) {
+        if (Traits::IsValid(value_)) Traits::Close(value_);
+        value_ = value;
+    }
+    T release() { return std::exchange(value_, Traits::Invalid()); }
+
+private:
+    T value_ = Traits::Invalid();
+};
+
+struct HkeyTraits {
+    static HKEY Invalid() { return nullptr; }
+    static bool IsValid(HKEY h) { return h != nullptr; }
+    static void Close(HKEY h) { RegCloseKey(h); }
+};
+// Kernel handles that use null for "none" (processes, threads, events).
+struct HandleTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { CloseHandle(h); }
+};
+// File handles, which use INVALID_HANDLE_VALUE for "none".
+struct FileHandleTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct FindHandleTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { FindClose(h); }
+};
+struct ModuleTraits {
+    static HMODULE Invalid() { return nullptr; }
+    static bool IsValid(HMODULE h) { return h != nullptr; }
+    static void Close(HMODULE h) { FreeLibrary(h); }
+};
+struct GdiTraits {
+    static HGDIOBJ Invalid() { return nullptr; }
+    static bool IsValid(HGDIOBJ h) { return h != nullptr; }
+    static void Close(HGDIOBJ h) { DeleteObject(h); }
+};
+struct CrtFileTraits {
+    static FILE* Invalid() { return nullptr; }
+    static bool IsValid(FILE* f) { return f != nullptr; }
+    static void Close(FILE* f) { fclose(f); }
+};
+struct CoTaskMemTraits {
+    static void* Invalid() { return nullptr; }
+    static bool IsValid(void* p) { return p != nullptr; }
+    static void Close(void* p) { CoTaskMemFree(p); }
+};
+
+using UniqueHkey = UniqueOwner<HKEY, HkeyTraits>;
+using UniqueHandle = UniqueOwner<HANDLE, HandleTraits>;
+using UniqueFileHandle = UniqueOwner<HANDLE, FileHandleTraits>;
+using UniqueFindHandle = UniqueOwner<HANDLE, FindHandleTraits>;
+using UniqueModule = UniqueOwner<HMODULE, ModuleTraits>;
+using UniqueGdiObject = UniqueOwner<HGDIOBJ, GdiTraits>;
+using UniqueCrtFile = UniqueOwner<FILE*, CrtFileTraits>;
+using UniqueCoTaskMem = UniqueOwner<void*, CoTaskMemTraits>;
+
+// COM interface pointer.
+template <typename I>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
+    }
+
+    I* get() const { return p_; }
+    I* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    I** put() {
+        reset();
+        return &p_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+    void reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
+
+private:
+    I* p_ = nullptr;
+};
+
+}  // namespace tvx

@@ -1,0 +1,47 @@
+#pragma once
+// Every read, write and deletion of a setting or an integration registry entry goes
+// through here. Under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE a key path without a
+// leading backslash is relative to "Software\Tervix" (empty: the product key itself);
+// a leading backslash makes it absolute within the hive. Other roots take the path as
+// given. A null root addresses entries that exist only in the portable settings file.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tvx {
+
+inline constexpr HKEY kNullRoot = nullptr;
+
+int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue);
+bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* destination,
+                       const wchar_t* defaultValue, size_t capacity);
+LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value);
+LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value);
+void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name);
+void DeleteSettingKey(HKEY root, const wchar_t* key);
+void DeleteSettingTree(HKEY root, const wchar_t* key);
+bool SettingKeyExists(HKEY root, const wchar_t* key);
+
+// Forms with the root fixed to HKEY_CURRENT_USER.
+int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue);
+bool ReadUserString(const wchar_t* key, const wchar_t* name, wchar_t* destination, const wchar_t* defaultValue,
+                    size_t capacity);
+LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value);
+LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value);
+void DeleteUserValue(const wchar_t* key, const wchar_t* name);
+
+// Registry view added to key opens and creations and to single-key deletions:
+// 0 (default view) or KEY_WOW64_32KEY.
+void SetRegistryView(REGSAM view);
+REGSAM RegistryView();
+
+// Portable-mode switches; all true until a settings file says otherwise.
+bool IntegrationEnabled();
+
+// The product's temporary folder ("Paths"\"TempFolder", else the system's), ending
+// in a backslash unless empty.
+void GetTempFolder(wchar_t* destination, size_t capacity, bool allowEmpty);
+
+}  // namespace tvx

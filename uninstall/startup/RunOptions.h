@@ -1,0 +1,31 @@
+#pragma once
+// The switches of the command line and the process exit code.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tvx {
+
+struct RunOptions {
+    wchar_t initString[40];
+    bool silent;
+    bool msi;
+    bool noExplorer;
+    int32_t exitCode;
+};
+// The one process-wide record, zero at start.
+RunOptions& Options();
+
+// Copies the next blank-separated argument (quotes group, "" is a literal quote) into
+// output (may be null); returns the position behind it, or null when none is left.
+const wchar_t* NextArgument(const wchar_t* cursor, wchar_t* output, size_t capacity);
+bool IsAsciiLetter(wchar_t c);
+int MatchSwitch(const wchar_t* text, const wchar_t* keyword, int n);
+void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequested, bool* uninstallRequested);
+
+// The notice that the uninstall finished but the program file could not be removed.
+void ShowUninstallWarning();
+
+}  // namespace tvx

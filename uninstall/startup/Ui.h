@@ -1,0 +1,22 @@
+#pragma once
+// Process-wide helpers that every dialog and message uses.
+
+#include <windows.h>
+
+namespace tvx {
+
+// The one message box routine; adds the right-to-left flags for such languages.
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
+// length * vertical DPI / 96, truncated toward zero; the DPI is read once.
+int ScaleForDpi(int length);
+HMODULE LoadSystemLibrary(const wchar_t* fileName);
+void HardenDllSearch(bool removeCurrentDirectory);
+void ClearRtlReading(HWND window);
+
+// Created at start-up, released at exit.
+void CreateProgramResources();
+void ReleaseProgramResources();
+HICON ProgramIcon();
+HFONT BoldFont();
+
+}  // namespace tvx
