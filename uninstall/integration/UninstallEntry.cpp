@@ -1,0 +1,85 @@
+#include "integration/UninstallEntry.h"
+
+#include <windows.h>
+
+#include "lang/Texts.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "resources/ResourceIds.h"
+#include "settings/Settings.h"
+
+namespace tvx {
+
+namespace {
+
+constexpr int kVersionMajor = 6;
+constexpr int kVersionMinor = 24;
+constexpr int kBuildNumber = 1;  // also the beta number of the display name
+
+constexpr wchar_t kEntryKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+constexpr size_t kPieceCapacity = 100;
+
+void WriteEntryString(const wchar_t* name, const wchar_t* value) {
+    WriteSettingString(HKEY_LOCAL_MACHINE, kEntryKey, name, value);
+}
+
+void WriteEntryInt(const wchar_t* name, int32_t value) { WriteSettingInt(HKEY_LOCAL_MACHINE, kEntryKey, name, value); }
+
+// A command line for the system to run: the quotes keep a path with blanks from being
+// read as a shorter program name followed by arguments.
+void QuotedCommand(const wchar_t* path, const wchar_t* arguments, wchar_t* output, size_t size) {
+    CopyText(output, L"\"", size);
+    AppendText(output, path, size);
+    AppendText(output, L"\"", size);
+    AppendText(output, arguments, size);
+}
+
+}  // namespace
+
+void ComposeDisplayName(wchar_t* buffer, size_t capacity) {
+    wchar_t piece[kPieceCapacity];
+    if (buffer[0] != L'\0') AppendText(buffer, L" ", capacity);
+    FormatText(piece, kPieceCapacity, L"%d.%02d", kVersionMajor, kVersionMinor);
+    AppendText(buffer, piece, capacity);
+    FormatText(piece, kPieceCapacity, L" %ls %d", LoadText(IDS_BETA), kBuildNumber);
+    AppendText(buffer, piece, capacity);
+    FormatText(piece, kPieceCapacity, L" (%ls)", LoadText(IDS_64BIT));
+    AppendText(buffer, piece, capacity);
+}
+
+void WriteUninstallEntry() {
+    wchar_t text[kPathCapacity] = L"Tervix";
+    ComposeDisplayName(text, kPathCapacity);
+    WriteEntryString(L"DisplayName", text);
+
+    FormatText(text, kPathCapacity, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kBuildNumber);
+    WriteEntryString(L"DisplayVersion", text);
+    WriteEntryInt(L"VersionMajor", kVersionMajor);
+    WriteEntryInt(L"VersionMinor", kVersionMinor);
+
+    wchar_t programPath[kPathCapacity];
+    GetProgramPath(programPath, kPathCapacity);
+    QuotedCommand(programPath, L"", text, kPathCapacity);
+    WriteEntryString(L"UninstallString", text);
+    QuotedCommand(programPath, L" -s", text, kPathCapacity);
+    WriteEntryString(L"QuietUninstallString", text);
+
+    // An icon an earlier install pointed at is kept; "path,index" names no file and is
+    // replaced like a missing one.
+    wchar_t folder[kPathCapacity];
+    FolderPart(programPath, folder, kPathCapacity);
+    ReadSettingString(HKEY_LOCAL_MACHINE, kEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
+    if (text[0] == L'\0' || !FileExists(text)) {
+        JoinPath(folder, L"Tervix.exe", text, kPathCapacity);
+        WriteEntryString(L"DisplayIcon", text);
+    }
+
+    WriteEntryString(L"InstallLocation", folder);
+    WriteEntryInt(L"NoModify", 1);
+    WriteEntryInt(L"NoRepair", 1);
+    WriteEntryInt(L"Language", 0);
+    WriteEntryString(L"Publisher", L"Norvane Labs");
+}
+
+}  // namespace tvx
