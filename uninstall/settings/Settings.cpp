@@ -1,0 +1,333 @@
+#include "settings/Settings.h"
+
+#include <cwchar>
+#include <string>
+
+#include "platform/Owner.h"
+#include "settings/SettingsFile.h"
+
+namespace tvx {
+namespace {
+
+// Capacities of the composed names, terminator included. A longer name is cut here,
+// never passed on whole.
+constexpr size_t kRegistryPathCapacity = 512;
+constexpr size_t kEntryNameCapacity = 1024;
+constexpr size_t kTempFolderCapacity = 2048;
+constexpr DWORD kSubkeyNameCapacity = 200;
+
+REGSAM registryView = 0;
+
+const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
+
+bool IsProductHive(HKEY root) { return root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE; }
+
+void CutTo(std::wstring& text, size_t capacity) {
+    if (text.size() >= capacity) text.resize(capacity - 1);
+}
+
+// Copies at most capacity - 1 characters and always terminates.
+void CopyBounded(wchar_t* destination, const wchar_t* source, size_t capacity) {
+    if (capacity == 0) return;
+    size_t length = wcslen(source);
+    if (length >= capacity) length = capacity - 1;
+    wmemmove(destination, source, length);
+    destination[length] = L'\0';
+}
+
+// The path of the key within its hive: relative paths under the two product hives hang
+// below "Software\Tervix", a leading backslash makes them absolute.
+std::wstring RegistryPath(HKEY root, const wchar_t* key) {
+    std::wstring path;
+    if (!IsProductHive(root)) {
+        path = key;
+    } else if (key[0] == L'\\') {
+        path = key + 1;
+    } else {
+        path = L"Software\\Tervix";
+        if (key[0] != L'\0') {
+            path += L'\\';
+            path += key;
+        }
+    }
+    CutTo(path, kRegistryPathCapacity);
+    return path;
+}
+
+// The settings-file name of a value: "HKCU\Setup\ShellExt", "HKLM\...", or for the null
+// root the bare "Global\AppData". An empty value name leaves a trailing backslash,
+// which is what the key-wide operations match as a prefix.
+std::wstring EntryName(HKEY root, const wchar_t* key, const wchar_t* name) {
+    std::wstring entry;
+    if (root == HKEY_CURRENT_USER) {
+        entry = L"HKCU\\";
+    } else if (root == HKEY_LOCAL_MACHINE) {
+        entry = L"HKLM\\";
+    }
+    entry += key;
+    if (!entry.empty() && entry.back() != L'\\') entry += L'\\';
+    entry += name;
+    CutTo(entry, kEntryNameCapacity);
+    return entry;
+}
+
+enum class Route { SettingsFile, Nowhere, Registry };
+
+// Every operation asks this first; asking loads the settings file on first use.
+Route RouteOf(HKEY root, const wchar_t* key) {
+    EnsureSettingsFileLoaded();
+    if (MapsToSettingsFile(root, key)) return Route::SettingsFile;
+    // A portable installation that keeps its hands off the system registry.
+    if (!Switches().integration) return Route::Nowhere;
+    return Route::Registry;
+}
+
+UniqueHkey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHkey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+    return key;
+}
+
+LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    UniqueHkey handle;
+    LONG result = RegCreateKeyExW(root, RegistryPath(root, key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE | registryView, nullptr, handle.put(), nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    return RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+}
+
+// One pass over a key and everything below it; returns how many keys it deleted.
+// Deleting while enumerating by rising index skips siblings, so one pass may leave
+// keys behind; the caller repeats passes until one deletes nothing.
+int DeleteTreePass(HKEY root, const wchar_t* path) {
+    if (path[0] == L'\0') return 0;
+    UniqueHkey key = OpenKey(root, path, KEY_READ);
+    if (!key) return 0;
+    int deleted = 0;
+    for (DWORD index = 0;; ++index) {
+        wchar_t subkey[kSubkeyNameCapacity];
+        DWORD length = kSubkeyNameCapacity;
+        LONG result = RegEnumKeyExW(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) continue;  // a name too long for us: pass it over
+        if (result != ERROR_SUCCESS) break;
+        std::wstring child = std::wstring(path) + L'\\' + subkey;
+        CutTo(child, kRegistryPathCapacity);
+        deleted += DeleteTreePass(root, child.c_str());
+    }
+    key.reset();
+    if (RegDeleteKeyW(root, path) == ERROR_SUCCESS) ++deleted;
+    return deleted;
+}
+
+}  // namespace
+
+int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
+    key = OrEmpty(key);
+    name = OrEmpty(name);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile: {
+        const wchar_t* text = FindSettingEntry(EntryName(root, key, name).c_str());
+        if (!text) return defaultValue;
+        bool negative = text[0] == L'-';
+        uint64_t value = 0;
+        for (const wchar_t* p = text + (negative ? 1 : 0); *p >= L'0' && *p <= L'9'; ++p)
+            value = value * 10 + static_cast<uint64_t>(*p - L'0');
+        if (negative) value = 0 - value;
+        return static_cast<int32_t>(static_cast<uint32_t>(value));
+    }
+    case Route::Nowhere:
+        return defaultValue;
+    case Route::Registry:
+        break;
+    }
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registryView);
+    if (!handle) return defaultValue;
+    // The type is not checked: whatever fits into four bytes is taken.
+    int32_t value = defaultValue;
+    DWORD bytes = sizeof value;
+    if (RegQueryValueExW(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes) !=
+            ERROR_SUCCESS ||
+        bytes == 0)
+        return defaultValue;
+    return value;
+}
+
+bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* destination,
+                       const wchar_t* defaultValue, size_t capacity) {
+    key = OrEmpty(key);
+    name = OrEmpty(name);
+    if (capacity == 0) return false;
+    // The default may live in the destination itself; keep a copy for the fall-backs.
+    const std::wstring fallback = OrEmpty(defaultValue);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile: {
+        const wchar_t* text = FindSettingEntry(EntryName(root, key, name).c_str());
+        CopyBounded(destination, text ? text : fallback.c_str(), capacity);
+        return true;
+    }
+    case Route::Nowhere:
+        CopyBounded(destination, fallback.c_str(), capacity);
+        return true;
+    case Route::Registry:
+        break;
+    }
+    CopyBounded(destination, fallback.c_str(), capacity);
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registryView);
+    DWORD bytes = static_cast<DWORD>(capacity * sizeof(wchar_t));
+    if (!handle ||
+        RegQueryValueExW(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(destination), &bytes) !=
+            ERROR_SUCCESS) {
+        CopyBounded(destination, fallback.c_str(), capacity);
+        return false;
+    }
+    size_t length = bytes / sizeof(wchar_t);
+    destination[length < capacity - 1 ? length : capacity - 1] = L'\0';
+    return true;
+}
+
+LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value) {
+    key = OrEmpty(key);
+    name = OrEmpty(name);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        // Stored as the unsigned 32-bit number, as the registry would show the DWORD.
+        SetSettingEntry(EntryName(root, key, name).c_str(), std::to_wstring(static_cast<uint32_t>(value)).c_str(),
+                        SettingKind::Plain);
+        return ERROR_SUCCESS;
+    case Route::Nowhere:
+        return ERROR_SUCCESS;
+    case Route::Registry:
+        break;
+    }
+    DWORD data = static_cast<DWORD>(value);
+    return SetValue(root, key, name, REG_DWORD, &data, sizeof data);
+}
+
+LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value) {
+    key = OrEmpty(key);
+    name = OrEmpty(name);
+    value = OrEmpty(value);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        SetSettingEntry(EntryName(root, key, name).c_str(), value, SettingKind::Quoted);
+        return ERROR_SUCCESS;
+    case Route::Nowhere:
+        return ERROR_SUCCESS;
+    case Route::Registry:
+        break;
+    }
+    return SetValue(root, key, name, REG_SZ, value, static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name) {
+    key = OrEmpty(key);
+    name = OrEmpty(name);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        RemoveSettingEntries(EntryName(root, key, name).c_str(), false);
+        return;
+    case Route::Nowhere:
+        return;
+    case Route::Registry:
+        break;
+    }
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_WRITE);
+    if (handle) RegDeleteValueW(handle.get(), name);
+}
+
+void DeleteSettingKey(HKEY root, const wchar_t* key) {
+    key = OrEmpty(key);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        // The file has no keys of its own: removing one removes everything below it.
+        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
+        return;
+    case Route::Nowhere:
+        return;
+    case Route::Registry:
+        break;
+    }
+    std::wstring path = RegistryPath(root, key);
+    if (registryView != 0) {
+        RegDeleteKeyExW(root, path.c_str(), registryView, 0);
+    } else {
+        RegDeleteKeyW(root, path.c_str());
+    }
+}
+
+void DeleteSettingTree(HKEY root, const wchar_t* key) {
+    key = OrEmpty(key);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
+        return;
+    case Route::Nowhere:
+        return;
+    case Route::Registry:
+        break;
+    }
+    std::wstring path = RegistryPath(root, key);
+    while (DeleteTreePass(root, path.c_str()) > 0) {
+    }
+}
+
+bool SettingKeyExists(HKEY root, const wchar_t* key) {
+    key = OrEmpty(key);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        return AnySettingEntryWithPrefix(EntryName(root, key, L"").c_str());
+    case Route::Nowhere:
+        return false;
+    case Route::Registry:
+        break;
+    }
+    return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE));
+}
+
+int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
+    return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue);
+}
+
+bool ReadUserString(const wchar_t* key, const wchar_t* name, wchar_t* destination, const wchar_t* defaultValue,
+                    size_t capacity) {
+    return ReadSettingString(HKEY_CURRENT_USER, key, name, destination, defaultValue, capacity);
+}
+
+LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value) {
+    return WriteSettingInt(HKEY_CURRENT_USER, key, name, value);
+}
+
+LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value) {
+    return WriteSettingString(HKEY_CURRENT_USER, key, name, value);
+}
+
+void DeleteUserValue(const wchar_t* key, const wchar_t* name) { DeleteSettingValue(HKEY_CURRENT_USER, key, name); }
+
+void SetRegistryView(REGSAM view) { registryView = view; }
+
+REGSAM RegistryView() { return registryView; }
+
+bool IntegrationEnabled() { return Switches().integration; }
+
+void GetTempFolder(wchar_t* destination, size_t capacity, bool allowEmpty) {
+    if (capacity == 0) return;
+    ReadSettingString(HKEY_CURRENT_USER, L"Paths", L"TempFolder", destination, L"", capacity);
+
+    wchar_t expanded[kTempFolderCapacity];
+    DWORD length = ExpandEnvironmentStringsW(destination, expanded, kTempFolderCapacity);
+    if (length >= 1 && length <= kTempFolderCapacity - 1) CopyBounded(destination, expanded, capacity);
+
+    bool keep = destination[0] != L'\0' ? GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES : allowEmpty;
+    if (!keep) {
+        DWORD result = GetTempPathW(static_cast<DWORD>(capacity), destination);
+        if (result == 0 || result >= capacity || destination[0] == L'\0') CopyBounded(destination, L"\\tvxtemp", capacity);
+    }
+
+    size_t end = wcslen(destination);
+    if (end > 0 && destination[end - 1] != L'\\' && end + 1 < capacity) {
+        destination[end] = L'\\';
+        destination[end + 1] = L'\0';
+    }
+}
+
+}  // namespace tvx
