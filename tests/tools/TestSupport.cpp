@@ -26,7 +26,7 @@ TempFolder::TempFolder(const wchar_t* tag) {
     GetTempPathW(MAX_PATH, temp);
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
         wchar_t candidate[MAX_PATH + 64];
-        swprintf(candidate, MAX_PATH + 64, L"%s%s-%08x", temp, tag, n);
+        swprintf(candidate, MAX_PATH + 64, L"%ls%ls-%08x", temp, tag, n);
         if (CreateDirectoryW(candidate, nullptr)) {
             path_ = candidate;
             break;

@@ -12,5 +12,7 @@ bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* 
 // Moves a file that cannot be deleted to a free temporary name and schedules it for
 // deletion at the next restart.
 void DeferFileRemoval(const wchar_t* path);
+// Schedules a file or an empty folder for deletion at the next restart.
+bool DeleteAtRestart(const wchar_t* path);
 
 }  // namespace tvx

@@ -1,0 +1,140 @@
+// The self-removal batch, byte for byte: its lines, and how it names paths so that the
+// command interpreter (which reads the OEM code page) reads back exactly those paths.
+
+#include "removal/RemovalBatch.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+
+namespace {
+
+struct BatchResult {
+    std::string bytes;
+    bool everythingNamed;
+};
+
+BatchResult WriteBatch(const wchar_t* program, const wchar_t* folder, const wchar_t* batch, bool silent) {
+    tvxtest::TempFolder sandbox(L"tvxbatch");
+    const std::wstring path = sandbox / L"batch.bat";
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    EXPECT_NE(file, nullptr);
+    if (!file) return {};
+    const bool named = tvx::WriteBatchLines(file, program, folder, batch, silent);
+    fclose(file);
+    return {tvxtest::ReadFileBytes(path), named};
+}
+
+std::string Repeat(const std::string& text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) result += text;
+    return result;
+}
+
+std::string FirstLine(const std::string& bytes) { return bytes.substr(0, bytes.find('\n') + 1); }
+
+const wchar_t kProgram[] = L"C:\\Program Files\\Tervix\\Uninstall.exe";
+const wchar_t kFolder[] = L"C:\\Program Files\\Tervix";
+const wchar_t kBatch[] = L"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat";
+
+TEST(BatchText, InteractiveRunWaitsDeletesFiveTimesWarnsAndDeletesItself) {
+    const BatchResult batch = WriteBatch(kProgram, kFolder, kBatch, false);
+    const std::string attempt =
+        "del \"C:\\Program Files\\Tervix\\Uninstall.exe\"\r\n"
+        "rd \"C:\\Program Files\\Tervix\"\r\n"
+        "if not exist \"C:\\Program Files\\Tervix\\Uninstall.exe\" goto done\r\n";
+    EXPECT_EQ(batch.bytes,
+              "\"C:\\Program Files\\Tervix\\Uninstall.exe\" /wait\r\n" + Repeat(attempt, 5) +
+                  ":done\r\n"
+                  "if exist \"C:\\Program Files\\Tervix\\Uninstall.exe\" "
+                  "\"C:\\Program Files\\Tervix\\Uninstall.exe\" /warning\r\n"
+                  "del \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
+    EXPECT_TRUE(batch.everythingNamed);
+}
+
+TEST(BatchText, SilentRunHasNoWarningLine) {
+    const BatchResult batch = WriteBatch(kProgram, kFolder, kBatch, true);
+    EXPECT_EQ(batch.bytes.find("/warning"), std::string::npos);
+    size_t lines = 0;
+    for (char c : batch.bytes) lines += c == '\n';
+    EXPECT_EQ(lines, 18u);
+    EXPECT_EQ(batch.bytes.substr(batch.bytes.size() - 49), ":done\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
+}
+
+TEST(BatchText, PercentSignsAreDoubled) {
+    const BatchResult batch =
+        WriteBatch(L"C:\\Apps 100%\\%x%\\Uninstall.exe", L"C:\\Apps 100%\\%x%", L"C:\\T%\\b.bat", true);
+    EXPECT_EQ(FirstLine(batch.bytes), "\"C:\\Apps 100%%\\%%x%%\\Uninstall.exe\" /wait\r\n");
+    EXPECT_NE(batch.bytes.find("rd \"C:\\Apps 100%%\\%%x%%\"\r\n"), std::string::npos);
+    EXPECT_NE(batch.bytes.find("del \"C:\\T%%\\b.bat\"\r\n"), std::string::npos);
+    EXPECT_EQ(batch.bytes.find("100%\\"), std::string::npos);
+}
+
+TEST(BatchText, NonAsciiPathWithoutShortFormIsWrittenInTheOemCodePage) {
+    ASSERT_EQ(GetOEMCP(), 437u);
+    // The folder does not exist, so there is no short form; "é" is 0x82 in code page 437
+    // (0xE9 in the ANSI code page 1252, which the interpreter would misread).
+    const BatchResult batch = WriteBatch(L"C:\\Caf\u00e9\\Uninstall.exe", L"C:\\Caf\u00e9", kBatch, true);
+    EXPECT_EQ(FirstLine(batch.bytes), "\"C:\\Caf\x82\\Uninstall.exe\" /wait\r\n");
+    EXPECT_NE(batch.bytes.find("rd \"C:\\Caf\x82\"\r\n"), std::string::npos);
+    EXPECT_EQ(batch.bytes.find('\xe9'), std::string::npos);
+    EXPECT_TRUE(batch.everythingNamed);
+}
+
+TEST(BatchText, PathThatCannotBeNamedLosesItsCommands) {
+    // Cyrillic letters have no place in code page 437 and the path has no short form.
+    const BatchResult batch =
+        WriteBatch(L"C:\\\u041a\u0430\u0444\u0435\\Uninstall.exe", L"C:\\\u041a\u0430\u0444\u0435", kBatch, false);
+    EXPECT_EQ(batch.bytes, ":done\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
+    EXPECT_FALSE(batch.everythingNamed);
+    // A "?" left by a lossy conversion would be a wildcard to del.
+    EXPECT_EQ(batch.bytes.find('?'), std::string::npos);
+}
+
+TEST(BatchText, UnnameableBatchPathOnlyLosesTheSelfDeletion) {
+    const BatchResult batch = WriteBatch(kProgram, kFolder, L"C:\\\u0416\\Uninstall_Tvx.Bat", true);
+    EXPECT_EQ(batch.bytes.substr(batch.bytes.size() - 7), ":done\r\n");
+    EXPECT_EQ(batch.bytes.find("\u0416"), std::string::npos);
+    EXPECT_TRUE(batch.everythingNamed);
+}
+
+TEST(BatchText, ExistingNonAsciiPathIsNamedByItsAsciiShortForm) {
+    tvxtest::TempFolder sandbox(L"tvxshort");
+    const std::wstring folder = sandbox / L"Apps 100% \u00e9 \u0416";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring program = folder + L"\\Uninstall.exe";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(program, "MZ"));
+
+    const BatchResult batch = WriteBatch(program.c_str(), folder.c_str(), kBatch, true);
+    ASSERT_TRUE(batch.everythingNamed);
+    for (char c : batch.bytes) ASSERT_EQ(static_cast<unsigned char>(c) & 0x80, 0) << batch.bytes;
+
+    // The first line names the program; with "%%" read as "%" it is the same file.
+    const size_t end = batch.bytes.find("\" /wait\r\n");
+    ASSERT_NE(end, std::string::npos);
+    std::string named = batch.bytes.substr(1, end - 1);
+    for (size_t at; (at = named.find("%%")) != std::string::npos;) named.erase(at, 1);
+    wchar_t longForm[1024];
+    ASSERT_GT(GetLongPathNameW(std::wstring(named.begin(), named.end()).c_str(), longForm, 1024), 0u);
+    EXPECT_EQ(_wcsicmp(longForm, program.c_str()), 0) << named;
+    DeleteFileW(program.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST(BatchText, EachLineIsConvertedToTheOemCodePageWithoutTerminator) {
+    tvxtest::TempFolder sandbox(L"tvxline");
+    const std::wstring path = sandbox / L"line.bat";
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    tvx::WriteBatchLine(file, L"rd \"\u00e9\"\r\n");
+    tvx::WriteBatchLine(file, L"");
+    tvx::WriteBatchLine(file, L"x");
+    fclose(file);
+    EXPECT_EQ(tvxtest::ReadFileBytes(path), "rd \"\x82\"\r\nx");
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include "removal/RemovalBatch.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Owner.h"
+#include "platform/Strings.h"
+#include "startup/RunOptions.h"
+
+namespace tvx {
+namespace {
+
+constexpr wchar_t kBatchName[] = L"Uninstall_Tvx.Bat";
+// The command line is formatted into a buffer of this many characters.
+constexpr size_t kCommandCapacity = 1024;
+
+}  // namespace
+
+void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder) {
+    wchar_t batchPath[kPathCapacity] = {};
+    const DWORD tempLength = GetTempPathW(static_cast<DWORD>(std::size(batchPath)), batchPath);
+    if (tempLength >= std::size(batchPath)) batchPath[0] = 0;
+    AppendText(batchPath, kBatchName, std::size(batchPath));
+
+    const bool silent = Options().silent;
+    bool everythingNamed;
+    {
+        UniqueCrtFile batch(OpenCrtFile(batchPath, L"wb"));
+        if (!batch) return;
+        everythingNamed = WriteBatchLines(batch.get(), programPath, installFolder, batchPath, silent);
+    }
+
+    wchar_t interpreter[kPathCapacity] = {};
+    const DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, static_cast<DWORD>(std::size(interpreter)));
+    if (length >= std::size(interpreter)) interpreter[0] = 0;
+    std::wstring command = std::wstring(interpreter) + L" /c \"" + batchPath + L"\"";
+    if (command.size() >= kCommandCapacity) command.resize(kCommandCapacity - 1);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    // The interpreter must not hold the install folder as its current folder.
+    SetCurrentDirectoryW(L"..");
+    PROCESS_INFORMATION started = {};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
+        UniqueHandle process(started.hProcess), thread(started.hThread);
+    }
+
+    // The batch cannot name the program file, so it stays: say so, as the batch would.
+    if (!everythingNamed && !silent) ShowUninstallWarning();
+}
+
+}  // namespace tvx

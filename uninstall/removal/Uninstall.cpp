@@ -1,0 +1,99 @@
+#include "removal/Uninstall.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "lang/Texts.h"
+#include "platform/FileSystem.h"
+#include "platform/Owner.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "removal/Cleanup.h"
+#include "removal/RemovalBatch.h"
+#include "resources/ResourceIds.h"
+#include "settings/Settings.h"
+#include "startup/RunOptions.h"
+#include "startup/Ui.h"
+
+namespace tvx {
+namespace {
+
+constexpr wchar_t kListName[] = L"Uninstall.lst";
+constexpr UINT kConfirmFlags = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND;
+constexpr UINT kErrorFlags = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
+constexpr UINT kNoticeFlags = MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND;
+
+// "C:\Apps\Tervix\Uninstall.exe" gives "C:\Apps\Tervix"; "C:\Uninstall.exe" gives "C:\".
+bool InstallFolderOf(const wchar_t* programPath, wchar_t* folder, size_t size) {
+    const wchar_t* backslash = wcsrchr(programPath, L'\\');
+    if (!backslash) return false;
+    size_t length = static_cast<size_t>(backslash - programPath);
+    if (length > 0 && programPath[length - 1] == L':') ++length;
+    CopyText(folder, programPath, std::min(size, length + 1));
+    return true;
+}
+
+bool EqualsNoCase(const wchar_t* a, const wchar_t* b) { return CompareNoCase(a, b) == 0; }
+
+}  // namespace
+
+void RunUninstall() {
+    const bool silent = Options().silent;
+    wchar_t programPath[kPathCapacity];
+    GetProgramPath(programPath, std::size(programPath));
+    wchar_t installFolder[kPathCapacity];
+    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
+    SetCurrentDirectoryW(installFolder);
+    AppendSeparator(installFolder, std::size(installFolder));
+
+    if (!silent) {
+        // LoadText rotates its buffers; both texts are taken before the call.
+        const wchar_t* question = LoadText(IDS_CONTINUEUNINSTALL);
+        const wchar_t* caption = LoadText(IDS_UNINSTALLTVX);
+        if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) return;
+    }
+
+    UniqueCrtFile list(OpenCrtFile(kListName, L"rb"));
+    if (!list) {
+        wchar_t text[200];
+        FormatText(text, std::size(text), LoadText(IDS_CANNOTOPENLIST), kListName);
+        ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
+        return;
+    }
+
+    // The resource library goes before the files; its texts are needed after it.
+    wchar_t restartText[256], caption[256];
+    LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
+
+    CleanUpRegistryAndShell();
+    FreeResourceLibrary();
+
+    for (const wchar_t* helpFile : {L"tervix.gid", L"tervix.fts"}) {
+        SetAttributesLong(helpFile, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileLong(helpFile);
+    }
+
+    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath);
+    list.reset();
+    DeleteFileLong(kListName);
+
+    wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
+    GetTempFolder(tempFolder, std::size(tempFolder), false);
+    JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
+    if (FileExists(webViewData)) DeleteFolderTree(webViewData);
+
+    wchar_t currentFolder[kPathCapacity] = {};
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(currentFolder)), currentFolder);
+    if (length == 0 || length >= std::size(currentFolder)) currentFolder[0] = 0;
+
+    if (restartNeeded && !silent) {
+        ShowMessage(nullptr, restartText, caption, kNoticeFlags);
+        if (EqualsNoCase(FileNamePart(currentFolder), L"Tervix")) DeleteAtRestart(currentFolder);
+    }
+
+    WriteRemovalBatch(programPath, currentFolder);
+}
+
+}  // namespace tvx
