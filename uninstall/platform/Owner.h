@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <cstdio>
 #include <utility>
@@ -85,6 +86,12 @@ struct CoTaskMemTraits {
     static void Close(void* p) { CoTaskMemFree(p); }
 };
 
+struct BstrTraits {
+    static BSTR Invalid() { return nullptr; }
+    static bool IsValid(BSTR s) { return s != nullptr; }
+    static void Close(BSTR s) { SysFreeString(s); }
+};
+
 using UniqueHkey = UniqueOwner<HKEY, HkeyTraits>;
 using UniqueHandle = UniqueOwner<HANDLE, HandleTraits>;
 using UniqueFileHandle = UniqueOwner<HANDLE, FileHandleTraits>;
@@ -93,6 +100,27 @@ using UniqueModule = UniqueOwner<HMODULE, ModuleTraits>;
 using UniqueGdiObject = UniqueOwner<HGDIOBJ, GdiTraits>;
 using UniqueCrtFile = UniqueOwner<FILE*, CrtFileTraits>;
 using UniqueCoTaskMem = UniqueOwner<void*, CoTaskMemTraits>;
+using UniqueBstr = UniqueOwner<BSTR, BstrTraits>;
+
+// Closes a kernel handle and tells whether the system accepted it, for an owner that
+// must report a failed close (the file object's handle can hold unwritten data).
+inline bool CloseKernelHandle(HANDLE h) {
+    return CloseHandle(h) != FALSE;
+}
+
+// A VARIANT that is cleared when it goes out of scope.
+class ScopedVariant {
+public:
+    ScopedVariant() { VariantInit(&value_); }
+    ~ScopedVariant() { VariantClear(&value_); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+    VARIANT* get() { return &value_; }
+    const VARIANT* operator->() const { return &value_; }
+
+private:
+    VARIANT value_;
+};
 
 // COM interface pointer.
 template <typename I>

@@ -14,6 +14,15 @@ bool IsWindows11();
 uint32_t WindowsVersionNumber();
 bool OsNameIsWindows10();
 
+// The decision behind IsWindows11, given the reported major version and build and a
+// way to ask the system's name. The name is asked only when the build alone cannot
+// tell: Windows 10 editions exist with builds in the Windows 11 range.
+template <typename AskNameIsWindows10>
+bool DecideWindows11(uint32_t major, uint32_t build, AskNameIsWindows10&& osNameIsWindows10) {
+    if (major > 10) return true;
+    return major == 10 && build >= 22000 && !osNameIsWindows10();
+}
+
 // Test seam: fills the caches as if the system had answered so. Wine has no Windows 11
 // setting, so the tests prime these instead; the program itself never calls it.
 void PrimeWindowsVersion(bool isWindows11, uint32_t versionNumber);

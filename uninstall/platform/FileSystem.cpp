@@ -1,0 +1,211 @@
+#include "platform/FileSystem.h"
+
+#include <shellapi.h>
+#include <share.h>
+
+#include <cwchar>
+
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+
+namespace tvx {
+
+namespace {
+
+// A long form is the name plus at most "\\?\UNC" or the current folder.
+constexpr size_t kLongCapacity = 2 * kPathCapacity + 16;
+
+struct LongName {
+    wchar_t text[kLongCapacity];
+    bool valid;
+    explicit LongName(const wchar_t* name) : valid(MakeLongPathForm(name, text, kLongCapacity)) {}
+};
+
+bool EndsInDotOrBlank(const wchar_t* name) {
+    wchar_t last = *LastCharacter(name);
+    return last == L'.' || last == L' ';
+}
+
+uint64_t Combine(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+uint64_t Nanoseconds(const FILETIME& time) {
+    return Combine(time.dwHighDateTime, time.dwLowDateTime) * 100;
+}
+
+void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* record) {
+    CopyText(record->fullName, mask, kPathCapacity);
+    ReplaceFileName(record->fullName, data.cFileName, kPathCapacity);
+    record->size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    record->attributes = data.dwFileAttributes;
+    record->isFolder =
+        data.dwFileAttributes != INVALID_FILE_ATTRIBUTES && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    record->isReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    record->lastWriteNs = Nanoseconds(data.ftLastWriteTime);
+    record->creationNs = Nanoseconds(data.ftCreationTime);
+    record->lastAccessNs = Nanoseconds(data.ftLastAccessTime);
+    record->creationTime = data.ftCreationTime;
+    record->lastAccessTime = data.ftLastAccessTime;
+    record->lastWriteTime = data.ftLastWriteTime;
+}
+
+// FindFirstFileW on the name, then on its long form. The error stays in GetLastError().
+HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
+    HANDLE find = FindFirstFileW(name, data);
+    if (find != INVALID_HANDLE_VALUE) return find;
+    DWORD error = GetLastError();
+    LongName longName(name);
+    if (!longName.valid) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    return FindFirstFileW(longName.text, data);
+}
+
+bool IsDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+}  // namespace
+
+bool DeleteFileLong(const wchar_t* name) {
+    if (DeleteFileW(name)) return true;
+    LongName longName(name);
+    return longName.valid && DeleteFileW(longName.text);
+}
+
+DWORD GetAttributesLong(const wchar_t* name) {
+    DWORD attributes = GetFileAttributesW(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
+    LongName longName(name);
+    return longName.valid ? GetFileAttributesW(longName.text) : INVALID_FILE_ATTRIBUTES;
+}
+
+bool FileExists(const wchar_t* name) {
+    return GetAttributesLong(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ExistsWithWildcards(const wchar_t* name) {
+    if (!HasWildcards(name)) return FileExists(name);
+    DirectoryScan scan;
+    scan.SetMask(name);
+    FoundEntry record;
+    return scan.Next(&record);
+}
+
+bool SetAttributesLong(const wchar_t* name, DWORD attributes) {
+    if (SetFileAttributesW(name, attributes)) return true;
+    LongName longName(name);
+    return longName.valid && SetFileAttributesW(longName.text, attributes);
+}
+
+CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
+    // The system strips a trailing dot or blank from a plain name and would create a
+    // different folder; only the long form keeps it.
+    bool plainUsable = !EndsInDotOrBlank(name);
+    bool created = plainUsable && CreateDirectoryW(name, nullptr);
+    DWORD error = created ? ERROR_SUCCESS : GetLastError();
+    if (!created) {
+        LongName longName(name);
+        DWORD existing = plainUsable ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
+        if (existing == INVALID_FILE_ATTRIBUTES && !plainUsable && longName.valid) {
+            existing = GetFileAttributesW(longName.text);
+        }
+        if (existing != INVALID_FILE_ATTRIBUTES) return CreateFolderResult::Failed;
+        if (longName.valid) {
+            created = CreateDirectoryW(longName.text, nullptr);
+            if (!created) error = GetLastError();
+        } else if (!plainUsable) {
+            error = ERROR_INVALID_NAME;
+        }
+    }
+    if (!created) {
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? CreateFolderResult::PathMissing
+                                                                                : CreateFolderResult::Failed;
+    }
+    if (setAttributes) SetAttributesLong(name, attributes);
+    return CreateFolderResult::Created;
+}
+
+uint64_t FreeDiskSpace(const wchar_t* path) {
+    wchar_t folder[kPathCapacity];
+    FolderPart(path, folder, kPathCapacity);
+    ULARGE_INTEGER available, total, totalFree;
+    if (!GetDiskFreeSpaceExW(folder[0] != 0 ? folder : nullptr, &available, &total, &totalFree)) return 0;
+    // A quota-limited figure above the volume's free space is not to be trusted.
+    if (available.HighPart > totalFree.HighPart) return 0;
+    return available.QuadPart;
+}
+
+bool FindSingle(const wchar_t* name, FoundEntry* record) {
+    record->error = false;
+    if (HasWildcards(name)) return false;
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstLong(name, &data));
+    if (!find) return false;
+    FillRecord(name, data, record);
+    return true;
+}
+
+void DirectoryScan::SetMask(const wchar_t* mask) {
+    CopyText(mask_, mask, kPathCapacity);
+    first_ = true;
+    find_.reset();
+}
+
+bool DirectoryScan::Next(FoundEntry* record) {
+    record->error = false;
+    if (mask_[0] == 0) return false;
+    WIN32_FIND_DATAW data;
+    for (;;) {
+        if (first_) {
+            first_ = false;
+            find_.reset(FindFirstLong(mask_, &data));
+            if (!find_) {
+                DWORD error = GetLastError();
+                // A missing folder or an empty match is the end of the listing; a
+                // write-protected or unreadable medium is not.
+                record->error =
+                    error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES;
+                return false;
+            }
+        } else {
+            if (!find_) return false;
+            if (!FindNextFileW(find_.get(), &data)) {
+                record->error = GetLastError() != ERROR_NO_MORE_FILES;
+                find_.reset();
+                return false;
+            }
+        }
+        FillRecord(mask_, data, record);
+        if (!IsDotEntry(data.cFileName)) return true;
+    }
+}
+
+FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode) {
+    FILE* file = _wfsopen(name, mode, _SH_DENYNO);
+    if (file != nullptr) return file;
+    LongName longName(name);
+    return longName.valid ? _wfsopen(longName.text, mode, _SH_DENYNO) : nullptr;
+}
+
+void DeleteFolderTree(const wchar_t* path) {
+    DWORD attributes = GetAttributesLong(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+    // Deleting through a link or junction would empty the folder it points to.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;
+
+    // The shell takes a list of names ended by an empty one.
+    wchar_t from[kPathCapacity + 1];
+    CopyText(from, path, kPathCapacity);
+    from[wcslen(from) + 1] = 0;
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from;
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    SHFileOperationW(&operation);
+}
+
+}  // namespace tvx

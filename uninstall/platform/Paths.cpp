@@ -1,0 +1,216 @@
+#include "platform/Paths.h"
+
+#include <shlobj.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Owner.h"
+#include "platform/Strings.h"
+
+namespace tvx {
+
+namespace {
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// The current folder as GetCurrentDirectoryW gives it in 2047 characters, or false.
+bool ReadCurrentFolder(wchar_t (&folder)[kPathCapacity]) {
+    DWORD length = GetCurrentDirectoryW(kPathCapacity - 1, folder);
+    return length != 0 && length <= kPathCapacity - 1;
+}
+
+}  // namespace
+
+const wchar_t* FileNamePart(const wchar_t* path) {
+    const wchar_t* name = nullptr;
+    for (const wchar_t* p = path; *p != 0; ++p) {
+        if (IsSeparator(*p)) name = p + 1;
+    }
+    if (name != nullptr) return name;
+    if (path[0] != 0 && path[1] == L':') return path + 2;
+    return path;
+}
+
+wchar_t* FileNamePart(wchar_t* path) {
+    return const_cast<wchar_t*>(FileNamePart(static_cast<const wchar_t*>(path)));
+}
+
+// Keeps the separator when cutting it would leave less than a folder: C:\file gives
+// C:\ and \file gives \, never the drive-relative C: or an empty path.
+void RemoveFileName(wchar_t* path) {
+    wchar_t* name = FileNamePart(path);
+    ptrdiff_t offset = name - path;
+    if (offset >= 2 && !(path[1] == L':' && offset < 4)) --name;
+    *name = 0;
+}
+
+void ReplaceFileName(wchar_t* path, const wchar_t* newName, size_t size) {
+    wchar_t* name = FileNamePart(path);
+    size_t offset = static_cast<size_t>(name - path);
+    if (offset < size) CopyText(name, newName, size - offset);
+}
+
+void FolderPart(const wchar_t* path, wchar_t* output, size_t size) {
+    if (size == 0) return;
+    size_t length = static_cast<size_t>(FileNamePart(path) - path);
+    if (length > size - 1) length = size - 1;
+    wmemcpy(output, path, length);
+    output[length] = 0;
+}
+
+size_t AppendSeparator(wchar_t* path, size_t size) {
+    size_t length = wcslen(path);
+    if (length != 0 && path[length - 1] != L'\\' && length + 1 < size) {
+        path[length] = L'\\';
+        path[length + 1] = 0;
+    }
+    return length;
+}
+
+void JoinPath(const wchar_t* folder, const wchar_t* name, wchar_t* output, size_t size) {
+    wchar_t joined[kPathCapacity];
+    CopyText(joined, folder, kPathCapacity);
+    // "C:" alone means the drive's current folder; a separator would turn it into the root.
+    bool bareDrive = HasDriveLetter(joined) && joined[2] == 0;
+    if (!bareDrive) AppendSeparator(joined, kPathCapacity);
+    AppendText(joined, name, kPathCapacity);
+    CopyText(output, joined, size);
+}
+
+const wchar_t* LastCharacter(const wchar_t* path) {
+    size_t length = wcslen(path);
+    return length == 0 ? path : path + length - 1;
+}
+
+void GetProgramPath(wchar_t* output, size_t size) {
+    // Room for the longest name the system gives out, so the copy below decides the cut.
+    std::vector<wchar_t> path(32768);
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length >= path.size()) length = static_cast<DWORD>(path.size() - 1);
+    path[length] = 0;
+    CopyText(output, path.data(), size);
+}
+
+void GetProgramFolder(wchar_t* output, size_t size) {
+    wchar_t path[kPathCapacity];
+    GetProgramPath(path, kPathCapacity);
+    RemoveFileName(path);
+    CopyText(output, path, size);
+}
+
+bool HasDriveLetter(const wchar_t* path) {
+    wchar_t letter = AsciiUpper(path[0]);
+    return letter >= L'A' && letter <= L'Z' && path[1] == L':';
+}
+
+bool IsFullPath(const wchar_t* path) {
+    if (path[0] == L'\\' && path[1] == L'\\') return true;
+    return HasDriveLetter(path) && IsSeparator(path[2]);
+}
+
+bool HasWildcards(const wchar_t* path) {
+    if (wcsncmp(path, L"\\\\?\\", 4) == 0) path += 4;
+    return wcspbrk(path, L"*?") != nullptr;
+}
+
+bool MakeLongPathForm(const wchar_t* path, wchar_t* output, size_t size) {
+    size_t n = wcslen(path);
+    if (n == 0) return false;
+    if (HasDriveLetter(path) && IsFullPath(path)) {
+        if (n + 4 >= size) return false;
+        CopyText(output, L"\\\\?\\", size);
+        AppendText(output, path, size);
+        return true;
+    }
+    if (IsFullPath(path)) {
+        // \\server\share becomes \\?\UNC\server\share.
+        if (n + 6 >= size) return false;
+        CopyText(output, L"\\\\?\\UNC", size);
+        AppendText(output, path + 1, size);
+        return true;
+    }
+    wchar_t current[kPathCapacity];
+    if (!ReadCurrentFolder(current)) return false;
+    if (IsSeparator(path[0])) {
+        // Rooted on the current drive.
+        if (n + 6 >= size) return false;
+        CopyText(output, L"\\\\?\\", size);
+        wchar_t drive[3] = {current[0], current[0] != 0 ? current[1] : L'\0', 0};
+        AppendText(output, drive, size);
+        AppendText(output, path, size);
+        return true;
+    }
+    AppendSeparator(current, kPathCapacity);
+    if (wcslen(current) + n + 4 >= size) return false;
+    // The "\\?\" form is taken literally, so a leading ".\" would stay in the name.
+    if (path[0] == L'.' && IsSeparator(path[1])) path += 2;
+    CopyText(output, L"\\\\?\\", size);
+    AppendText(output, current, size);
+    AppendText(output, path, size);
+    return true;
+}
+
+bool GetRoamingProductFolder(wchar_t* output, size_t size, bool create) {
+    if (size == 0) return false;
+    output[0] = 0;
+    ComPtr<IMalloc> shellMalloc;
+    SHGetMalloc(shellMalloc.put());
+    LPITEMIDLIST items = nullptr;
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &items)) && items != nullptr) {
+        if (!SHGetPathFromIDListW(items, folder)) folder[0] = 0;
+    }
+    if (items != nullptr) {
+        if (shellMalloc) {
+            shellMalloc->Free(items);
+        } else {
+            CoTaskMemFree(items);
+        }
+    }
+    if (folder[0] == 0) return false;
+    CopyText(output, folder, size);
+    AppendSeparator(output, size);
+    AppendText(output, L"Tervix", size);
+    if (FileExists(output)) return true;
+    if (!create) return false;
+    return CreateFolder(output) == CreateFolderResult::Created;
+}
+
+void GetUserDataFolder(wchar_t* output, size_t size, bool create) {
+    if (size == 0) return;
+    output[0] = 0;
+    UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", 0, KEY_QUERY_VALUE, key.put()) ==
+        ERROR_SUCCESS) {
+        // The request is limited to size bytes, half the buffer, as the settings have
+        // always been read; a longer value does not fit and is ignored.
+        DWORD type = 0;
+        DWORD bytes = size > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<DWORD>(size);
+        LSTATUS status =
+            RegQueryValueExW(key.get(), L"AppData", nullptr, &type, reinterpret_cast<BYTE*>(output), &bytes);
+        if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            size_t characters = bytes / sizeof(wchar_t);
+            output[characters < size ? characters : size - 1] = 0;
+        } else {
+            output[0] = 0;
+        }
+    }
+    if (output[0] != 0 && FileExists(output)) return;
+    if (GetRoamingProductFolder(output, size, create)) return;
+    GetProgramFolder(output, size);
+}
+
+void FindUserFile(const wchar_t* fileName, wchar_t* output, size_t size, bool search, bool create) {
+    wchar_t folder[kPathCapacity];
+    GetUserDataFolder(folder, kPathCapacity, create);
+    JoinPath(folder, fileName, output, size);
+    if (!search || ExistsWithWildcards(output)) return;
+    GetProgramFolder(folder, kPathCapacity);
+    JoinPath(folder, fileName, output, size);
+}
+
+}  // namespace tvx

@@ -1,0 +1,108 @@
+#include "platform/WindowsVersion.h"
+
+#include <wbemidl.h>
+
+#include <cwchar>
+
+#include "platform/Owner.h"
+
+namespace tvx {
+
+namespace {
+
+struct Windows11Cache {
+    bool known = false;
+    bool value = false;
+};
+
+struct VersionCache {
+    int32_t platformId = -1;
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+
+Windows11Cache windows11Cache;
+VersionCache versionCache;
+
+OSVERSIONINFOW ReadVersion() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    GetVersionExW(&info);
+    return info;
+}
+
+}  // namespace
+
+bool IsWindows11() {
+    if (windows11Cache.known) return windows11Cache.value;
+    OSVERSIONINFOW info = ReadVersion();
+    windows11Cache.value = DecideWindows11(info.dwMajorVersion, info.dwBuildNumber, OsNameIsWindows10);
+    windows11Cache.known = true;
+    return windows11Cache.value;
+}
+
+uint32_t WindowsVersionNumber() {
+    if (versionCache.platformId == -1) {
+        OSVERSIONINFOW info = ReadVersion();
+        versionCache.platformId = static_cast<int32_t>(info.dwPlatformId);
+        versionCache.major = info.dwMajorVersion;
+        versionCache.minor = info.dwMinorVersion;
+    }
+    if (versionCache.platformId != VER_PLATFORM_WIN32_NT) return 0x0501;
+    return versionCache.major * 256 + versionCache.minor;
+}
+
+bool OsNameIsWindows10() {
+    ComPtr<IWbemLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                locator.put_void()))) {
+        return false;
+    }
+    ComPtr<IWbemServices> services;
+    UniqueBstr space(SysAllocString(L"ROOT\\CIMV2"));
+    if (!space || FAILED(locator->ConnectServer(space.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                                services.put()))) {
+        return false;
+    }
+    if (FAILED(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                 RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE))) {
+        return false;
+    }
+    UniqueBstr language(SysAllocString(L"WQL"));
+    UniqueBstr query(SysAllocString(L"SELECT * FROM Win32_OperatingSystem"));
+    ComPtr<IEnumWbemClassObject> objects;
+    if (!language || !query ||
+        FAILED(services->ExecQuery(language.get(), query.get(),
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                   objects.put()))) {
+        return false;
+    }
+    bool isWindows10 = false;
+    for (;;) {
+        ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        HRESULT hr = objects->Next(static_cast<long>(WBEM_INFINITE), 1, object.put(), &returned);
+        if (FAILED(hr) || returned == 0 || !object) break;
+        ScopedVariant name;
+        if (SUCCEEDED(object->Get(L"Name", 0, name.get(), nullptr, nullptr)) && name->vt == VT_BSTR &&
+            name->bstrVal != nullptr && wcsstr(name->bstrVal, L"Windows 10") != nullptr) {
+            isWindows10 = true;
+        }
+    }
+    return isWindows10;
+}
+
+void PrimeWindowsVersion(bool isWindows11, uint32_t versionNumber) {
+    windows11Cache.known = true;
+    windows11Cache.value = isWindows11;
+    versionCache.platformId = VER_PLATFORM_WIN32_NT;
+    versionCache.major = versionNumber >> 8;
+    versionCache.minor = versionNumber & 0xFF;
+}
+
+void ResetWindowsVersionCaches() {
+    windows11Cache = Windows11Cache();
+    versionCache = VersionCache();
+}
+
+}  // namespace tvx
