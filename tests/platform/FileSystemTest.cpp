@@ -212,5 +212,100 @@ TEST(FreeSpace, ReportsTheVolumeOfThePathsFolder) {
     EXPECT_EQ(FreeDiskSpace(L"Q:\\nowhere\\x"), 0u) << "no such drive";
 }
 
+// The Unix name of a Windows path; the last component need not exist yet.
+std::wstring UnixName(const std::wstring& path) {
+    using Converter = char* (*)(const wchar_t*);
+    auto convert = reinterpret_cast<Converter>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (convert == nullptr) return L"";
+    size_t cut = path.rfind(L'\\');
+    char* folder = convert(path.substr(0, cut).c_str());
+    if (folder == nullptr) return L"";
+    std::wstring name;
+    for (const char* p = folder; *p; ++p) name += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    HeapFree(GetProcessHeap(), 0, folder);
+    return name + L"/" + path.substr(cut + 1);
+}
+
+// Runs a Unix program; Wine starts one only when it is named as the application.
+bool RunUnix(const wchar_t* program, std::wstring commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    UniqueHandle processOwner(process.hProcess);
+    UniqueHandle threadOwner(process.hThread);
+    return true;
+}
+
+// A symbolic link made on the Unix side, which Wine shows as a folder that is a
+// reparse point: the closest it has to a junction. Removed again at the end.
+class UnixLink {
+public:
+    UnixLink(const std::wstring& target, const std::wstring& link) : link_(link) {
+        std::wstring from = UnixName(target), to = UnixName(link);
+        if (from.empty() || to.empty()) return;
+        if (!RunUnix(L"Z:\\bin\\ln", L"ln -s \"" + from + L"\" \"" + to + L"\"")) return;
+        // The Unix process is not waited for through its handle; watch for the link.
+        for (int i = 0; i < 100 && !ok(); ++i) Sleep(50);
+    }
+    ~UnixLink() {
+        RunUnix(L"Z:\\bin\\rm", L"rm -f \"" + UnixName(link_) + L"\"");
+        for (int i = 0; i < 100 && GetFileAttributesW(link_.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    }
+    bool ok() const {
+        DWORD attributes = GetFileAttributesW(link_.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    }
+
+private:
+    std::wstring link_;
+};
+
+TEST(DeleteFolderTreeTest, RemovesAWholeTreeSilently) {
+    tvxtest::TempFolder sandbox(L"tvxtree");
+    std::wstring tree = sandbox / L"WebView2 data";
+    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\EBWebView").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\EBWebView\\Default").c_str(), nullptr));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(tree + L"\\EBWebView\\Default\\Cookies", "c"));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(tree + L"\\readonly.txt", "r"));
+    SetFileAttributesW((tree + L"\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(tvxtest::WriteFileBytes(tree + L"\\top.log", "t"));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(sandbox / L"WebView2 data.txt", "neighbour"));
+
+    DeleteFolderTree(tree.c_str());
+    EXPECT_FALSE(tvxtest::PathExists(tree));
+    EXPECT_TRUE(tvxtest::PathExists(sandbox / L"WebView2 data.txt")) << "only the named tree goes";
+}
+
+TEST(DeleteFolderTreeTest, LeavesFilesAndMissingPathsAlone) {
+    tvxtest::TempFolder sandbox(L"tvxtree");
+    std::wstring file = sandbox / L"notafolder";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(file, "keep"));
+    DeleteFolderTree(file.c_str());
+    EXPECT_EQ(tvxtest::ReadFileBytes(file), "keep");
+    DeleteFolderTree((sandbox / L"missing").c_str());
+    DeleteFolderTree((sandbox / L"missing\\deeper").c_str());
+    EXPECT_TRUE(tvxtest::PathExists(sandbox.path()));
+}
+
+TEST(DeleteFolderTreeTest, NeverDeletesThroughALink) {
+    tvxtest::TempFolder sandbox(L"tvxtree");
+    std::wstring target = sandbox / L"target";
+    ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(target + L"\\precious.txt", "p"));
+    std::wstring link = sandbox / L"link";
+    UnixLink unixLink(target, link);
+    ASSERT_TRUE(unixLink.ok());
+
+    DeleteFolderTree(link.c_str());
+    EXPECT_TRUE(tvxtest::PathExists(link)) << "the link itself is left alone";
+    EXPECT_EQ(tvxtest::ReadFileBytes(target + L"\\precious.txt"), "p");
+}
+
 }  // namespace
 }  // namespace tvx
