@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -56,9 +57,11 @@ void AppendNarrow(char* destination, const char* source, size_t size) {
 
 // The runtime's own _vsn*printf keep the Microsoft meaning of %s (a string of the
 // function's own width); MinGW's C99 replacements would read a wide %s as narrow.
-// They leave the buffer unterminated when the text fills it, hence the explicit zero.
+// They leave the buffer unterminated when the text fills it, hence the explicit zero,
+// and stop anywhere on an argument they cannot convert, hence the cleared buffer.
 void FormatText(wchar_t* destination, size_t size, const wchar_t* format, ...) {
     if (size == 0) return;
+    wmemset(destination, 0, size);
     va_list arguments;
     va_start(arguments, format);
     _vsnwprintf(destination, size - 1, format, arguments);
@@ -68,6 +71,7 @@ void FormatText(wchar_t* destination, size_t size, const wchar_t* format, ...) {
 
 void FormatNarrow(char* destination, size_t size, const char* format, ...) {
     if (size == 0) return;
+    memset(destination, 0, size);
     va_list arguments;
     va_start(arguments, format);
     _vsnprintf(destination, size - 1, format, arguments);
