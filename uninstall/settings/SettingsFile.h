@@ -29,4 +29,16 @@ bool AnySettingEntryWithPrefix(const wchar_t* name);
 bool SaveSettingsFile();
 void ReleaseSettingsFile();
 
+// Called by the uninstall once the product's files are gone: writing the settings back
+// at exit would re-create a "Tervix.ini" that the list just deleted and keep the
+// install folder from being removed.
+void SuppressSettingsFileSave();
+
+// Loads the given file in place of the one next to the program or in the user's
+// "Tervix" data folder; for tools and tests that work on a file elsewhere. Does
+// nothing when a load was already attempted in this run.
+void LoadSettingsFileFrom(const wchar_t* path);
+// Path of the loaded (or last looked-for) settings file; empty when there is none.
+const wchar_t* SettingsFilePath();
+
 }  // namespace tvx

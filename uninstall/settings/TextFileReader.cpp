@@ -1,0 +1,183 @@
+#include "settings/TextFileReader.h"
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "platform/DiskFile.h"
+#include "platform/Paths.h"
+
+namespace tvx {
+namespace {
+
+constexpr size_t kReadStep = 4096;
+
+bool StartsWith(const unsigned char* data, size_t size, const unsigned char* mark, size_t markSize) {
+    return size >= markSize && std::memcmp(data, mark, markSize) == 0;
+}
+
+constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+constexpr unsigned char kUtf16LeMark[] = {0xFF, 0xFE};
+constexpr unsigned char kUtf16BeMark[] = {0xFE, 0xFF};
+
+bool ReadWholeFile(DiskFile& file, GrowableArray<unsigned char>& data) {
+    for (;;) {
+        size_t before = data.Length();
+        data.Add(kReadStep);
+        int64_t got = file.Read(data.Data() + before, kReadStep);
+        if (got <= 0) {
+            data.SetLength(before);
+            return got == 0;
+        }
+        data.SetLength(before + static_cast<size_t>(got));
+    }
+}
+
+// ANSI and OEM text: the bytes up to the first zero, through the system code pages.
+void DecodeNarrow(GrowableArray<unsigned char>& data, bool oem, GrowableArray<wchar_t>& text) {
+    data.Push(0);
+    char* narrow = reinterpret_cast<char*>(data.Data());
+    if (oem) OemToCharA(narrow, narrow);
+    // A single-byte or double-byte code page never yields more UTF-16 units than bytes.
+    size_t capacity = std::strlen(narrow) + 1;
+    text.Add(capacity);
+    AnsiToWide(narrow, text.Data(), capacity);
+}
+
+void DecodeUtf16(const unsigned char* data, size_t size, GrowableArray<wchar_t>& text) {
+    bool bigEndian = false;
+    if (StartsWith(data, size, kUtf16LeMark, 2)) {
+        data += 2;
+        size -= 2;
+    } else if (StartsWith(data, size, kUtf16BeMark, 2)) {
+        bigEndian = true;
+        data += 2;
+        size -= 2;
+    }
+    size_t units = size / 2;
+    text.Add(units + 1);
+    wchar_t* out = text.Data();
+    for (size_t i = 0; i < units; ++i) {
+        unsigned first = data[2 * i];
+        unsigned second = data[2 * i + 1];
+        out[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    out[units] = L'\0';
+}
+
+void DecodeUtf8(GrowableArray<unsigned char>& data, GrowableArray<wchar_t>& text) {
+    size_t skip = StartsWith(data.Data(), data.Length(), kUtf8Mark, 3) ? 3 : 0;
+    data.Push(0);
+    // Every byte gives at most one UTF-16 unit; four-byte forms give two.
+    size_t capacity = data.Length() - skip;
+    text.Add(capacity);
+    Utf8ToWide(data.Data() + skip, text.Data(), capacity);
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+void TrimTrailingBlanks(std::wstring& line) {
+    size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1])) --end;
+    line.resize(end);
+}
+
+void ApplyLineOptions(std::wstring& line, const TextReadOptions& options) {
+    if (options.cutAtDoubleSlash) {
+        size_t comment = line.find(L"//");
+        if (comment != std::wstring::npos) {
+            line.resize(comment);
+            TrimTrailingBlanks(line);
+        }
+    }
+    if (options.stripSurroundingQuotes && line.size() >= 2 && line.front() == L'"' && line.back() == L'"') {
+        line = line.substr(1, line.size() - 2);
+    }
+    if (options.expandEnvironment && !line.empty() && line[0] == L'%') {
+        wchar_t expanded[kPathCapacity];
+        DWORD length = ExpandEnvironmentStringsW(line.c_str(), expanded, static_cast<DWORD>(kPathCapacity));
+        if (length >= 1 && length <= kPathCapacity - 1) line = expanded;
+    }
+}
+
+void SplitLines(const wchar_t* text, StringList& lines, const TextReadOptions& options) {
+    const wchar_t* p = text;
+    while (*p != L'\0') {
+        const wchar_t* end = p;
+        while (*end != L'\0' && *end != L'\r' && *end != L'\n') ++end;
+        std::wstring line(p, end);
+        TrimTrailingBlanks(line);
+        ApplyLineOptions(line, options);
+        if (!line.empty()) lines.AddString(line.c_str());
+        while (*end == L'\r' || *end == L'\n') ++end;
+        p = end;
+    }
+}
+
+}  // namespace
+
+TextEncoding DetectTextEncoding(const unsigned char* data, size_t size) {
+    if (size > 3 && StartsWith(data, size, kUtf8Mark, 3) && IsValidUtf8(data + 3, size - 3)) {
+        return TextEncoding::Utf8;
+    }
+    if (size > 2) {
+        // The high byte of each unit is the second byte in little-endian order, the
+        // first in big-endian order. Text in scripts above U+1FFF alone has none in the
+        // control range and is more likely an ANSI file that happens to start with FF FE.
+        size_t firstHigh = 0;
+        if (StartsWith(data, size, kUtf16LeMark, 2)) firstHigh = 3;
+        if (StartsWith(data, size, kUtf16BeMark, 2)) firstHigh = 2;
+        if (firstHigh != 0) {
+            for (size_t i = firstHigh; i < size; i += 2) {
+                unsigned char high = data[i];
+                if (high < 0x20 && high != 0x0A && high != 0x0D) return TextEncoding::Utf16;
+            }
+        }
+    }
+    return TextEncoding::Ansi;
+}
+
+bool ReadTextFile(const wchar_t* name, StringList& lines, const TextReadOptions& options) {
+    DiskFile file;
+    if (name == nullptr || name[0] == L'\0') {
+        file.SetStandardStream();
+    } else {
+        wchar_t found[kPathCapacity];
+        const wchar_t* path = name;
+        if (options.searchStandardFolders) {
+            FindUserFile(name, found, kPathCapacity, true, false);
+            path = found;
+        }
+        if (!file.Open(path, 0)) {
+            if (options.failedOpenIsFatal) Errors().Exit(kExitOpenError);
+            return false;
+        }
+    }
+
+    GrowableArray<unsigned char> data;
+    ReadWholeFile(file, data);
+    file.Close();
+
+    TextEncoding encoding = options.encoding;
+    if (encoding == TextEncoding::Detect) encoding = DetectTextEncoding(data.Data(), data.Length());
+
+    GrowableArray<wchar_t> text;
+    switch (encoding) {
+        case TextEncoding::Utf16:
+            DecodeUtf16(data.Data(), data.Length(), text);
+            break;
+        case TextEncoding::Utf8:
+            DecodeUtf8(data, text);
+            break;
+        case TextEncoding::Oem:
+            DecodeNarrow(data, true, text);
+            break;
+        default:
+            DecodeNarrow(data, false, text);
+            break;
+    }
+    SplitLines(text.Data(), lines, options);
+    return true;
+}
+
+}  // namespace tvx
