@@ -13,6 +13,7 @@
 #include "removal/RemovalBatch.h"
 #include "resources/ResourceIds.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "startup/RunOptions.h"
 #include "startup/Ui.h"
 
@@ -76,6 +77,8 @@ void RunUninstall() {
     }
 
     const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath);
+    // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
+    SuppressSettingsFileSave();
     list.reset();
     DeleteFileLong(kListName);
 
