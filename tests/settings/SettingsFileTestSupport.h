@@ -1,0 +1,77 @@
+#pragma once
+// Sandboxed settings files for the tests of the portable settings file: each test
+// writes its own "Tervix.ini" into a temporary folder and loads it from there.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "settings/SettingsFile.h"
+
+namespace tvx::settingstest {
+
+// UTF-16 little-endian bytes of a text, with or without the byte-order mark.
+inline std::string Utf16Le(const std::wstring& text, bool mark = true) {
+    std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+inline std::string Utf16Be(const std::wstring& text) {
+    std::string bytes("\xFE\xFF", 2);
+    for (wchar_t c : text) {
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+        bytes += static_cast<char>(c & 0xFF);
+    }
+    return bytes;
+}
+
+// Decodes a file that this program saved (UTF-16LE with mark); fails the test when the
+// mark is missing or the length is odd.
+inline std::wstring DecodeSavedFile(const std::string& bytes) {
+    EXPECT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.size() % 2, 0u) << "a saved file holds whole UTF-16 units";
+    if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE') {
+        ADD_FAILURE() << "a saved file starts with the byte-order mark FF FE";
+        return L"";
+    }
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return text;
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ReleaseSettingsFile();
+        Switches() = PortableSwitches{};
+    }
+    // Writes the bytes as the sandbox's "Tervix.ini" and loads it.
+    void Load(const std::string& bytes) {
+        ASSERT_TRUE(tvxtest::WriteFileBytes(path, bytes));
+        LoadSettingsFileFrom(path.c_str());
+        ASSERT_TRUE(SettingsFileLoaded());
+    }
+    void LoadText(const std::wstring& text) { Load(Utf16Le(text)); }
+    // Saves and reads the file back as text.
+    std::wstring SaveAndRead() {
+        EXPECT_TRUE(SaveSettingsFile());
+        return DecodeSavedFile(tvxtest::ReadFileBytes(path));
+    }
+    std::wstring Value(const wchar_t* name) {
+        const wchar_t* value = FindSettingEntry(name);
+        return value != nullptr ? value : L"<none>";
+    }
+
+    tvxtest::TempFolder folder{L"tvxini"};
+    std::wstring path = folder / L"Tervix.ini";
+};
+
+}  // namespace tvx::settingstest
