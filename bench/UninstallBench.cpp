@@ -1,0 +1,199 @@
+// How fast "Uninstall.exe -s" removes a big install, beside the least any removal can
+// do on the same tree in the same prefix (one attribute query and one delete per
+// entry, deepest first) and, for scale, the command interpreter's "rd /s /q".
+//
+// UninstallBench.exe <Uninstall.exe> [work folder]   (run under Wine: scripts/bench-uninstall.sh)
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kFilesPerFolder = 10;
+constexpr int kDepth = 6;
+constexpr int kFolderCount = 2000;
+
+struct Tree {
+    // Relative paths in list order: every folder before its contents.
+    std::vector<std::wstring> entries;
+    std::vector<bool> isFolder;
+};
+
+// Children per folder at each level; the last level takes what is left of the 2,000.
+Tree PlanTree() {
+    Tree tree;
+    const int fanOut[kDepth - 1] = {4, 3, 3, 3, 3};
+    std::vector<std::wstring> level = {L""};
+    std::vector<std::vector<std::wstring>> levels;
+    int folders = 0;
+    for (int depth = 0; depth < kDepth; ++depth) {
+        std::vector<std::wstring> next;
+        const size_t parents = level.size();
+        int remaining = kFolderCount - folders;
+        for (size_t p = 0; p < parents; ++p) {
+            int children = depth < kDepth - 1 ? fanOut[depth]
+                                              : remaining / static_cast<int>(parents - p);
+            if (depth == kDepth - 1) remaining -= children;
+            for (int c = 0; c < children; ++c)
+                next.push_back((level[p].empty() ? L"" : level[p] + L"\\") + L"folder" + std::to_wstring(c));
+        }
+        folders += static_cast<int>(next.size());
+        levels.push_back(next);
+        level = next;
+    }
+    // Pre-order: a folder, its files, then its sub-folders.
+    std::vector<std::wstring> all;
+    for (const auto& l : levels) all.insert(all.end(), l.begin(), l.end());
+    std::sort(all.begin(), all.end());
+    for (const auto& folder : all) {
+        tree.entries.push_back(folder);
+        tree.isFolder.push_back(true);
+        for (int f = 0; f < kFilesPerFolder; ++f) {
+            tree.entries.push_back(folder + L"\\file" + std::to_wstring(f) + L".dat");
+            tree.isFolder.push_back(false);
+        }
+    }
+    return tree;
+}
+
+bool BuildTree(const std::wstring& root, const Tree& tree) {
+    CreateDirectoryW(root.c_str(), nullptr);
+    const char data[64] = "sample contents";
+    for (size_t i = 0; i < tree.entries.size(); ++i) {
+        const std::wstring path = root + L"\\" + tree.entries[i];
+        if (tree.isFolder[i]) {
+            if (!CreateDirectoryW(path.c_str(), nullptr)) return false;
+            continue;
+        }
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD written;
+        WriteFile(file, data, sizeof data, &written, nullptr);
+        CloseHandle(file);
+    }
+    return true;
+}
+
+double Seconds(LARGE_INTEGER start, LARGE_INTEGER end) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+// Starts a command line in a folder and waits for it; the seconds it took, or -1.
+double TimeCommand(std::wstring command, const std::wstring& folder) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const LARGE_INTEGER start = Now();
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    const LARGE_INTEGER end = Now();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return Seconds(start, end);
+}
+
+// The floor: one attribute query and one delete per entry, folders deepest first.
+double TimeFloor(const std::wstring& root, const Tree& tree) {
+    std::vector<size_t> order(tree.entries.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::count(tree.entries[a].begin(), tree.entries[a].end(), L'\\') >
+               std::count(tree.entries[b].begin(), tree.entries[b].end(), L'\\');
+    });
+    std::vector<std::wstring> paths;
+    for (size_t i : order) paths.push_back(root + L"\\" + tree.entries[i]);
+    const LARGE_INTEGER start = Now();
+    for (const auto& path : paths) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveDirectoryW(path.c_str());
+        else
+            DeleteFileW(path.c_str());
+    }
+    return Seconds(start, Now());
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+size_t CountLeft(const std::wstring& root, const Tree& tree) {
+    size_t left = 0;
+    for (const auto& entry : tree.entries) left += Exists(root + L"\\" + entry);
+    return left;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 2) {
+        fwprintf(stderr, L"usage: UninstallBench <Uninstall.exe> [work folder]\n");
+        return 2;
+    }
+    const std::wstring program = argv[1];
+    const std::wstring work = argc > 2 ? argv[2] : L"C:\\tvxbench";
+    const Tree tree = PlanTree();
+    size_t folders = std::count(tree.isFolder.begin(), tree.isFolder.end(), true);
+    wprintf(L"tree: %zu files in %zu folders, %d levels deep, folders listed before their contents\n",
+            tree.entries.size() - folders, folders, kDepth);
+
+    CreateDirectoryW(work.c_str(), nullptr);
+    const std::wstring install = work + L"\\uninstall\\Tervix";
+    const std::wstring floorRoot = work + L"\\floor";
+    const std::wstring rdRoot = work + L"\\rd";
+    CreateDirectoryW((work + L"\\uninstall").c_str(), nullptr);
+    if (!BuildTree(install, tree) || !BuildTree(floorRoot, tree) || !BuildTree(rdRoot, tree)) {
+        fwprintf(stderr, L"could not build the trees below %ls\n", work.c_str());
+        return 1;
+    }
+    if (!CopyFileW(program.c_str(), (install + L"\\Uninstall.exe").c_str(), FALSE)) {
+        fwprintf(stderr, L"could not copy %ls\n", program.c_str());
+        return 1;
+    }
+    std::string list;
+    for (const auto& entry : tree.entries) list += std::string(entry.begin(), entry.end()) + "\r\n";
+    list += "Uninstall.exe\r\n";
+    HANDLE file = CreateFileW((install + L"\\Uninstall.lst").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr);
+    DWORD written;
+    WriteFile(file, list.data(), static_cast<DWORD>(list.size()), &written, nullptr);
+    CloseHandle(file);
+
+    const double uninstall = TimeCommand(L"\"" + install + L"\\Uninstall.exe\" -s", install);
+    const size_t uninstallLeft = CountLeft(install, tree);
+    // The batch that removes the program and the folder runs on; let it finish first.
+    for (int i = 0; i < 600 && Exists(install); ++i) Sleep(100);
+
+    const double floor = TimeFloor(floorRoot, tree);
+    const size_t floorLeft = CountLeft(floorRoot, tree);
+    const double rd = TimeCommand(L"cmd.exe /c rd /s /q \"" + rdRoot + L"\"", work);
+
+    wprintf(L"Uninstall.exe -s   %7.2f s  (%zu entries left, install folder %ls)\n", uninstall, uninstallLeft,
+            Exists(install) ? L"still there" : L"gone");
+    wprintf(L"floor              %7.2f s  (%zu entries left)\n", floor, floorLeft);
+    wprintf(L"cmd /c rd /s /q    %7.2f s\n", rd);
+    wprintf(L"ratio to floor     %7.2f  (aim: at most 1.50)\n", floor > 0 ? uninstall / floor : 0.0);
+    wprintf(L"rd to floor        %7.2f\n", floor > 0 ? rd / floor : 0.0);
+
+    RemoveDirectoryW(floorRoot.c_str());
+    RemoveDirectoryW((work + L"\\uninstall").c_str());
+    RemoveDirectoryW(work.c_str());
+    LocalFree(argv);
+    return uninstallLeft == 0 && floorLeft == 0 ? 0 : 1;
+}
