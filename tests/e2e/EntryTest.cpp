@@ -1,0 +1,297 @@
+// The program's run modes as a user or the self-removal batch starts them: the real
+// Uninstall.exe under Wine, each test case in a fresh prefix.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "GuiDriver.h"
+#include "TestSupport.h"
+#include "lang/Language.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+using tvxtest::BuildDir;
+using tvxtest::Process;
+using tvxtest::TempFolder;
+
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// A program module opened as data, for reading its resources.
+class ResourceFile {
+public:
+    explicit ResourceFile(const std::wstring& path)
+        : module_(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~ResourceFile() {
+        if (module_) FreeLibrary(module_);
+    }
+    ResourceFile(const ResourceFile&) = delete;
+    ResourceFile& operator=(const ResourceFile&) = delete;
+    HMODULE get() const { return module_; }
+    std::wstring Text(UINT id) const {
+        wchar_t buffer[1024] = {};
+        LoadStringW(module_, id, buffer, 1024);
+        return buffer;
+    }
+    std::string Data(const wchar_t* name, const wchar_t* type) const {
+        HRSRC resource = FindResourceW(module_, name, type);
+        if (!resource) return {};
+        HGLOBAL loaded = LoadResource(module_, resource);
+        const char* bytes = static_cast<const char*>(LockResource(loaded));
+        return bytes ? std::string(bytes, SizeofResource(module_, resource)) : std::string();
+    }
+
+private:
+    HMODULE module_;
+};
+
+// Everything a run could have written to the product's places in the registry: the
+// whole of HKCU\Software (but Wine's own key), the machine-wide product entries and
+// the names of the classes-root keys.
+using RegistryImage = std::map<std::wstring, std::wstring>;
+
+void AddTree(HKEY root, const std::wstring& path, RegistryImage* image, bool recurse = true) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    (*image)[path] = L"<key>";
+    wchar_t name[16384];
+    BYTE data[8192];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = 16384, dataLength = sizeof data, type = 0;
+        LONG result = RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &dataLength);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) continue;
+        (*image)[path + L"|" + name] =
+            std::to_wstring(type) + L":" + std::wstring(reinterpret_cast<wchar_t*>(data), dataLength / 2);
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = 16384;
+        if (RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        std::wstring child = path.empty() ? name : path + L"\\" + name;
+        if (child == L"Software\\Wine") continue;
+        if (recurse) {
+            AddTree(root, child, image);
+        } else {
+            (*image)[child] = L"<key>";
+        }
+    }
+    RegCloseKey(key);
+}
+
+RegistryImage TakeRegistryImage() {
+    RegistryImage image;
+    AddTree(HKEY_CURRENT_USER, L"Software", &image);
+    AddTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix", &image);
+    AddTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", &image);
+    AddTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", &image);
+    AddTree(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", &image);
+    AddTree(HKEY_CLASSES_ROOT, L"", &image, false);
+    return image;
+}
+
+// A copy of the program in an install folder of its own, as the installer leaves it.
+class InstalledProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CopyFileW(tvxtest::UninstallExe().c_str(), program().c_str(), FALSE));
+    }
+    std::wstring program() const { return folder_ / L"Uninstall.exe"; }
+    void PlaceResourceLibrary(const wchar_t* variant) {
+        std::wstring library = BuildDir() + L"\\tests\\lang\\" + variant + L".dll";
+        ASSERT_TRUE(CopyFileW(library.c_str(), (folder_ / L"tvxlng.dll").c_str(), FALSE));
+    }
+    bool Start(Process* process, const std::wstring& switches, const std::wstring& environment = L"") {
+        return process->Start(Quoted(program()) + L" " + switches, folder_.path(), environment);
+    }
+    long Run(const std::wstring& switches, const std::wstring& environment = L"") {
+        return tvxtest::RunAndWait(Quoted(program()) + L" " + switches, 60000, folder_.path(), environment);
+    }
+
+    TempFolder folder_{L"Tervix install"};
+};
+
+TEST_F(InstalledProgram, WaitSleepsAboutTwoSecondsAndExitsWithZero) {
+    ULONGLONG start = GetTickCount64();
+    long code = Run(L"/wait");
+    ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_EQ(code, 0);
+    EXPECT_GE(elapsed, 1900u);
+    EXPECT_LT(elapsed, 30000u);
+}
+
+struct Notice {
+    HWND box = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+
+Notice WaitForNotice(const Process& process) {
+    Notice notice;
+    notice.box = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
+    if (notice.box) {
+        // The text is set while the box initialises; give it that moment.
+        for (int i = 0; i < 100 && notice.text.empty(); ++i) {
+            notice.text = tvxtest::MessageBoxText(notice.box);
+            if (notice.text.empty()) Sleep(50);
+        }
+        notice.caption = tvxtest::WindowText(notice.box);
+    }
+    return notice;
+}
+
+TEST_F(InstalledProgram, WarningTellsWhichFileToDeleteAndEndsWhenAnswered) {
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/warning"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr) << "no notice appeared";
+
+    ResourceFile strings(program());
+    std::wstring advice = strings.Text(IDS_UNINSTALLSHOULDDELETE);
+    advice.replace(advice.find(L"%s"), 2, program());
+    EXPECT_EQ(notice.caption, strings.Text(IDS_UNINSTALLTVX));
+    EXPECT_EQ(notice.text, strings.Text(IDS_UNINSTALLCOMPLETED) + L"\n" + advice);
+    EXPECT_NE(notice.text.find(program()), std::wstring::npos);
+    EXPECT_TRUE(tvxtest::HasControl(notice.box, IDOK));
+    EXPECT_FALSE(tvxtest::HasControl(notice.box, IDCANCEL)) << "a notice, not a question";
+
+    DWORD code = 1;
+    EXPECT_FALSE(process.Wait(500, &code)) << "the program waits for the user";
+    tvxtest::PressButton(notice.box, IDOK, true);
+    ASSERT_TRUE(process.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(InstalledProgram, WarningIsShownEvenInASilentRun) {
+    Process process;
+    ASSERT_TRUE(Start(&process, L"-s /warning", L"sfxcmd=setup.exe -s"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr);
+    EXPECT_NE(notice.text.find(program()), std::wstring::npos);
+    tvxtest::PressButton(notice.box, IDOK, true);
+    DWORD code = 1;
+    ASSERT_TRUE(process.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(InstalledProgram, TranslatedResourceLibrarySpeaksToTheUser) {
+    PlaceResourceLibrary(L"TranslatedLibrary");
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/warning"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr);
+    EXPECT_EQ(notice.caption, L"Tervix deinstallieren");
+    // The library has no text for the second line: that one is the program's own.
+    ResourceFile strings(program());
+    std::wstring advice = strings.Text(IDS_UNINSTALLSHOULDDELETE);
+    advice.replace(advice.find(L"%s"), 2, program());
+    EXPECT_EQ(notice.text, L"Tervix wurde entfernt.\n" + advice);
+    tvxtest::PressButton(notice.box, IDOK, true);
+    EXPECT_TRUE(process.Wait(20000));
+}
+
+TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
+    PlaceResourceLibrary(L"RtlLibrary");
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/warning"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr);
+    EXPECT_EQ(notice.caption, L"\x05D4\x05E1\x05E8\x05EA Tervix");
+    // The whole process lays its windows out from right to left.
+    EXPECT_TRUE(GetWindowLongW(notice.box, GWL_EXSTYLE) & WS_EX_LAYOUTRTL)
+        << std::hex << GetWindowLongW(notice.box, GWL_EXSTYLE);
+    tvxtest::PressButton(notice.box, IDOK, true);
+    EXPECT_TRUE(process.Wait(20000));
+}
+
+TEST_F(InstalledProgram, MsiAloneOrAnUnknownSwitchDoesNothing) {
+    RegistryImage before = TakeRegistryImage();
+    EXPECT_EQ(Run(L"/msi"), 0);
+    EXPECT_EQ(Run(L"/frobnicate"), 0);
+    EXPECT_EQ(Run(L"/noexplorer -init1111"), 0);
+    // The installer's switches are no orders: setup only starts from the command line.
+    EXPECT_EQ(Run(L"/noexplorer", L"sfxcmd=tervix-setup.exe /setup -s"), 0);
+    RegistryImage after = TakeRegistryImage();
+
+    for (const auto& [name, value] : after) {
+        auto found = before.find(name);
+        EXPECT_TRUE(found != before.end() && found->second == value) << "written: " << std::string(name.begin(), name.end());
+    }
+    for (const auto& [name, value] : before)
+        EXPECT_TRUE(after.count(name)) << "removed: " << std::string(name.begin(), name.end());
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix"));
+    EXPECT_TRUE(tvxtest::PathExists(program())) << "nothing was uninstalled";
+}
+
+// The program file carries everything it needs to show itself without a library.
+TEST(ProgramFile, CarriesManifestIconAndEveryText) {
+    ResourceFile exe(tvxtest::UninstallExe());
+    ASSERT_NE(exe.get(), nullptr);
+
+    std::string manifest = exe.Data(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_FALSE(manifest.empty()) << "no RT_MANIFEST 1";
+    EXPECT_NE(manifest.find("processorArchitecture=\"amd64\""), std::string::npos);
+    EXPECT_NE(manifest.find("level=\"highestAvailable\""), std::string::npos);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+    for (const char* os : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(manifest.find(os), std::string::npos) << os;
+
+    std::string group = exe.Data(L"TVXICON", MAKEINTRESOURCEW(14));
+    ASSERT_GE(group.size(), 6u) << "no TVXICON";
+    int count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5]) << 8;
+    ASSERT_EQ(group.size(), 6u + 14u * count);
+    std::map<int, bool> sizes;
+    for (int i = 0; i < count; ++i) {
+        const unsigned char* entry = reinterpret_cast<const unsigned char*>(group.data()) + 6 + 14 * i;
+        sizes[entry[0]] = true;
+        int id = entry[12] | entry[13] << 8;
+        EXPECT_FALSE(exe.Data(MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3)).empty()) << "icon image " << id;
+    }
+    EXPECT_TRUE(sizes[16] && sizes[32] && sizes[48]);
+
+    int strings = 0;
+    for (size_t i = 0; i < tvx::KnownKeyCount; ++i) {
+        const tvx::KnownKey& key = tvx::KnownKeyTable[i];
+        if (strncmp(key.name, "s:", 2) != 0) continue;
+        ++strings;
+        EXPECT_FALSE(exe.Text(key.id).empty()) << key.name << " has no text";
+    }
+    EXPECT_EQ(strings, 28);
+}
+
+// The program's DPI scaling as the bold font and the dialogs get it, at the resolution
+// the user set (Wine's LogPixels, read by every new process).
+class ScreenResolution : public ::testing::Test {
+protected:
+    static long Probe(const std::wstring& argument) {
+        long code = tvxtest::RunAndWait(Quoted(BuildDir() + L"\\tools\\DpiProbe.exe") + L" " + argument, 30000);
+        return static_cast<int32_t>(static_cast<uint32_t>(code));
+    }
+    static void SetResolution(DWORD dpi) {
+        ASSERT_TRUE(tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", dpi));
+    }
+};
+
+TEST_F(ScreenResolution, DefaultResolutionKeepsLengths) {
+    EXPECT_EQ(Probe(L"-12"), -12);
+    EXPECT_EQ(Probe(L"font"), -12);
+}
+
+TEST_F(ScreenResolution, LengthsScaleAndTruncateTowardZero) {
+    SetResolution(144);
+    EXPECT_EQ(Probe(L"-12"), -18);
+    EXPECT_EQ(Probe(L"7"), 10);
+    EXPECT_EQ(Probe(L"font"), -18);
+
+    SetResolution(120);
+    EXPECT_EQ(Probe(L"-12"), -15);
+    // -13.75: truncated, where MulDiv would round to -14.
+    EXPECT_EQ(Probe(L"-11"), -13);
+    EXPECT_EQ(MulDiv(-11, 120, 96), -14);
+    EXPECT_EQ(Probe(L"11"), 13);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+#include "startup/Ui.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "GuiDriver.h"
+#include "TestSupport.h"
+#include "lang/Language.h"
+
+namespace tvx {
+namespace {
+
+std::wstring SystemFolder() {
+    wchar_t path[MAX_PATH];
+    GetSystemDirectoryW(path, MAX_PATH);
+    return path;
+}
+
+std::wstring ModulePath(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+// A code-free library that the tests plant where a hijacker would.
+std::wstring PlantedLibrary() { return tvxtest::BuildDir() + L"\\tests\\lang\\ProgramStrings.dll"; }
+
+// Works inside a sandbox folder made the current folder, and puts everything back.
+class CurrentFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        previous_ = previous;
+        ASSERT_TRUE(SetCurrentDirectoryW(folder_.path().c_str()));
+    }
+    void TearDown() override {
+        HardenDllSearch(false);
+        SetCurrentDirectoryW(previous_.c_str());
+    }
+    tvxtest::TempFolder folder_{L"tvxdllsearch"};
+    std::wstring previous_;
+};
+
+TEST_F(CurrentFolder, HardeningReplacesAnEarlierLibraryFolder) {
+    // Windows then also leaves the current folder out of the search; Wine ignores an
+    // empty library folder, so what is checked here is that the call reaches the system.
+    tvxtest::TempFolder libraries(L"tvxdlldir");
+    ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (libraries / L"tvxplanted.dll").c_str(), FALSE));
+    ASSERT_TRUE(SetDllDirectoryW(libraries.path().c_str()));
+    HMODULE planted = LoadLibraryW(L"tvxplanted.dll");
+    ASSERT_NE(planted, nullptr);
+    FreeLibrary(planted);
+
+    HardenDllSearch(true);
+    wchar_t folder[MAX_PATH] = {L'#'};
+    EXPECT_EQ(GetDllDirectoryW(MAX_PATH, folder), 0u);
+    EXPECT_STREQ(folder, L"");
+    planted = LoadLibraryW(L"tvxplanted.dll");
+    EXPECT_EQ(planted, nullptr) << "the earlier library folder is still searched";
+    if (planted) FreeLibrary(planted);
+
+    ASSERT_TRUE(SetDllDirectoryW(libraries.path().c_str()));
+    HardenDllSearch(false);
+    EXPECT_EQ(GetDllDirectoryW(MAX_PATH, folder), 0u);
+}
+
+TEST_F(CurrentFolder, SystemLibrariesComeFromTheSystemFolderOnly) {
+    // A look-alike in the current folder must not be taken.
+    ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"riched20.dll").c_str(), FALSE));
+    HMODULE richEdit = LoadSystemLibrary(L"riched20.dll");
+    ASSERT_NE(richEdit, nullptr);
+    EXPECT_EQ(_wcsicmp(ModulePath(richEdit).c_str(), (SystemFolder() + L"\\riched20.dll").c_str()), 0)
+        << ModulePath(richEdit).c_str();
+    WNDCLASSW richEditClass;
+    EXPECT_TRUE(GetClassInfoW(nullptr, L"RichEdit20W", &richEditClass));
+    FreeLibrary(richEdit);
+
+    // Only in the current folder: not found.
+    ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"tvxplanted.dll").c_str(), FALSE));
+    EXPECT_EQ(LoadSystemLibrary(L"tvxplanted.dll"), nullptr);
+}
+
+TEST(ClearRtlReading, OnlyRightToLeftLanguagesLoseTheReadingOrderStyle) {
+    HWND edit = CreateWindowExW(WS_EX_RTLREADING, L"EDIT", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(edit, nullptr);
+    SetRightToLeft(false);
+    ClearRtlReading(edit);
+    EXPECT_TRUE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_RTLREADING);
+    SetRightToLeft(true);
+    ClearRtlReading(edit);
+    EXPECT_FALSE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_RTLREADING);
+    SetRightToLeft(false);
+    DestroyWindow(edit);
+}
+
+TEST(ProgramResources, BoldFontIsScaledMsShellDlgBold) {
+    CreateProgramResources();
+    ASSERT_NE(BoldFont(), nullptr);
+    LOGFONTW font = {};
+    ASSERT_TRUE(GetObjectW(BoldFont(), sizeof font, &font));
+    EXPECT_EQ(font.lfHeight, ScaleForDpi(-12));
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_FALSE(font.lfItalic);
+    EXPECT_FALSE(font.lfUnderline);
+    EXPECT_STREQ(font.lfFaceName, L"MS Shell Dlg");
+    ReleaseProgramResources();
+    EXPECT_EQ(BoldFont(), nullptr);
+}
+
+// Shows a message box on this thread while a second thread reads and answers it. A
+// hook on this thread sees the box's WM_INITDIALOG, whose parameter is the
+// MSGBOXPARAMSW that MessageBoxW built from our flags.
+struct SeenBox {
+    std::wstring text;
+    DWORD style = 0;
+    bool found = false;
+};
+
+DWORD initialisedBoxStyle = 0;
+
+LRESULT CALLBACK WatchBoxInit(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && call->lParam) {
+        const MSGBOXPARAMSW* params = reinterpret_cast<const MSGBOXPARAMSW*>(call->lParam);
+        if (params->cbSize == sizeof(MSGBOXPARAMSW)) initialisedBoxStyle = params->dwStyle;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int ShowAndAnswer(const wchar_t* caption, UINT flags, SeenBox* seen) {
+    std::thread driver([caption, seen] {
+        HWND box = tvxtest::WaitForWindow(GetCurrentProcessId(), caption, L"#32770", 10000);
+        if (!box) return;
+        seen->found = true;
+        for (int i = 0; i < 100 && seen->text.empty(); ++i) {
+            seen->text = tvxtest::MessageBoxText(box);
+            if (seen->text.empty()) Sleep(20);
+        }
+        tvxtest::PressButton(box, IDNO, true);
+    });
+    initialisedBoxStyle = 0;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchBoxInit, nullptr, GetCurrentThreadId());
+    int pressed = ShowMessage(nullptr, L"Remove Tervix?", caption, flags);
+    UnhookWindowsHookEx(hook);
+    driver.join();
+    seen->style = initialisedBoxStyle;
+    return pressed;
+}
+
+TEST(ShowMessage, RightToLeftLanguagesGetRightAlignedRtlBoxes) {
+    SetRightToLeft(false);
+    SeenBox plain;
+    EXPECT_EQ(ShowAndAnswer(L"tvx ltr box", MB_YESNO | MB_ICONQUESTION, &plain), IDNO);
+    ASSERT_TRUE(plain.found);
+    EXPECT_EQ(plain.text, L"Remove Tervix?");
+    ASSERT_NE(plain.style, 0u) << "the box's parameters were not seen";
+    EXPECT_EQ(plain.style, static_cast<DWORD>(MB_YESNO | MB_ICONQUESTION));
+
+    SetRightToLeft(true);
+    SeenBox rtl;
+    EXPECT_EQ(ShowAndAnswer(L"tvx rtl box", MB_YESNO | MB_ICONQUESTION, &rtl), IDNO);
+    SetRightToLeft(false);
+    ASSERT_TRUE(rtl.found);
+    EXPECT_EQ(rtl.text, L"Remove Tervix?");
+    EXPECT_EQ(rtl.style, static_cast<DWORD>(MB_YESNO | MB_ICONQUESTION | MB_RTLREADING | MB_RIGHT));
+}
+
+}  // namespace
+}  // namespace tvx
