@@ -1,0 +1,132 @@
+// The completion dialog in-process: what it shows, and that "-s" never shows it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "GuiDriver.h"
+#include "InProcessDialog.h"
+#include "TestSupport.h"
+#include "integration/Completion.h"
+#include "resources/ResourceIds.h"
+#include "startup/RunOptions.h"
+#include "startup/Ui.h"
+
+using namespace tvxtest;
+
+namespace {
+
+// Changes the current folder for one case and restores it afterwards.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder) {
+        GetCurrentDirectoryW(MAX_PATH * 4, previous_);
+        SetCurrentDirectoryW(folder.c_str());
+    }
+    ~CurrentFolder() { SetCurrentDirectoryW(previous_); }
+
+private:
+    wchar_t previous_[MAX_PATH * 4] = {};
+};
+
+class CompletionDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tvx::Options().silent = false;
+        tvx::CreateProgramResources();
+    }
+    void TearDown() override {
+        tvx::Options().silent = false;
+        tvx::ReleaseProgramResources();
+    }
+};
+
+TEST_F(CompletionDialogTest, ShowsTheInstallFolderAndTheThanksInBold) {
+    TempFolder sandbox(L"tvxdone");
+    std::wstring install = sandbox / L"Tervix Archiver";
+    ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
+    CurrentFolder current(install);
+
+    INT_PTR result = RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
+        EXPECT_EQ(DialogItemText(dialog, IDC_INSTFOLDER), install);
+        HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_THANKS, WM_GETFONT, 0, 0));
+        ASSERT_NE(tvx::BoldFont(), nullptr);
+        EXPECT_EQ(font, tvx::BoldFont());
+        LOGFONTW logFont = {};
+        GetObjectW(font, sizeof logFont, &logFont);
+        EXPECT_GE(logFont.lfWeight, FW_BOLD);
+        EXPECT_NE(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_INSTINFOFOLDER, WM_GETFONT, 0, 0)), font)
+            << "only the thank-you text is bold";
+        if (tvx::ProgramIcon()) {
+            EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), tvx::ProgramIcon());
+        }
+        // The folder can be read and copied, not changed.
+        EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_INSTFOLDER), GWL_STYLE) & ES_READONLY);
+        PressButton(dialog, IDOK);
+    });
+    EXPECT_EQ(result, 1);
+}
+
+TEST_F(CompletionDialogTest, ClosingByCancelAlsoEndsWithOne) {
+    INT_PTR result = RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [](HWND dialog) {
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(result, 1);
+}
+
+TEST_F(CompletionDialogTest, EveryControlIsThere) {
+    RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [](HWND dialog) {
+        for (int id : {5101, 5102, 5103, 5104, 5105, 5106, 5108, 5109, IDOK}) EXPECT_TRUE(HasControl(dialog, id)) << id;
+        EXPECT_FALSE(DialogItemText(dialog, IDC_THANKS).empty());
+        PressButton(dialog, IDOK);
+    });
+}
+
+// Watches this thread's dialog windows for being shown. (Its controls are created
+// visible, which also counts as showing for them.)
+HHOOK showHook = nullptr;
+bool dialogShown = false;
+
+bool IsDialogWindow(HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    return wcscmp(name, L"#32770") == 0;
+}
+
+LRESULT CALLBACK WatchShowing(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
+        bool showing = (message->message == WM_SHOWWINDOW && message->wParam) ||
+                       (message->message == WM_WINDOWPOSCHANGING &&
+                        (reinterpret_cast<WINDOWPOS*>(message->lParam)->flags & SWP_SHOWWINDOW));
+        if (showing && IsDialogWindow(message->hwnd)) dialogShown = true;
+    }
+    return CallNextHookEx(showHook, code, wParam, lParam);
+}
+
+TEST_F(CompletionDialogTest, SilentRunAcceptsAtOnceWithoutShowingIt) {
+    tvx::Options().silent = true;
+    dialogShown = false;
+    showHook = SetWindowsHookExW(WH_CALLWNDPROC, WatchShowing, nullptr, GetCurrentThreadId());
+    ASSERT_NE(showHook, nullptr);
+    // Should the dialog wait for input after all, close it so that the case ends.
+    std::atomic<bool> ended{false};
+    std::thread rescue([&ended] {
+        for (int wait = 0; wait < 100 && !ended; ++wait) {
+            if (HWND dialog = WaitForOwnDialog(IDC_INSTFOLDER, 0, 50)) {
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                break;
+            }
+        }
+    });
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"DONEDLG", nullptr, tvx::CompletionDialog, 0);
+    ended = true;
+    UnhookWindowsHookEx(showHook);
+    rescue.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(dialogShown) << "the dialog was shown and waited for input";
+}
+
+}  // namespace

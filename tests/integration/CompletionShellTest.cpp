@@ -1,0 +1,54 @@
+// The completion dialog's licence and home-page buttons open through the shell. A
+// stand-in program, registered in this case's fresh prefix as the handler of ".txt"
+// files and of web addresses, records the verb and the target the shell gave it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "GuiDriver.h"
+#include "InProcessDialog.h"
+#include "OpenRecorder.h"
+#include "TestSupport.h"
+#include "integration/Completion.h"
+#include "resources/ResourceIds.h"
+#include "startup/RunOptions.h"
+
+using namespace tvxtest;
+
+namespace {
+
+TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
+    TempFolder sandbox(L"tvxshell");
+    std::wstring install = sandbox / L"Tervix";
+    ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(install + L"\\license.txt", "Licence\r\n"));
+
+    OpenRecorder recorder(sandbox / L"opened.txt");
+    RegWriteString(HKEY_CLASSES_ROOT, L".txt", L"", L"txtfile");
+    for (const wchar_t* verb : {L"open", L"print", L"edit"}) recorder.RegisterVerb(L"txtfile", verb);
+    for (const wchar_t* scheme : {L"http", L"https"}) recorder.RegisterVerb(scheme, L"open");
+
+    wchar_t previous[MAX_PATH * 4] = {};
+    GetCurrentDirectoryW(MAX_PATH * 4, previous);
+    SetCurrentDirectoryW(install.c_str());
+    tvx::Options().silent = false;
+
+    std::vector<std::wstring> lines;
+    RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
+        PressButton(dialog, IDC_VIEWLICENSE);
+        lines = recorder.WaitForLines(1);
+        PressButton(dialog, IDC_HOMEPAGE);
+        lines = recorder.WaitForLines(2);
+        EXPECT_TRUE(IsWindow(dialog)) << "a button closed the dialog";
+        PressButton(dialog, IDOK);
+    });
+    SetCurrentDirectoryW(previous);
+
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], L"open|" + install + L"\\license.txt");
+    EXPECT_EQ(lines[1], L"open|https://www.tervix.example.com/");
+    // The registrations go with this case's prefix.
+}
+
+}  // namespace

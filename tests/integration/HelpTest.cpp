@@ -1,0 +1,167 @@
+// The help file: what ShowHelp hands to HtmlHelpW and its one retry through the short
+// path. A stand-in for HtmlHelpW records the calls.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "InProcessDialog.h"
+#include "TestSupport.h"
+#include "integration/Completion.h"
+#include "platform/WindowsVersion.h"
+
+using namespace tvxtest;
+
+namespace {
+
+struct HelpCall {
+    HWND caller;
+    std::wstring target;
+    UINT command;
+    DWORD_PTR data;
+};
+
+std::mutex callsLock;
+std::vector<HelpCall> calls;
+HWND helpWindow = nullptr;  // what the stand-in answers: null means "could not open"
+
+HWND WINAPI RecordHelp(HWND caller, const wchar_t* target, UINT command, DWORD_PTR data) {
+    std::lock_guard<std::mutex> lock(callsLock);
+    calls.push_back({caller, target ? target : L"", command, data});
+    return helpWindow;
+}
+
+std::vector<HelpCall> Calls() {
+    std::lock_guard<std::mutex> lock(callsLock);
+    return calls;
+}
+
+std::wstring HelpFile() { return OwnFolder() + L"\\tervix.chm"; }
+std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
+
+class HelpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        calls.clear();
+        helpWindow = GetDesktopWindow();  // any window will do as "opened"
+        tvx::SetHtmlHelpHook(RecordHelp);
+        tvx::PrimeWindowsVersion(false, 0x0A00);
+    }
+    void TearDown() override {
+        tvx::SetHtmlHelpHook(nullptr);
+        tvx::ResetWindowsVersionCaches();
+    }
+};
+
+TEST(HelpTarget, TopicNamesItsPageInsideTheHelpFile) {
+    wchar_t target[tvx::kHelpTargetCapacity];
+    UINT command = tvx::BuildHelpTarget(L"C:\\Program Files\\Tervix\\tervix.chm", L"HELPIntegrationSettings", target,
+                                        tvx::kHelpTargetCapacity);
+    EXPECT_EQ(command, 0u);  // HH_DISPLAY_TOPIC
+    EXPECT_STREQ(target, L"C:\\Program Files\\Tervix\\tervix.chm::/html/HELPIntegrationSettings.htm");
+}
+
+TEST(HelpTarget, WithoutTopicTheFileOpensAtItsContents) {
+    wchar_t target[tvx::kHelpTargetCapacity];
+    UINT command = tvx::BuildHelpTarget(L"D:\\Tervix\\tervix.chm", nullptr, target, tvx::kHelpTargetCapacity);
+    EXPECT_EQ(command, 1u);  // HH_DISPLAY_TOC
+    EXPECT_STREQ(target, L"D:\\Tervix\\tervix.chm");
+}
+
+TEST(HelpTarget, LongTargetIsCutAt2097Characters) {
+    std::wstring file = L"C:\\" + std::wstring(2030, L'x') + L"\\tervix.chm";
+    wchar_t target[tvx::kHelpTargetCapacity + 8];
+    wmemset(target, L'#', tvx::kHelpTargetCapacity + 8);
+    tvx::BuildHelpTarget(file.c_str(), L"HELPContextItems", target, tvx::kHelpTargetCapacity);
+    std::wstring expected = (file + L"::/html/HELPContextItems.htm").substr(0, 2097);
+    EXPECT_EQ(std::wstring(target), expected);
+    EXPECT_EQ(target[tvx::kHelpTargetCapacity], L'#') << "written past the buffer";
+}
+
+TEST_F(HelpTest, TopicOpensBesideTheProgramOwnedByTheDesktop) {
+    tvx::ShowHelp(nullptr, L"HELPContextItems");
+    tvx::ShowHelp(GetDesktopWindow(), nullptr);
+    auto seen = Calls();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].caller, GetDesktopWindow());
+    EXPECT_EQ(seen[0].target, TopicTarget(L"HELPContextItems"));
+    EXPECT_EQ(seen[0].command, 0u);
+    EXPECT_EQ(seen[0].data, 0u);
+    EXPECT_EQ(seen[1].target, HelpFile());
+    EXPECT_EQ(seen[1].command, 1u);
+}
+
+TEST_F(HelpTest, FailureOnAPathTheAnsiCodePageHoldsIsNotRetried) {
+    helpWindow = nullptr;
+    tvx::ShowHelp(nullptr, L"HELPContextItems");
+    tvx::ShowHelp(nullptr, L"HELPContextItems");
+    auto seen = Calls();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].target, TopicTarget(L"HELPContextItems"));
+}
+
+// Runs only as the child of the next test, from a folder whose name the ANSI code page
+// cannot hold; writes what ShowHelp asked for to the file named in TVX_HELP_RECORD.
+TEST_F(HelpTest, ChildProcessForTheRetry) {
+    wchar_t record[1024] = {};
+    if (!GetEnvironmentVariableW(L"TVX_HELP_RECORD", record, 1024)) GTEST_SKIP() << "only run by RetriesOnce...";
+    helpWindow = nullptr;
+    tvx::ShowHelp(nullptr, L"HELPContextItems");
+    tvx::ShowHelp(nullptr, nullptr);
+    std::string out;
+    for (const HelpCall& call : Calls()) {
+        std::wstring line = std::to_wstring(call.command) + L"|" + call.target + L"\n";
+        int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), size, nullptr, nullptr);
+        out += utf8.c_str();
+    }
+    ASSERT_TRUE(WriteFileBytes(record, out));
+}
+
+std::vector<std::wstring> ReadLines(const std::wstring& path) {
+    std::string bytes = ReadFileBytes(path);
+    int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+TEST_F(HelpTest, PathOutsideTheAnsiCodePageIsRetriedOnceThroughTheShortPath) {
+    TempFolder sandbox(L"tvxhelp");
+    // Greek and Chinese: neither survives code page 1252.
+    std::wstring folder = sandbox / L"Hilfe \x03A9\x03BC\x03AD\x03B3\x03B1 \x5E2E\x52A9";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    wchar_t self[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    std::wstring copy = folder + L"\\HelpProbe.exe";
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
+    std::wstring record = sandbox / L"calls.txt";
+
+    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=HelpTest.ChildProcessForTheRetry", 60000, L"",
+                               L"TVX_HELP_RECORD=" + record);
+    ASSERT_EQ(exitCode, 0);
+
+    wchar_t shortFolder[MAX_PATH * 4] = {};
+    ASSERT_NE(GetShortPathNameW(folder.c_str(), shortFolder, MAX_PATH * 4), 0u);
+    std::wstring longFile = folder + L"\\tervix.chm";
+    std::wstring shortFile = std::wstring(shortFolder) + L"\\tervix.chm";
+    ASSERT_NE(shortFile, longFile);
+    for (wchar_t c : shortFile) ASSERT_LT(c, 0x80) << "the short form is not plain ASCII";
+
+    // The first failure is retried through the short path; the second call of the run
+    // goes to the short path at once and is not retried again.
+    std::vector<std::wstring> lines = ReadLines(record);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], L"0|" + longFile + L"::/html/HELPContextItems.htm");
+    EXPECT_EQ(lines[1], L"0|" + shortFile + L"::/html/HELPContextItems.htm");
+    EXPECT_EQ(lines[2], L"1|" + shortFile);
+}
+
+}  // namespace
