@@ -205,6 +205,71 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
     EXPECT_TRUE(process.Wait(20000));
 }
 
+// A translation is the user's file: its format may hold specifiers that the program
+// has no argument for, and its texts may be longer than the notice holds.
+TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"uninstall.lng",
+                                        "***messages***\r\n"
+                                        "IDS_UNINSTALLTVX \"Tervix entfernen\"\r\n"
+                                        "IDS_UNINSTALLCOMPLETED \"Fertig.\"\r\n"
+                                        "IDS_UNINSTALLSHOULDDELETE \"Bitte %d loeschen: %s (100%% sicher) %s %x\"\r\n"));
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/warning"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr);
+    EXPECT_EQ(notice.caption, L"Tervix entfernen");
+    EXPECT_EQ(notice.text, L"Fertig.\nBitte %d loeschen: " + program() + L" (100% sicher)  %x");
+    tvxtest::PressButton(notice.box, IDOK, true);
+    DWORD code = 1;
+    ASSERT_TRUE(process.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"uninstall.lng",
+                                        "***messages***\r\nIDS_UNINSTALLCOMPLETED \"Fertig.\"\r\n"
+                                        "IDS_UNINSTALLSHOULDDELETE \"%s " + std::string(700, 'x') + "\"\r\n"));
+    Process longer;
+    ASSERT_TRUE(Start(&longer, L"/warning"));
+    notice = WaitForNotice(longer);
+    ASSERT_NE(notice.box, nullptr);
+    std::wstring expected = L"Fertig.\n" + program() + L" " + std::wstring(700, L'x');
+    EXPECT_EQ(notice.text, expected.substr(0, 511)) << "the notice holds at most 511 characters";
+    tvxtest::PressButton(notice.box, IDOK, true);
+    EXPECT_TRUE(longer.Wait(20000));
+}
+
+// After a completed setup, settings shipped beside the installer archive become the
+// install folder's, unless the user already keeps settings of their own.
+class SetupFromInstaller : public InstalledProgram {
+protected:
+    void SetUp() override {
+        InstalledProgram::SetUp();
+        ASSERT_TRUE(tvxtest::WriteFileBytes(installer_ / L"tervix.ini", "HKCU\\Setup\\ShellExt=0\r\n"));
+    }
+    long RunSilentSetup() {
+        return Run(L"/setup -s /msi", L"sfxname=" + (installer_ / L"tervix-setup.exe"));
+    }
+    TempFolder installer_{L"Tervix download"};
+};
+
+TEST_F(SetupFromInstaller, InstallerSettingsAreCopiedIntoTheInstallFolder) {
+    EXPECT_EQ(RunSilentSetup(), 0);
+    EXPECT_EQ(tvxtest::ReadFileBytes(folder_ / L"tervix.ini"), "HKCU\\Setup\\ShellExt=0\r\n");
+}
+
+TEST_F(SetupFromInstaller, UsersOwnSettingsKeepTheInstallersAway) {
+    wchar_t appData[MAX_PATH];
+    ASSERT_NE(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    std::wstring userFolder = std::wstring(appData) + L"\\Tervix";
+    ASSERT_TRUE(CreateDirectoryW(userFolder.c_str(), nullptr));
+    // That file is the user's portable settings; it forbids being written back, so it
+    // must come out of the run as it went in.
+    ASSERT_TRUE(tvxtest::WriteFileBytes(userFolder + L"\\tervix.ini", "Global\\SaveSettings=0\r\n"));
+
+    EXPECT_EQ(RunSilentSetup(), 0);
+    EXPECT_FALSE(tvxtest::PathExists(folder_ / L"tervix.ini"));
+    EXPECT_EQ(tvxtest::ReadFileBytes(userFolder + L"\\tervix.ini"), "Global\\SaveSettings=0\r\n");
+}
+
 TEST_F(InstalledProgram, MsiAloneOrAnUnknownSwitchDoesNothing) {
     RegistryImage before = TakeRegistryImage();
     EXPECT_EQ(Run(L"/msi"), 0);

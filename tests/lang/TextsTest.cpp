@@ -22,6 +22,7 @@ protected:
         ASSERT_TRUE(CopyFileW(TestLibrary(L"ProgramStrings").c_str(), (folder_ / L"Uninstall.dll").c_str(), FALSE));
     }
     void TearDown() override {
+        ReleaseLanguage();
         FreeResourceLibrary();
         SetRightToLeft(false);
         if (program_) FreeLibrary(program_);
@@ -124,6 +125,25 @@ TEST_F(ResourceLibrary, NinthTextOverwritesTheFirst) {
     EXPECT_STREQ(results[7], L"What's New");
     EXPECT_EQ(results[8], results[0]);
     EXPECT_STREQ(results[0], L"Tervix archive");
+}
+
+TEST_F(ResourceLibrary, LanguageFileEntriesWinOverBothModulesEvenWhenEmpty) {
+    PlaceLibrary(L"TranslatedLibrary");
+    StartProgram();
+    std::wstring file = folder_ / L"uninstall.lng";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(file, "Tervix language file\r\n***messages***\r\n:STRINGS\r\n"
+                                              "IDS_UNINSTALLTVX \"Tervix entfernen\"\r\n"
+                                              "IDS_UNINSTALLCOMPLETED \"\"\r\n"
+                                              "IDS_HOMEURL \"https://tervix.example.org/de/\"\r\n"));
+    ParseLanguageFile(file.c_str());
+
+    EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"Tervix entfernen") << "file before library";
+    EXPECT_EQ(Text(IDS_HOMEURL), L"https://tervix.example.org/de/") << "file before program";
+    EXPECT_EQ(Text(IDS_UNINSTALLCOMPLETED), L"") << "an empty translation is still the translation";
+    EXPECT_EQ(Text(IDS_BETA), L"Beta") << "not in the file: the library";
+    EXPECT_EQ(Text(IDS_UNINSTALLSHOULDDELETE), L"Please delete %s yourself.") << "in neither: the program";
+    ReleaseLanguage();
+    EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"Tervix deinstallieren");
 }
 
 TEST_F(ResourceLibrary, LanguageFolderOverrideIsSwitchedOff) {
