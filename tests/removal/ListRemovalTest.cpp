@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FileLocker.h"
+#include "PendingRenames.h"
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
 #include "removal/Uninstall.h"
@@ -17,66 +18,7 @@ namespace {
 
 using tvxtest::FileLocker;
 using tvxtest::PathExists;
-
-const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-// The shared prefix keeps its restart list: what a test schedules is taken back.
-class PendingRenames {
-public:
-    PendingRenames() {
-        existed_ = Read(&saved_);
-        savedDeletions_ = Deletions().size();
-    }
-    ~PendingRenames() {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        if (existed_)
-            RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, saved_.data(), static_cast<DWORD>(saved_.size()));
-        else
-            RegDeleteValueW(key, kPendingValue);
-        RegCloseKey(key);
-    }
-    // The names scheduled for deletion (those with an empty target).
-    std::vector<std::wstring> Deletions() const {
-        std::vector<BYTE> bytes;
-        std::vector<std::wstring> strings, deletions;
-        if (!Read(&bytes)) return deletions;
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
-        const size_t count = bytes.size() / sizeof(wchar_t);
-        for (size_t i = 0; i < count;) {
-            std::wstring s(text + i);
-            i += s.size() + 1;
-            strings.push_back(s);
-        }
-        for (size_t i = 0; i + 1 < strings.size(); i += 2)
-            if (strings[i + 1].empty() && !strings[i].empty()) deletions.push_back(strings[i]);
-        return deletions;
-    }
-    size_t AddedDeletions() const { return Deletions().size() - savedDeletions_; }
-    size_t CountDeletionsOf(const std::wstring& path) const {
-        size_t count = 0;
-        for (const auto& name : Deletions()) count += _wcsicmp(name.c_str(), (L"\\??\\" + path).c_str()) == 0;
-        return count;
-    }
-
-private:
-    static bool Read(std::vector<BYTE>* bytes) {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-        DWORD size = 0, type = 0;
-        LONG result = RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size);
-        if (result == ERROR_SUCCESS) {
-            bytes->assign(size + 4, 0);
-            result = RegQueryValueExW(key, kPendingValue, nullptr, &type, bytes->data(), &size);
-        }
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS;
-    }
-    std::vector<BYTE> saved_;
-    bool existed_ = false;
-    size_t savedDeletions_ = 0;
-};
+using tvxtest::PendingRenames;
 
 class InstallFolder : public ::testing::Test {
 protected:

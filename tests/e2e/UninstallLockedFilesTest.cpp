@@ -1,0 +1,70 @@
+// Files in use at uninstall time, locked the way Windows locks them: a library that
+// another program has loaded, and a file that another program holds without sharing.
+// Both go at the next restart, and the user is told once.
+
+#include "FileLocker.h"
+#include "PendingRenames.h"
+#include "UninstallScenarioSupport.h"
+#include "resources/ResourceIds.h"
+
+namespace uninstalltest {
+namespace {
+
+TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
+    SampleInstall install(L"C:\\Program Files\\Tervix");
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\tools\\FileLocker.exe").c_str(), install.Path(L"tvxext.dll").c_str(), FALSE));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    ASSERT_TRUE(install.MakeFile(L"history.dat"));
+    ASSERT_TRUE(install.MakeFile(L"plain.txt"));
+    ASSERT_TRUE(install.WriteList("tvxext.dll\nTervix.exe\nhistory.dat\nplain.txt\nUninstall.exe\n"));
+    PendingRenames pending;
+
+    FileLocker shell, mainProgram;
+    ASSERT_TRUE(shell.Hold(FileLocker::Mode::LoadAsLibrary, install.Path(L"tvxext.dll")));
+    ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"history.dat")));
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall));
+    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(PressButton(question, IDYES));
+
+    HWND notice = WaitForMessageBox(uninstall.id(), 60000, question);
+    ASSERT_NE(notice, nullptr);
+    ASSERT_FALSE(ProgramText(IDS_REBOOTREQUIRED).empty());
+    EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_REBOOTREQUIRED));
+    EXPECT_EQ(WindowText(notice), ProgramText(IDS_UNINSTALLTVX));
+    ASSERT_TRUE(PressButton(notice, IDOK));
+    DWORD exitCode = 1;
+    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 30000; Sleep(50)) {
+        for (HWND box : BoxesOtherThan(uninstall.id(), notice))
+            ASSERT_EQ(box, question) << "a second notice: " << MessageBoxText(box).size();
+    }
+    EXPECT_EQ(exitCode, 0u);
+
+    // The loaded library could only be renamed; the held file not even that.
+    EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll")));
+    EXPECT_TRUE(PathExists(install.Path(L"tvxext.dll.0.tmp")));
+    EXPECT_TRUE(PathExists(install.Path(L"history.dat")));
+    EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
+    EXPECT_FALSE(PathExists(install.Path(L"plain.txt")));
+    EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"tvxext.dll.0.tmp")), 1u);
+    EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
+    // An install folder named "Tervix" follows its files at the restart.
+    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 1u);
+    // The batch removes the program file; the folder stays until the restart.
+    EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
+    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000));
+    EXPECT_TRUE(PathExists(install.Folder()));
+
+    // A restart cannot delete what is still open.
+    shell.Release();
+    mainProgram.Release();
+    ASSERT_EQ(RunAndWait(L"wineboot.exe -r", 120000), 0);
+    EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll.0.tmp")));
+    EXPECT_FALSE(PathExists(install.Path(L"history.dat")));
+    EXPECT_FALSE(PathExists(install.Folder()));
+}
+
+}  // namespace
+}  // namespace uninstalltest

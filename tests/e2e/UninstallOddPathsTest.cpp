@@ -1,0 +1,68 @@
+// Install paths the batch must name exactly, and list entries that point outside the
+// install: only what belongs to the install is removed.
+
+#include "FileLocker.h"
+#include "PendingRenames.h"
+#include "UninstallScenarioSupport.h"
+
+namespace uninstalltest {
+namespace {
+
+TEST(UninstallOddPaths, FolderWithBlanksPercentAndAccentIsRemovedByTheBatch) {
+    // "%" would start a variable in the batch, "é" differs between the ANSI and OEM code pages.
+    SampleInstall install(L"C:\\Apps 100% \u00e9\\Tervix \u00e9%x%");
+    ASSERT_TRUE(install.MakeFolder(L"Sub 1%"));
+    ASSERT_TRUE(install.MakeFile(L"Sub 1%\\a.txt"));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    ASSERT_TRUE(install.WriteList("Sub 1%\nSub 1%\\a.txt\nTervix.exe\n"));
+    // A sibling that an unescaped batch line could hit instead.
+    ASSERT_TRUE(CreateDirectoryW(L"C:\\Apps 100% \u00e9\\Tervix", nullptr));
+    ASSERT_TRUE(WriteFileBytes(L"C:\\Apps 100% \u00e9\\Tervix\\Uninstall.exe", "someone else's"));
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(uninstall.Wait(60000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    EXPECT_TRUE(WaitUntilGone(install.Folder(), 20000)) << "install folder still there";
+    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000)) << "batch still there";
+    EXPECT_TRUE(PathExists(L"C:\\Apps 100% \u00e9\\Tervix\\Uninstall.exe"));
+    RemoveTree(L"C:\\Apps 100% \u00e9");
+}
+
+TEST(UninstallOddPaths, EntriesPointingOutsideTheInstallAreLeftAlone) {
+    SampleInstall install(L"C:\\Program Files\\Tervix");
+    TempFolder userData(L"userdata");
+    for (const wchar_t* name : {L"parent.txt", L"absolute.txt", L"linked.txt"})
+        ASSERT_TRUE(WriteFileBytes(userData / name, "the user's own"));
+    ASSERT_TRUE(WriteFileBytes(L"C:\\Program Files\\next-door.txt", "another product"));
+    ASSERT_TRUE(install.MakeFolder(L"Themes"));
+    ASSERT_TRUE(install.MakeFile(L"Themes\\dark.thm"));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    // The user replaced a sub-folder of the install by a link to their own data.
+    LinuxSymlink link;
+    ASSERT_TRUE(link.Make(userData.path(), install.Path(L"Backups")));
+    std::string absolute(userData.path().begin(), userData.path().end());
+    ASSERT_TRUE(install.WriteList("..\\next-door.txt\n" + absolute + "\\absolute.txt\nThemes\\..\\..\\next-door.txt\n"
+                                  "Backups\\linked.txt\nBackups\nThemes\nThemes\\dark.thm\nTervix.exe\n"));
+    PendingRenames pending;
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(uninstall.Wait(60000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    for (const wchar_t* name : {L"parent.txt", L"absolute.txt", L"linked.txt"})
+        EXPECT_TRUE(PathExists(userData / name)) << name;
+    EXPECT_TRUE(PathExists(L"C:\\Program Files\\next-door.txt"));
+    EXPECT_FALSE(PathExists(install.Path(L"Themes")));
+    EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
+    EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
+    EXPECT_EQ(pending.AddedDeletions(), 0u);
+    DeleteFileW(L"C:\\Program Files\\next-door.txt");
+}
+
+}  // namespace
+}  // namespace uninstalltest

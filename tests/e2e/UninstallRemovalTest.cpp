@@ -1,0 +1,132 @@
+// The uninstall as a user runs it: a sample install, the confirmation answered, and
+// afterwards nothing of the product left, neither files nor registry keys nor batch.
+
+#include "UninstallScenarioSupport.h"
+#include "resources/ResourceIds.h"
+
+namespace uninstalltest {
+namespace {
+
+const wchar_t kInstall[] = L"C:\\Program Files\\Tervix";
+
+// Folders listed before their contents, attributes that block a plain delete, the
+// list's own odd lines, and the two names the uninstall must leave to others.
+void LayOutSample(SampleInstall& install) {
+    ASSERT_TRUE(install.MakeFolder(L"Formats"));
+    ASSERT_TRUE(install.MakeFolder(L"Formats\\Deep"));
+    ASSERT_TRUE(install.MakeFolder(L"Lang"));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    ASSERT_TRUE(install.MakeFile(L"tvxext.dll", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(install.MakeFile(L"Formats\\zip.fmt", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(install.MakeFile(L"Formats\\Deep\\rev.fmt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(install.MakeFile(L"Lang\\uninstall.lng"));
+    ASSERT_TRUE(install.MakeFile(L" Read me.txt"));
+    ASSERT_TRUE(install.MakeFile(L"tervix.gid"));
+    ASSERT_TRUE(install.MakeFile(L"tervix.fts", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(install.WriteList("Formats\r\nFormats\\Deep  \r\nLang\t\r\nTervix.exe \t \r\n"
+                                  "tvxext.dll\r\r\nFormats\\zip.fmt\nFormats\\Deep\\rev.fmt\n\n"
+                                  "Lang\\uninstall.lng\n Read me.txt\nUninstall.exe\nUninstall.lst\n"));
+}
+
+void ExpectProductGone(const SampleInstall& install) {
+    EXPECT_TRUE(WaitUntilGone(install.Folder(), 20000)) << "install folder still there";
+    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000)) << "batch still there";
+    EXPECT_EQ(ProductKeysLeft(), 0);
+}
+
+TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
+    SampleInstall install(kInstall);
+    LayOutSample(install);
+    WriteProductKeys();
+    const std::wstring webView = TempPath() + L"Tervix.exe.WebView2";
+    ASSERT_TRUE(CreateDirectoryW(webView.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((webView + L"\\EBWebView").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(webView + L"\\EBWebView\\Local State", "{}"));
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall));
+    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    ASSERT_NE(question, nullptr);
+    ASSERT_FALSE(ProgramText(IDS_CONTINUEUNINSTALL).empty());
+    EXPECT_EQ(MessageBoxText(question), ProgramText(IDS_CONTINUEUNINSTALL));
+    EXPECT_EQ(WindowText(question), ProgramText(IDS_UNINSTALLTVX));
+    // Nothing is removed before the answer.
+    EXPECT_TRUE(PathExists(install.Path(L"Tervix.exe")));
+    EXPECT_EQ(ProductKeysLeft(), 7);
+    ASSERT_TRUE(PressButton(question, IDYES));
+
+    // Nothing was deferred, so no restart notice follows.
+    DWORD exitCode = 1;
+    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 60000; Sleep(50))
+        ASSERT_TRUE(BoxesOtherThan(uninstall.id(), question).empty()) << "unexpected message";
+    EXPECT_EQ(exitCode, 0u);
+
+    ExpectProductGone(install);
+    EXPECT_FALSE(PathExists(webView));
+}
+
+TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
+    SampleInstall install(kInstall);
+    LayOutSample(install);
+    WriteProductKeys();
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    DWORD exitCode = 1;
+    // Also while the batch runs: its helper instances must stay silent too.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(50)) {
+        ASSERT_TRUE(MessageBoxes().empty()) << WindowText(MessageBoxes().front());
+        if (uninstall.Wait(0, &exitCode) && !PathExists(install.Folder()) && !PathExists(BatchPath())) break;
+    }
+    EXPECT_EQ(exitCode, 0u);
+    ExpectProductGone(install);
+}
+
+TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
+    SampleInstall install(kInstall);
+    LayOutSample(install);
+    WriteProductKeys();
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall));
+    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(PressButton(question, IDNO));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    for (const wchar_t* kept : {L"Tervix.exe", L"tvxext.dll", L"Formats\\Deep\\rev.fmt", L"Uninstall.lst",
+                                L"Uninstall.exe", L"tervix.gid", L"tervix.fts"})
+        EXPECT_TRUE(PathExists(install.Path(kept))) << kept;
+    EXPECT_EQ(ProductKeysLeft(), 7);
+    EXPECT_FALSE(PathExists(BatchPath()));
+    DeleteProductKeys();
+}
+
+TEST(UninstallSample, MissingListIsReportedEvenWhenSilentAndChangesNothing) {
+    SampleInstall install(kInstall);
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    WriteProductKeys();
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    HWND error = WaitForMessageBox(uninstall.id(), 20000);
+    ASSERT_NE(error, nullptr);
+    EXPECT_NE(MessageBoxText(error).find(L"Uninstall.lst"), std::wstring::npos)
+        << Narrow(MessageBoxText(error));
+    EXPECT_EQ(WindowText(error), ProgramText(IDS_UNINSTALLTVX));
+    ASSERT_TRUE(PressButton(error, IDOK));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    EXPECT_TRUE(PathExists(install.Path(L"Tervix.exe")));
+    EXPECT_TRUE(PathExists(install.Program()));
+    EXPECT_EQ(ProductKeysLeft(), 7);
+    EXPECT_FALSE(PathExists(BatchPath()));
+    DeleteProductKeys();
+}
+
+}  // namespace
+}  // namespace uninstalltest

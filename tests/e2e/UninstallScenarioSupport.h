@@ -1,0 +1,135 @@
+#pragma once
+// A sample install of Tervix in a fresh prefix, the real Uninstall.exe started in it,
+// and the checks the uninstall scenarios share.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "GuiDriver.h"
+#include "TestSupport.h"
+
+namespace uninstalltest {
+
+using namespace tvxtest;
+
+// The keys that the uninstall deletes, as the registry shows them.
+struct ProductKey {
+    HKEY root;
+    const wchar_t* path;
+};
+inline const ProductKey kProductKeys[] = {
+    {HKEY_CLASSES_ROOT, L"Tervix"},
+    {HKEY_CLASSES_ROOT, L"Tervix.ZIP"},
+    {HKEY_CLASSES_ROOT, L"Tervix.REV"},
+    {HKEY_CLASSES_ROOT, L".rev"},
+    {HKEY_CURRENT_USER, L"Software\\Tervix"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"},
+    {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"},
+};
+
+inline void WriteProductKeys() {
+    for (const ProductKey& key : kProductKeys) ASSERT_TRUE(RegWriteString(key.root, key.path, L"", L"Tervix"));
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L"Tervix\\shell\\open\\command", L"", L"Tervix.exe \"%1\""));
+    ASSERT_TRUE(RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Interface", L"WrittenByMainProgram", 1));
+}
+
+inline void DeleteProductKeys() {
+    for (const ProductKey& key : kProductKeys) DeleteRegTree(key.root, key.path);
+}
+
+inline int ProductKeysLeft() {
+    int left = 0;
+    for (const ProductKey& key : kProductKeys) left += RegKeyExists(key.root, key.path);
+    return left;
+}
+
+// A text of the program's own string table, as a user sees it without a language file.
+inline std::wstring ProgramText(UINT id) {
+    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    wchar_t text[1024] = {};
+    if (program) {
+        LoadStringW(program, id, text, 1024);
+        FreeLibrary(program);
+    }
+    return text;
+}
+
+// For failure messages.
+inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+inline std::wstring TempPath() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+inline std::wstring BatchPath() { return TempPath() + L"Uninstall_Tvx.Bat"; }
+
+// Waits until the path is gone; false at the deadline.
+inline bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
+        if (!PathExists(path)) return true;
+    return !PathExists(path);
+}
+
+// An install folder holding a copy of the program and whatever a test puts there;
+// whatever the uninstall leaves is removed at the end.
+class SampleInstall {
+public:
+    explicit SampleInstall(const std::wstring& folder) : folder_(folder) {
+        CreateDirectoryW(folder_.substr(0, folder_.rfind(L'\\')).c_str(), nullptr);
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        CopyFileW(UninstallExe().c_str(), Program().c_str(), FALSE);
+    }
+    ~SampleInstall() {
+        RemoveTree(folder_);
+        DeleteFileW(BatchPath().c_str());
+    }
+    SampleInstall(const SampleInstall&) = delete;
+    SampleInstall& operator=(const SampleInstall&) = delete;
+
+    const std::wstring& Folder() const { return folder_; }
+    std::wstring Program() const { return folder_ + L"\\Uninstall.exe"; }
+    std::wstring Path(const std::wstring& relative) const { return folder_ + L"\\" + relative; }
+
+    bool MakeFolder(const std::wstring& relative) { return CreateDirectoryW(Path(relative).c_str(), nullptr) != FALSE; }
+    bool MakeFile(const std::wstring& relative, DWORD attributes = 0) {
+        if (!WriteFileBytes(Path(relative), "contents")) return false;
+        return !attributes || SetFileAttributesW(Path(relative).c_str(), attributes);
+    }
+    bool WriteList(const std::string& bytes) { return WriteFileBytes(Path(L"Uninstall.lst"), bytes); }
+
+    bool Start(Process* process, const std::wstring& arguments = L"") const {
+        return process->Start(L"\"" + Program() + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder_);
+    }
+
+private:
+    std::wstring folder_;
+};
+
+// Message boxes of any process; the uninstall shows no other kind of window.
+inline std::vector<HWND> MessageBoxes() { return TopLevelWindows(0, L"#32770"); }
+
+// The message boxes of a process apart from one that was just answered (it lingers
+// until its modal loop has ended).
+inline std::vector<HWND> BoxesOtherThan(DWORD processId, HWND answered) {
+    std::vector<HWND> others;
+    for (HWND box : TopLevelWindows(processId, L"#32770"))
+        if (box != answered) others.push_back(box);
+    return others;
+}
+
+// Waits for a message box of the process (other than one just answered) that is shown
+// and has its text: a box is listed as a window before its controls exist.
+inline HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, HWND answered = nullptr) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
+        for (HWND box : BoxesOtherThan(processId, answered))
+            if (IsWindowVisible(box) && !MessageBoxText(box).empty()) return box;
+    }
+    return nullptr;
+}
+
+}  // namespace uninstalltest

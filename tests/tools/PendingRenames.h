@@ -1,0 +1,74 @@
+#pragma once
+// The restart list of Windows (PendingFileRenameOperations): what a test scheduled for
+// deletion at the next restart, and putting the list back as it was.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace tvxtest {
+
+inline const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+inline const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+// The shared prefix keeps its restart list: what a test schedules is taken back.
+class PendingRenames {
+public:
+    PendingRenames() {
+        existed_ = Read(&saved_);
+        savedDeletions_ = Deletions().size();
+    }
+    ~PendingRenames() {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        if (existed_)
+            RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, saved_.data(), static_cast<DWORD>(saved_.size()));
+        else
+            RegDeleteValueW(key, kPendingValue);
+        RegCloseKey(key);
+    }
+    // The names scheduled for deletion (those with an empty target).
+    std::vector<std::wstring> Deletions() const {
+        std::vector<BYTE> bytes;
+        std::vector<std::wstring> strings, deletions;
+        if (!Read(&bytes)) return deletions;
+        bytes.resize(bytes.size() + 2 * sizeof(wchar_t), 0);
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
+        const size_t count = bytes.size() / sizeof(wchar_t) - 2;
+        for (size_t i = 0; i < count;) {
+            std::wstring s(text + i);
+            i += s.size() + 1;
+            strings.push_back(s);
+        }
+        for (size_t i = 0; i + 1 < strings.size(); i += 2)
+            if (strings[i + 1].empty() && !strings[i].empty()) deletions.push_back(strings[i]);
+        return deletions;
+    }
+    size_t AddedDeletions() const { return Deletions().size() - savedDeletions_; }
+    size_t CountDeletionsOf(const std::wstring& path) const {
+        size_t count = 0;
+        for (const auto& name : Deletions()) count += _wcsicmp(name.c_str(), (L"\\??\\" + path).c_str()) == 0;
+        return count;
+    }
+
+private:
+    static bool Read(std::vector<BYTE>* bytes) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        DWORD size = 0, type = 0;
+        LONG result = RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size);
+        if (result == ERROR_SUCCESS) {
+            bytes->assign(size + 4, 0);
+            result = RegQueryValueExW(key, kPendingValue, nullptr, &type, bytes->data(), &size);
+            bytes->resize(size);
+        }
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+    std::vector<BYTE> saved_;
+    bool existed_ = false;
+    size_t savedDeletions_ = 0;
+};
+
+}  // namespace tvxtest
