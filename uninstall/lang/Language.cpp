@@ -434,4 +434,10 @@ void SetRightToLeft(bool value) { data.rightToLeft = value; }
 
 void ReleaseLanguage() { data.Release(); }
 
+size_t LanguageEntryCount() { return data.entries.Length(); }
+
+const char* LanguageEntryName(size_t index) {
+    return index < data.entries.Length() ? data.entries[index].name : nullptr;
+}
+
 }  // namespace tvx

@@ -27,4 +27,8 @@ void SetRightToLeft(bool value);
 // Frees every entry (process exit, and tests).
 void ReleaseLanguage();
 
+// The stored entries in file order: for the reference-file check and the tests.
+size_t LanguageEntryCount();
+const char* LanguageEntryName(size_t index);
+
 }  // namespace tvx
