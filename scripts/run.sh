@@ -37,3 +37,42 @@ if wine reg query 'HKCU\Software\Tervix' </dev/null >/dev/null 2>&1; then
 else
   echo "HKCU\Software\Tervix: absent (nothing was written)"
 fi
+
+# A sample product installed and removed again: files in nested folders, the list the
+# installer writes, and the registry keys of the product; "Uninstall.exe -s" must leave
+# none of them, and its self-removal batch must delete itself.
+echo
+echo "Uninstall of a sample product:"
+rm -rf "$install"
+mkdir -p "$install/Formats/Deep" "$install/Lang"
+cp "$build/Uninstall.exe" "$install/"
+for f in Tervix.exe tvxext.dll tvxext32.dll Formats/zip.fmt Formats/Deep/rev.fmt Lang/uninstall.lng tervix.chm; do
+  echo "sample" > "$install/$f"
+done
+printf 'Formats\r\nFormats\\Deep\r\nLang\r\nTervix.exe\r\ntvxext.dll\r\ntvxext32.dll\r\nFormats\\zip.fmt\r\nFormats\\Deep\\rev.fmt\r\nLang\\uninstall.lng\r\ntervix.chm\r\nUninstall.exe\r\nUninstall.lst\r\n' \
+  > "$install/Uninstall.lst"
+keys=('HKCR\Tervix' 'HKCR\Tervix.ZIP' 'HKCR\Tervix.REV' 'HKCR\.rev' 'HKCU\Software\Tervix'
+      'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
+      'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe')
+for k in "${keys[@]}"; do wine reg add "$k" /ve /d Tervix /f </dev/null >/dev/null 2>&1; done
+echo "  installed: $(cd "$install" && find . -type f | wc -l) files in $(cd "$install" && find . -mindepth 1 -type d | wc -l) folders, ${#keys[@]} registry keys"
+
+temp_win=$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')
+batch=$(wine winepath -u "$temp_win\\Uninstall_Tvx.Bat" </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$temp_win" ] && [ -n "$batch" ] || { echo "Cannot locate the temporary folder of the prefix."; exit 1; }
+run_program -s
+# The batch waits for the program to end (two seconds), then removes it and the folder.
+for _ in $(seq 1 100); do
+  [ ! -e "$install" ] && [ ! -e "$batch" ] && break
+  sleep 0.2
+done
+failed=0
+report() {  # report <what> <gone: 0/1>
+  if [ "$2" = 1 ]; then echo "  gone:    $1"; else echo "  LEFT:    $1"; failed=1; fi
+}
+report "C:\\Program Files\\Tervix" "$([ -e "$install" ] && echo 0 || echo 1)"
+for k in "${keys[@]}"; do
+  report "$k" "$(wine reg query "$k" </dev/null >/dev/null 2>&1 && echo 0 || echo 1)"
+done
+report "$temp_win\\Uninstall_Tvx.Bat" "$([ -e "$batch" ] && echo 0 || echo 1)"
+[ "$failed" = 0 ] && echo "The sample product is completely removed." || { echo "Something was left behind."; exit 1; }
