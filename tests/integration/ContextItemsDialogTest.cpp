@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "integration/ContextItems.h"
 #include "integration/SetupDialog.h"
+#include "lang/Language.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
@@ -429,6 +430,32 @@ TEST_F(FromSetupDialogTest, TheCascadedBoxDecidesTheModeOnWindows11) {
         }
         PressButton(setup, IDCANCEL);
     });
+}
+
+// A translation for a right-to-left language gives its controls right-to-left reading,
+// the way a translated template in the resource library does.
+HHOOK creationHook = nullptr;
+
+LRESULT CALLBACK ReadRightToLeft(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_CREATE && (GetWindowLongW(message->hwnd, GWL_STYLE) & WS_CHILD))
+        SetWindowLongW(message->hwnd, GWL_EXSTYLE, GetWindowLongW(message->hwnd, GWL_EXSTYLE) | WS_EX_RTLREADING);
+    return CallNextHookEx(creationHook, code, wParam, lParam);
+}
+
+TEST_F(ContextItemsDialogTest, MasksReadLeftToRightInARightToLeftLanguage) {
+    tvx::SetRightToLeft(true);
+    creationHook = SetWindowsHookExW(WH_CALLWNDPROC, ReadRightToLeft, nullptr, GetCurrentThreadId());
+    ASSERT_NE(creationHook, nullptr);
+    Open(false, [](HWND dialog) {
+        EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) << "the dialog is not mirrored";
+        EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTTEST), GWL_EXSTYLE) & WS_EX_RTLREADING);
+        EXPECT_FALSE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTALWAYSARC), GWL_EXSTYLE) & WS_EX_RTLREADING);
+        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
+        PressButton(dialog, IDCANCEL);
+    });
+    UnhookWindowsHookEx(creationHook);
+    tvx::SetRightToLeft(false);
 }
 
 }  // namespace
