@@ -458,4 +458,44 @@ TEST_F(ContextItemsDialogTest, MasksReadLeftToRightInARightToLeftLanguage) {
     tvx::SetRightToLeft(false);
 }
 
+// Portable mode: with "Tervix.ini" next to the program the choices live in that file,
+// and OK writes it at once rather than at the end of the run.
+TEST_F(ContextItemsDialogTest, PortableChildProcess) {
+    wchar_t flag[8] = {};
+    if (!GetEnvironmentVariableW(L"TVX_PORTABLE_CHILD", flag, 8)) GTEST_SKIP() << "only run by the portable case";
+    Open(false, [](HWND dialog) {
+        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.img");
+        EXPECT_FALSE(IsChecked(dialog, IDC_CONTEXTSFXOTHER));
+        SetChecked(dialog, IDC_CONTEXTTEST, true);
+        SetDlgItemTextW(dialog, IDC_CONTEXTALWAYSARC, L"*.img;*.bin");
+        PressButton(dialog, IDOK);
+    });
+}
+
+TEST_F(ContextItemsDialogTest, OkWritesThePortableSettingsFileAtOnce) {
+    TempFolder sandbox(L"tvxportable");
+    wchar_t self[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    std::wstring copy = sandbox / L"ItemsProbe.exe";
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
+    std::wstring ini = sandbox / L"Tervix.ini";
+    ASSERT_TRUE(WriteFileBytes(ini, "HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img\"\r\n"
+                                    "HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"));
+
+    // The probe never saves the settings file itself: what is in it afterwards, the
+    // dialog wrote.
+    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=ContextItemsDialogTest.PortableChildProcess", 60000,
+                               L"", L"TVX_PORTABLE_CHILD=1");
+    ASSERT_EQ(exitCode, 0);
+
+    std::string bytes = ReadFileBytes(ini);
+    ASSERT_GE(bytes.size(), 2u);
+    ASSERT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE")) << "the file was not written back";
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Test=1\r\n"), std::wstring::npos) << "Test";
+    EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"), std::wstring::npos) << "SFXOther";
+    EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img;*.bin\"\r\n"), std::wstring::npos) << "AlwaysArc";
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kMenuItemsKey)) << "portable choices went to the registry";
+}
+
 }  // namespace
