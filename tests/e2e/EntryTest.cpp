@@ -19,6 +19,13 @@ using tvxtest::TempFolder;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
+// For failure messages only.
+std::string Narrow(const std::wstring& text) {
+    std::string result;
+    for (wchar_t c : text) result += c < 128 ? static_cast<char>(c) : '?';
+    return result;
+}
+
 // A program module opened as data, for reading its resources.
 class ResourceFile {
 public:
@@ -205,6 +212,60 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
     EXPECT_TRUE(process.Wait(20000));
 }
 
+// Started without switches the program is the uninstaller; it asks first.
+TEST_F(InstalledProgram, NoSwitchAsksBeforeUninstalling) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"Uninstall.lst", "Uninstall.exe\r\n"));
+    Process process;
+    ASSERT_TRUE(Start(&process, L""));
+    Notice question = WaitForNotice(process);
+    ASSERT_NE(question.box, nullptr);
+    ResourceFile strings(program());
+    EXPECT_EQ(question.caption, strings.Text(IDS_UNINSTALLTVX));
+    EXPECT_EQ(question.text, strings.Text(IDS_CONTINUEUNINSTALL));
+    EXPECT_TRUE(tvxtest::HasControl(question.box, IDYES));
+    tvxtest::PressButton(question.box, IDNO, true);
+    DWORD code = 1;
+    ASSERT_TRUE(process.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(tvxtest::PathExists(folder_ / L"Uninstall.lst")) << "answering No changes nothing";
+}
+
+// "-s" from the command line or from the installer's sfxcmd skips the question; without
+// a list file the uninstall then stops with its error, which is shown all the same.
+TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
+    ResourceFile strings(program());
+    std::wstring caption = strings.Text(IDS_UNINSTALLTVX);
+    for (const auto& [switches, environment] :
+         {std::pair<std::wstring, std::wstring>{L"-s", L""}, {L"", L"sfxcmd=tervix-setup.exe -s"}}) {
+        Process process;
+        ASSERT_TRUE(Start(&process, switches, environment));
+        Notice notice = WaitForNotice(process);
+        ASSERT_NE(notice.box, nullptr);
+        EXPECT_EQ(notice.caption, caption);
+        EXPECT_NE(notice.text.find(L"Uninstall.lst"), std::wstring::npos) << "not the list-file error";
+        EXPECT_FALSE(tvxtest::HasControl(notice.box, IDNO)) << "asked although silent";
+        tvxtest::PressButton(notice.box, IDOK, true);
+        DWORD code = 1;
+        ASSERT_TRUE(process.Wait(20000, &code));
+        EXPECT_EQ(code, 0u);
+    }
+}
+
+TEST_F(InstalledProgram, CancelledSetupExitsWithOne) {
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/setup"));
+    HWND dialog = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    // The window exists a moment before its controls do.
+    for (int i = 0; i < 200 && !IsWindowVisible(dialog); ++i) Sleep(50);
+    ASSERT_TRUE(tvxtest::HasControl(dialog, IDC_ASSOCZIP))
+        << "not the setup dialog: " << Narrow(tvxtest::WindowText(dialog));
+    tvxtest::PressButton(dialog, IDCANCEL, true);
+    DWORD code = 0;
+    ASSERT_TRUE(process.Wait(20000, &code)) << "a further dialog followed the cancelled setup";
+    EXPECT_EQ(code, 1u);
+}
+
 // A translation is the user's file: its format may hold specifiers that the program
 // has no argument for, and its texts may be longer than the notice holds.
 TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
@@ -212,7 +273,8 @@ TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
                                         "***messages***\r\n"
                                         "IDS_UNINSTALLTVX \"Tervix entfernen\"\r\n"
                                         "IDS_UNINSTALLCOMPLETED \"Fertig.\"\r\n"
-                                        "IDS_UNINSTALLSHOULDDELETE \"Bitte %d loeschen: %s (100%% sicher) %s %x\"\r\n"));
+                                        "IDS_UNINSTALLSHOULDDELETE "
+                                        "\"Bitte %d loeschen: %s (100%% sicher) %s %x\"\r\n"));
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
     Notice notice = WaitForNotice(process);
@@ -281,10 +343,10 @@ TEST_F(InstalledProgram, MsiAloneOrAnUnknownSwitchDoesNothing) {
 
     for (const auto& [name, value] : after) {
         auto found = before.find(name);
-        EXPECT_TRUE(found != before.end() && found->second == value) << "written: " << std::string(name.begin(), name.end());
+        EXPECT_TRUE(found != before.end() && found->second == value) << "written: " << Narrow(name);
     }
     for (const auto& [name, value] : before)
-        EXPECT_TRUE(after.count(name)) << "removed: " << std::string(name.begin(), name.end());
+        EXPECT_TRUE(after.count(name)) << "removed: " << Narrow(name);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix"));
     EXPECT_TRUE(tvxtest::PathExists(program())) << "nothing was uninstalled";
 }

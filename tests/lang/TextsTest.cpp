@@ -153,7 +153,8 @@ TEST_F(ResourceLibrary, LanguageFolderOverrideIsSwitchedOff) {
     ASSERT_TRUE(CopyFileW(TestLibrary(L"TranslatedLibrary").c_str(), (languages / L"tvxlng.dll").c_str(), FALSE));
     bool hadKey = tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\General");
     std::wstring oldFolder;
-    bool hadValue = tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder", &oldFolder);
+    bool hadValue =
+        tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder", &oldFolder);
     ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder",
                                         languages.path()));
 

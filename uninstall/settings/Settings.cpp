@@ -320,7 +320,8 @@ void GetTempFolder(wchar_t* destination, size_t capacity, bool allowEmpty) {
     bool keep = destination[0] != L'\0' ? GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES : allowEmpty;
     if (!keep) {
         DWORD result = GetTempPathW(static_cast<DWORD>(capacity), destination);
-        if (result == 0 || result >= capacity || destination[0] == L'\0') CopyBounded(destination, L"\\tvxtemp", capacity);
+        if (result == 0 || result >= capacity || destination[0] == L'\0')
+            CopyBounded(destination, L"\\tvxtemp", capacity);
     }
 
     size_t end = wcslen(destination);
