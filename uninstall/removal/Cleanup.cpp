@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "integration/Associations.h"
 #include "integration/SetupChoices.h"
+#include "integration/ShellExtension.h"
+#include "integration/Shortcuts.h"
 #include "settings/Settings.h"
 
 namespace tvx {
@@ -13,6 +16,7 @@ struct ProductKey {
     HKEY root;
     const wchar_t* path;  // as the settings store takes it: relative to "Software\Tervix" unless it starts with "\"
     bool withSubkeys;
+    REGSAM view = 0;  // single keys only: the registry view they are deleted in
 };
 
 // In this order; the settings store decides whether the registry or the portable
@@ -25,26 +29,33 @@ const ProductKey kProductKeys[] = {
     {HKEY_CURRENT_USER, L"", true},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", false},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false},
+    // Setup writes the application path for 32-bit programs too; left there it would
+    // point them at a deleted program.
+    {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false,
+     KEY_WOW64_32KEY},
 };
 
 }  // namespace
 
 void CleanUpRegistryAndShell() {
     // Every choice off: the integration operations below then remove what setup made.
-    [[maybe_unused]] const SetupChoices nothing = {};
+    const SetupChoices nothing = {};
 
-    // File associations go back to their previous owners here (AssociateAllTypes).
-
+    AssociateAllTypes(nothing);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 
-    // The shell extension (RegisterShellExtension with remove) and the shortcuts and
-    // program groups (UpdateShortcuts) are removed here, while their files still exist.
+    // The shell lets go of the extension while its files still exist.
+    RegisterShellExtension(true, nothing);
+    UpdateShortcuts(nothing, nullptr, 0, nullptr);
 
     for (const ProductKey& key : kProductKeys) {
-        if (key.withSubkeys)
+        if (key.withSubkeys) {
             DeleteSettingTree(key.root, key.path);
-        else
+        } else {
+            SetRegistryView(key.view);
             DeleteSettingKey(key.root, key.path);
+            SetRegistryView(0);
+        }
     }
 }
 

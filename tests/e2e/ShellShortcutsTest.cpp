@@ -1,0 +1,369 @@
+// Desktop, Start-menu and program-group shortcuts as the shell and an independent
+// reader (Debian's lnkinfo, run from inside Wine) see them. Every scenario runs in a
+// fresh prefix, from a copy of this program in a sandbox folder that holds stand-ins
+// of the shortcut targets.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ShellSandbox.h"
+#include "TestSupport.h"
+#include "integration/SetupChoices.h"
+#include "integration/Shortcuts.h"
+#include "platform/WindowsVersion.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+using namespace tvxtest;
+
+constexpr wchar_t kIconName[] = L"theme.ico";
+
+struct ComScope {
+    ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComScope() { CoUninitialize(); }
+};
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// The program's own text for a string id, as a user of the English program sees it.
+std::wstring Text(UINT id) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 ? std::wstring(text, length) : std::wstring();
+}
+
+struct Link {
+    bool loaded = false;
+    std::wstring target, workDir, description, icon;
+    int iconIndex = -1;
+    WORD hotkey = 0;
+};
+
+Link ReadLink(const std::wstring& path) {
+    Link link;
+    IShellLinkW* shellLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shellLink))))
+        return link;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            wchar_t text[MAX_PATH * 2];
+            link.loaded = true;
+            if (SUCCEEDED(shellLink->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH))) link.target = text;
+            if (SUCCEEDED(shellLink->GetWorkingDirectory(text, MAX_PATH * 2))) link.workDir = text;
+            if (SUCCEEDED(shellLink->GetDescription(text, MAX_PATH * 2))) link.description = text;
+            if (SUCCEEDED(shellLink->GetIconLocation(text, MAX_PATH * 2, &link.iconIndex))) link.icon = text;
+            shellLink->GetHotkey(&link.hotkey);
+        }
+        file->Release();
+    }
+    shellLink->Release();
+    return link;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
+    return bytes;
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return "";
+    char* unix = toUnix(path.c_str());
+    if (!unix) return "";
+    std::string result = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Reads a shortcut with Debian's lnkinfo. Wine starts the Linux program directly but
+// gives no handle to wait on, so the shell renames the finished output into place.
+std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const std::wstring& scratchFolder) {
+    std::map<std::string, std::string> fields;
+    const std::string scratch = UnixPath(scratchFolder);
+    const std::string link = UnixPath(linkPath);
+    if (scratch.empty() || link.empty()) {
+        ADD_FAILURE() << "not running under Wine";
+        return fields;
+    }
+    const std::string partial = ShellQuoted(scratch + "/lnkinfo.part");
+    const std::string done = scratch + "/lnkinfo.txt";
+    DeleteFileW((scratchFolder + L"\\lnkinfo.txt").c_str());
+    const std::string script = "/usr/bin/lnkinfo " + ShellQuoted(link) + " >" + partial + " 2>&1; mv " + partial +
+                               " " + ShellQuoted(done);
+    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        ADD_FAILURE() << "cannot start lnkinfo through /bin/sh";
+        return fields;
+    }
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
+    const DWORD begin = GetTickCount();
+    while (!PathExists(scratchFolder + L"\\lnkinfo.txt") && GetTickCount() - begin < 20000) Sleep(50);
+    const std::string output = ReadFileBytes(scratchFolder + L"\\lnkinfo.txt");
+    EXPECT_NE(output.find("Windows Shortcut information"), std::string::npos) << "lnkinfo said: " << output;
+    // Lines read "<tab>Name<tabs>: value".
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        std::string line = output.substr(start, end - start);
+        start = end + 1;
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        name.erase(0, name.find_first_not_of("\t "));
+        name.erase(name.find_last_not_of("\t ") + 1);
+        std::string value = colon + 2 <= line.size() ? line.substr(colon + 2) : "";
+        if (!fields.count(name)) fields[name] = value;
+    }
+    return fields;
+}
+
+std::vector<std::wstring> Entries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (wcscmp(data.cFileName, L".") && wcscmp(data.cFileName, L"..")) names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+tvx::SetupChoices Choices(bool desktop, bool startMenu, bool groups) {
+    tvx::SetupChoices choices = {};
+    choices.bytes[tvx::kChoiceDesktop] = desktop;
+    choices.bytes[tvx::kChoiceStartMenu] = startMenu;
+    choices.bytes[tvx::kChoiceProgramGroup] = groups;
+    return choices;
+}
+
+void PrepareTargets(SandboxCopy& sandbox, bool withManual = true) {
+    sandbox.Put(L"Tervix.exe", "MZ");
+    sandbox.Put(L"Tervix.chm");
+    if (withManual) sandbox.Put(L"Tvx.txt");
+    sandbox.Put(L"WhatsNew.txt");
+    sandbox.Put(kIconName);
+}
+
+std::wstring Here(const std::wstring& name) { return ProgramFolderOfTest() + L"\\" + name; }
+
+std::wstring UserGroup() { return KnownFolder(CSIDL_PROGRAMS) + L"\\Tervix"; }
+std::wstring CommonGroup() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"; }
+
+std::vector<std::wstring> FourEntries() {
+    std::vector<std::wstring> names = {L"Tervix.lnk", Text(IDS_TERVIXHELP) + L".lnk", Text(IDS_TVXHELP) + L".lnk",
+                                       Text(IDS_WHATSNEW) + L".lnk"};
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void ExpectLink(const std::wstring& path, const std::wstring& target, const std::wstring& workDir,
+                const std::wstring& icon) {
+    SCOPED_TRACE(Narrow(path));
+    const Link link = ReadLink(path);
+    ASSERT_TRUE(link.loaded);
+    EXPECT_EQ(link.target, target);
+    EXPECT_EQ(link.workDir, workDir);
+    EXPECT_EQ(link.description, Text(IDS_TERVIXDESC));
+    EXPECT_EQ(link.icon, icon);
+    EXPECT_EQ(link.iconIndex, 0);
+}
+
+}  // namespace
+
+TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareTargets(sandbox);
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    ComScope com;
+    tvx::PrimeWindowsVersion(false, 0x0A00);
+    const std::wstring icon = Here(kIconName);
+    const std::wstring target = Here(L"Tervix.exe");
+    const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
+    wchar_t groupPath[2048] = L"";
+
+    tvx::UpdateShortcuts(Choices(true, true, true), groupPath, 2048, icon.c_str());
+
+    // Nobody had a shortcut on their own desktop, so it goes to everybody's.
+    EXPECT_FALSE(PathExists(desktop + L"\\Tervix.lnk"));
+    const std::wstring desktopLink = KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tervix.lnk";
+    ExpectLink(desktopLink, target, L"", icon);
+    const std::wstring startLink = KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk";
+    ExpectLink(startLink, target, desktop, icon);
+
+    for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
+        SCOPED_TRACE(Narrow(group));
+        EXPECT_EQ(Entries(group), FourEntries());
+        ExpectLink(group + L"\\Tervix.lnk", target, desktop, icon);
+        ExpectLink(group + L"\\" + Text(IDS_TERVIXHELP) + L".lnk", Here(L"Tervix.chm"), desktop, L"");
+        ExpectLink(group + L"\\" + Text(IDS_TVXHELP) + L".lnk", Here(L"Tvx.txt"), desktop, L"");
+        ExpectLink(group + L"\\" + Text(IDS_WHATSNEW) + L".lnk", Here(Text(IDS_WHATSNEWNAME)), desktop, L"");
+    }
+    EXPECT_EQ(std::wstring(groupPath), CommonGroup()) << "the group opened after setup is everybody's";
+
+    // An independent reader of the file format agrees.
+    const std::wstring scratch = ProgramFolderOfTest();
+    std::map<std::string, std::string> fields = Lnkinfo(desktopLink, scratch);
+    EXPECT_EQ(fields["Local path"], Narrow(target));
+    EXPECT_EQ(fields["Description"], Narrow(Text(IDS_TERVIXDESC)));
+    EXPECT_EQ(fields["Icon location"], Narrow(icon));
+    EXPECT_EQ(fields.count("Working directory"), 0u);
+    fields = Lnkinfo(startLink, scratch);
+    EXPECT_EQ(fields["Local path"], Narrow(target));
+    EXPECT_EQ(fields["Working directory"], Narrow(desktop));
+    fields = Lnkinfo(CommonGroup() + L"\\" + Text(IDS_TERVIXHELP) + L".lnk", scratch);
+    EXPECT_EQ(fields["Local path"], Narrow(Here(L"Tervix.chm")));
+    EXPECT_EQ(fields["Working directory"], Narrow(desktop));
+    EXPECT_EQ(fields["Description"], Narrow(Text(IDS_TERVIXDESC)));
+    EXPECT_EQ(fields["Icon location"], "");
+}
+
+TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareTargets(sandbox, false);
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    ComScope com;
+    tvx::PrimeWindowsVersion(false, 0x0A00);
+    for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
+        CreateDirectoryW(group.c_str(), nullptr);
+        WriteFileBytes(group + L"\\Old Tool.lnk", "stale");
+        CreateDirectoryW((group + L"\\Mine").c_str(), nullptr);
+        WriteFileBytes(group + L"\\Mine\\notes.txt", "kept");
+    }
+
+    tvx::UpdateShortcuts(Choices(false, false, true), nullptr, 0, nullptr);
+
+    // "Tvx.txt" is not installed, so its entry is left out.
+    std::vector<std::wstring> expected = {L"Mine", L"Tervix.lnk", Text(IDS_TERVIXHELP) + L".lnk",
+                                          Text(IDS_WHATSNEW) + L".lnk"};
+    std::sort(expected.begin(), expected.end());
+    for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
+        SCOPED_TRACE(Narrow(group));
+        EXPECT_EQ(Entries(group), expected);
+        EXPECT_EQ(ReadFileBytes(group + L"\\Mine\\notes.txt"), "kept");
+        // Without a theme icon the target's own icon shows.
+        EXPECT_EQ(ReadLink(group + L"\\Tervix.lnk").icon, L"");
+    }
+}
+
+TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareTargets(sandbox);
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    ComScope com;
+    tvx::PrimeWindowsVersion(false, 0x0A00);
+    const std::wstring userLink = KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Tervix.lnk";
+    const std::wstring commonLink = KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tervix.lnk";
+    const std::wstring oldTarget = Here(L"Tervix.chm");
+    // The user's shortcut from an earlier version, given a hot key of their own.
+    ASSERT_TRUE(tvx::CreateShellLink(false, oldTarget.c_str(), userLink.c_str(), nullptr, L"old", nullptr, nullptr));
+    {
+        IShellLinkW* link = nullptr;
+        IPersistFile* file = nullptr;
+        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                               reinterpret_cast<void**>(&link))));
+        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        file->Load(userLink.c_str(), STGM_READWRITE);
+        link->SetHotkey(MAKEWORD('T', HOTKEYF_CONTROL | HOTKEYF_ALT));
+        ASSERT_TRUE(SUCCEEDED(file->Save(userLink.c_str(), TRUE)));
+        file->Release();
+        link->Release();
+    }
+    ASSERT_TRUE(tvx::CreateShellLink(false, oldTarget.c_str(), commonLink.c_str(), nullptr, L"all", nullptr, nullptr));
+    const std::string commonBefore = ReadFileBytes(commonLink);
+
+    tvx::UpdateShortcuts(Choices(true, false, false), nullptr, 0, Here(kIconName).c_str());
+
+    const Link refreshed = ReadLink(userLink);
+    EXPECT_EQ(refreshed.target, Here(L"Tervix.exe"));
+    EXPECT_EQ(refreshed.description, Text(IDS_TERVIXDESC));
+    EXPECT_EQ(refreshed.icon, Here(kIconName));
+    EXPECT_EQ(refreshed.hotkey, MAKEWORD('T', HOTKEYF_CONTROL | HOTKEYF_ALT)) << "the user's hot key was lost";
+    EXPECT_EQ(ReadFileBytes(commonLink), commonBefore);
+    EXPECT_EQ(Lnkinfo(userLink, ProgramFolderOfTest())["Local path"], Narrow(Here(L"Tervix.exe")));
+
+    // Deselected: the user's shortcut goes first, everybody's on the next run.
+    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr);
+    EXPECT_FALSE(PathExists(userLink));
+    EXPECT_TRUE(PathExists(commonLink));
+    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr);
+    EXPECT_FALSE(PathExists(commonLink));
+}
+
+TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareTargets(sandbox);
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    ComScope com;
+    tvx::PrimeWindowsVersion(false, 0x0A00);
+    tvx::UpdateShortcuts(Choices(true, true, true), nullptr, 0, nullptr);
+    CreateDirectoryW((CommonGroup() + L"\\Mine").c_str(), nullptr);
+    ASSERT_EQ(Entries(UserGroup()).size(), 4u);
+
+    tvx::SetupChoices none = {};
+    tvx::UpdateShortcuts(none, nullptr, 0, nullptr);
+
+    EXPECT_FALSE(PathExists(UserGroup()));
+    EXPECT_FALSE(PathExists(CommonGroup()));
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tervix.lnk"));
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
+    // The targets themselves are not the shortcuts' business.
+    EXPECT_TRUE(PathExists(Here(L"Tervix.exe")));
+}
+
+TEST(ShellShortcuts, BeforeVistaTheStartMenuShortcutIsTheUsers) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareTargets(sandbox);
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    ComScope com;
+    tvx::PrimeWindowsVersion(false, 0x0502);
+
+    tvx::UpdateShortcuts(Choices(false, true, false), nullptr, 0, nullptr);
+
+    EXPECT_TRUE(ReadLink(KnownFolder(CSIDL_STARTMENU) + L"\\Tervix.lnk").loaded);
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
+}

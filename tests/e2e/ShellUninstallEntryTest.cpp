@@ -1,0 +1,147 @@
+// The Add/Remove Programs entry as the registry and Wine's own "uninstaller" tool
+// see it. Each scenario runs in a fresh prefix; the in-process ones from a copy of this
+// program in a sandbox folder, since the entry names the running program.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "ShellSandbox.h"
+#include "TestSupport.h"
+#include "integration/UninstallEntry.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+using namespace tvxtest;
+
+constexpr wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+
+std::wstring Text(UINT id) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 ? std::wstring(text, length) : std::wstring();
+}
+
+std::wstring ExpectedDisplayName() {
+    return L"Tervix 6.24 " + Text(IDS_BETA) + L" 1 (" + Text(IDS_64BIT) + L")";
+}
+
+std::optional<std::wstring> EntryString(const wchar_t* name) {
+    std::wstring value;
+    if (!RegReadString(HKEY_LOCAL_MACHINE, kEntry, name, &value)) return std::nullopt;
+    return value;
+}
+
+std::optional<DWORD> EntryDword(const wchar_t* name) {
+    DWORD value = 0;
+    if (!RegReadDword(HKEY_LOCAL_MACHINE, kEntry, name, &value)) return std::nullopt;
+    return value;
+}
+
+// Runs a command with its output in a file; returns that output.
+std::string RunForOutput(const std::wstring& commandLine, const std::wstring& outputFile) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE output =
+        CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return "";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION info = {};
+    std::wstring line = commandLine;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        WaitForSingleObject(info.hProcess, 60000);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(output);
+    return ReadFileBytes(outputFile);
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
+    return bytes;
+}
+
+// How many entries of the system's list carry our name.
+size_t ListedTimes(const std::string& list, const std::wstring& displayName) {
+    const std::string line = "Tervix archiver|||" + Narrow(displayName);
+    size_t count = 0;
+    for (size_t at = list.find(line); at != std::string::npos; at = list.find(line, at + 1)) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    const std::wstring folder = ProgramFolderOfTest();
+    const std::wstring program = folder + L"\\ShellTests.exe";
+
+    tvx::WriteUninstallEntry();
+
+    EXPECT_EQ(EntryString(L"DisplayName"), ExpectedDisplayName());
+    EXPECT_EQ(EntryString(L"DisplayVersion"), L"6.24.1");
+    EXPECT_EQ(EntryDword(L"VersionMajor"), 6u);
+    EXPECT_EQ(EntryDword(L"VersionMinor"), 24u);
+    // Quoted, so that a folder with blanks cannot be read as a shorter program name.
+    EXPECT_EQ(EntryString(L"UninstallString"), L"\"" + program + L"\"");
+    EXPECT_EQ(EntryString(L"QuietUninstallString"), L"\"" + program + L"\" -s");
+    EXPECT_EQ(EntryString(L"DisplayIcon"), folder + L"\\Tervix.exe");
+    EXPECT_EQ(EntryString(L"InstallLocation"), folder + L"\\");
+    EXPECT_EQ(EntryDword(L"NoModify"), 1u);
+    EXPECT_EQ(EntryDword(L"NoRepair"), 1u);
+    EXPECT_EQ(EntryDword(L"Language"), 0u);
+    EXPECT_EQ(EntryString(L"Publisher"), L"Norvane Labs");
+
+    const std::string list = RunForOutput(L"uninstaller.exe --list", folder + L"\\list.txt");
+    EXPECT_EQ(ListedTimes(list, ExpectedDisplayName()), 1u) << list;
+}
+
+TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        sandbox.Put(L"custom.ico");
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    const std::wstring folder = ProgramFolderOfTest();
+    tvx::WriteUninstallEntry();
+    // An earlier install chose an icon file that still exists.
+    RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\custom.ico");
+
+    tvx::WriteUninstallEntry();
+
+    EXPECT_EQ(EntryString(L"DisplayIcon"), folder + L"\\custom.ico");
+    EXPECT_EQ(EntryString(L"DisplayName"), ExpectedDisplayName());
+    const std::string list = RunForOutput(L"uninstaller.exe --list", folder + L"\\list.txt");
+    EXPECT_EQ(ListedTimes(list, ExpectedDisplayName()), 1u) << list;
+}
+
+TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        sandbox.Put(L"Tervix.exe", "MZ");
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    const std::wstring folder = ProgramFolderOfTest();
+    const std::wstring ours = folder + L"\\Tervix.exe";
+
+    RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", ours + L",0");
+    tvx::WriteUninstallEntry();
+    EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
+
+    RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\gone.ico");
+    tvx::WriteUninstallEntry();
+    EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
+}
