@@ -15,7 +15,7 @@ namespace tvx {
 namespace {
 
 struct LanguageEntry {
-    char* name;      // full key name, at most 49 bytes
+    char* name;      // full key name, at most 49 bytes; both live in the text pool
     wchar_t* value;  // at most 65,536 characters
 };
 
@@ -32,16 +32,49 @@ constexpr size_t kMaxTextChars = 0x100000;
 constexpr char kMarkerTail[] = "*messages**";  // compared after two "*"
 constexpr size_t kMarkerTailLength = 11;
 
+// Names and values are copied into large blocks: with Wine's heap, one allocation per
+// name and value cost as much as reading and scanning the whole file.
+class TextPool {
+public:
+    ~TextPool() { Release(); }
+
+    void* Allocate(size_t bytes) {
+        bytes = (bytes + 1) & ~static_cast<size_t>(1);  // values are UTF-16
+        if (bytes > free_) {
+            size_t size = std::max(bytes, kChunkBytes);
+            auto* chunk = static_cast<char*>(std::malloc(size));
+            if (chunk == nullptr) Errors().MemoryError();
+            chunks_.Push(chunk);
+            next_ = chunk;
+            free_ = size;
+        }
+        void* block = next_;
+        next_ += bytes;
+        free_ -= bytes;
+        return block;
+    }
+
+    void Release() {
+        for (size_t i = 0; i < chunks_.Length(); ++i) std::free(chunks_[i]);
+        chunks_.Clear();
+        next_ = nullptr;
+        free_ = 0;
+    }
+
+private:
+    static constexpr size_t kChunkBytes = 256 * 1024;  // more than the longest value
+    GrowableArray<char*> chunks_;
+    char* next_ = nullptr;
+    size_t free_ = 0;
+};
+
 class LanguageData {
 public:
     ~LanguageData() { Release(); }
 
     void Release() {
-        for (size_t i = 0; i < entries.Length(); ++i) {
-            std::free(entries[i].name);
-            std::free(entries[i].value);
-        }
         entries.Clear();
+        texts.Release();
         keyIndex.Clear();
         entryIndex.Clear();
         rightToLeft = false;
@@ -53,6 +86,7 @@ public:
     // Positions of entries ordered by name.
     GrowableArray<int64_t> entryIndex;
     bool rightToLeft = false;
+    TextPool texts;  // every entry's name and value
 };
 
 LanguageData data;
@@ -77,24 +111,32 @@ void BuildKeyIndex() {
     std::sort(data.keyIndex.Data(), data.keyIndex.Data() + data.keyIndex.Length(), KnownKeyLess);
 }
 
+// Byte-wise like strcmp, but inline: the sort of the entry index makes some hundred
+// thousand comparisons of names that share their first dozen bytes.
+int CompareNames(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return static_cast<unsigned char>(*a) - static_cast<unsigned char>(*b);
+}
+
 void BuildEntryIndex() {
     data.entryIndex.Clear();
     for (size_t i = 0; i < data.entries.Length(); ++i) data.entryIndex.Push(static_cast<int64_t>(i));
     std::sort(data.entryIndex.Data(), data.entryIndex.Data() + data.entryIndex.Length(),
-              [](int64_t a, int64_t b) { return std::strcmp(data.entries[a].name, data.entries[b].name) < 0; });
+              [](int64_t a, int64_t b) { return CompareNames(data.entries[a].name, data.entries[b].name) < 0; });
 }
 
 char* DuplicateNarrow(const char* text) {
     size_t bytes = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(std::malloc(bytes));
-    if (copy == nullptr) Errors().MemoryError();
+    auto* copy = static_cast<char*>(data.texts.Allocate(bytes));
     std::memcpy(copy, text, bytes);
     return copy;
 }
 
 wchar_t* DuplicateWide(const wchar_t* text, size_t length) {
-    auto* copy = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
-    if (copy == nullptr) Errors().MemoryError();
+    auto* copy = static_cast<wchar_t*>(data.texts.Allocate((length + 1) * sizeof(wchar_t)));
     std::memcpy(copy, text, length * sizeof(wchar_t));
     copy[length] = 0;
     return copy;
@@ -184,34 +226,21 @@ class Parser {
 public:
     Parser(const wchar_t* text, wchar_t* value) : text_(text), value_(value) {}
 
+    // Line by line: the head of a line decides whether it is a header or a key line, the
+    // rest runs to the next carriage return or line feed. The first line (the marker's)
+    // has no head.
     void Run() {
         CopyNarrow(prefix_, "s:", sizeof(prefix_));
         size_t i = 0;
-        while (text_[i] != 0) {
-            bool lineStart = i > 0 && IsLineEnd(text_[i - 1]);
-            if (lineStart && text_[i] == L':') {
-                const wchar_t* after = nullptr;
-                Header header = MatchHeader(text_ + i + 1, &after);
-                if (header != Header::kNone) {
-                    ApplyHeader(header, after);
-                    i = SkipToLineEnd(after - text_);
-                    continue;
-                }
-            } else if (lineStart && IsAsciiLetter(text_[i])) {
-                size_t valueStart = 0;
-                if (StartKey(i, &valueStart)) {
-                    i = valueStart;
-                    continue;
-                }
-            }
-            if (IsLineEnd(text_[i])) {
-                FinishLine();
-                ++i;
-                continue;
-            }
-            i = ValueCharacter(i);
+        bool lineStart = false;
+        for (;;) {
+            if (lineStart) i = LineHead(i);
+            i = ValueRun(i);
+            FinishLine();
+            if (text_[i] == 0) break;
+            ++i;
+            lineStart = true;
         }
-        FinishLine();
     }
 
 private:
@@ -272,21 +301,43 @@ private:
         return true;
     }
 
-    size_t ValueCharacter(size_t i) {
-        wchar_t c = text_[i];
-        size_t next = i + 1;
-        if (c == L'\\') {
-            switch (text_[i + 1]) {
-                case L'"': c = L'"'; next = i + 2; break;
-                case L'\\': c = L'\\'; next = i + 2; break;
-                case L'n': c = L'\n'; next = i + 2; break;
-                case L'r': c = L'\r'; next = i + 2; break;
-                case L't': c = L'\t'; next = i + 2; break;
-                default: break;
+    size_t LineHead(size_t i) {
+        if (text_[i] == L':') {
+            const wchar_t* after = nullptr;
+            Header header = MatchHeader(text_ + i + 1, &after);
+            if (header != Header::kNone) {
+                ApplyHeader(header, after);
+                return SkipToLineEnd(after - text_);
             }
+        } else if (IsAsciiLetter(text_[i])) {
+            size_t valueStart = 0;
+            if (StartKey(i, &valueStart)) return valueStart;
         }
-        if (keyPending_ && valueLength_ < kMaxValueChars) value_[valueLength_++] = c;
-        return next;
+        return i;
+    }
+
+    // The value characters up to the line end, with escapes; returns the line end.
+    size_t ValueRun(size_t i) {
+        if (!keyPending_) return SkipToLineEnd(i);
+        size_t length = valueLength_;
+        for (;;) {
+            wchar_t c = text_[i];
+            if (c == 0 || IsLineEnd(c)) break;
+            ++i;
+            if (c == L'\\') {
+                switch (text_[i]) {
+                    case L'"': c = L'"'; ++i; break;
+                    case L'\\': ++i; break;
+                    case L'n': c = L'\n'; ++i; break;
+                    case L'r': c = L'\r'; ++i; break;
+                    case L't': c = L'\t'; ++i; break;
+                    default: break;
+                }
+            }
+            if (length < kMaxValueChars) value_[length++] = c;
+        }
+        valueLength_ = length;
+        return i;
     }
 
     void FinishLine() {
@@ -352,11 +403,8 @@ void ParseLanguageFile(const wchar_t* path) {
     if (!file.Open(fullPath, kOpenShareWrite)) return;
 
     // Entries of an earlier parse go, so the indexes always describe one file.
-    for (size_t i = 0; i < data.entries.Length(); ++i) {
-        std::free(data.entries[i].name);
-        std::free(data.entries[i].value);
-    }
     data.entries.Clear();
+    data.texts.Release();
     data.entryIndex.Clear();
     BuildKeyIndex();
 
@@ -391,8 +439,8 @@ bool LookupKeyValue(const char* name, wchar_t* buffer, size_t size) {
     const int64_t* begin = data.entryIndex.Data();
     const int64_t* end = begin + data.entryIndex.Length();
     const int64_t* found = std::lower_bound(
-        begin, end, name, [](int64_t position, const char* key) { return std::strcmp(data.entries[position].name, key) < 0; });
-    if (found == end || std::strcmp(data.entries[*found].name, name) != 0) return false;
+        begin, end, name, [](int64_t position, const char* key) { return CompareNames(data.entries[position].name, key) < 0; });
+    if (found == end || CompareNames(data.entries[*found].name, name) != 0) return false;
     CopyText(buffer, data.entries[*found].value, size);
     return true;
 }
