@@ -1,0 +1,286 @@
+// A portable installation as a user runs it: "Tervix.ini" beside Uninstall.exe (or in
+// the user's Tervix data folder) decides whether setup and uninstall touch the system
+// registry at all, and the product's choices end up in the file.
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace {
+
+using Snapshot = std::map<std::wstring, std::wstring>;
+
+std::wstring Hex(const BYTE* data, DWORD size) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring text;
+    for (DWORD i = 0; i < size; ++i) {
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 15];
+    }
+    return text;
+}
+
+// Every key and value below root\path, one map entry each.
+void DumpKey(HKEY root, const std::wstring& path, Snapshot& out) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    out[path] = L"<key>";
+    DWORD valueCount = 0, longestName = 0, longestData = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &longestName,
+                     &longestData, nullptr, nullptr);
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD index = 0; index < valueCount; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
+            continue;
+        }
+        out[path + L"\\[" + name.data() + L"]"] = std::to_wstring(type) + L":" + Hex(data.data(), size);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        wchar_t subkey[256];
+        DWORD subkeyLength = 256;
+        if (RegEnumKeyExW(key, index, subkey, &subkeyLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.push_back(subkey);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& subkey : subkeys) DumpKey(root, path.empty() ? subkey : path + L"\\" + subkey, out);
+}
+
+// Everything setup or uninstall could write: the user's and the machine's software
+// keys, which hold the classes root of both and the 32-bit view below Wow6432Node.
+// Wine's own configuration key changes with every program start and is left out.
+Snapshot RegistrySnapshot() {
+    Snapshot user, machine, all;
+    DumpKey(HKEY_CURRENT_USER, L"Software", user);
+    DumpKey(HKEY_LOCAL_MACHINE, L"Software", machine);
+    for (const auto& [name, value] : user) {
+        if (name.rfind(L"Software\\Wine", 0) != 0) all[L"HKCU\\" + name] = value;
+    }
+    for (const auto& [name, value] : machine) all[L"HKLM\\" + name] = value;
+    return all;
+}
+
+// The differences, a few lines of them, for a readable failure.
+std::wstring Differences(const Snapshot& before, const Snapshot& after) {
+    std::wstring text;
+    int shown = 0;
+    auto note = [&](const std::wstring& line) {
+        if (++shown <= 15) text += line + L"\n";
+    };
+    for (const auto& [name, value] : before) {
+        auto found = after.find(name);
+        if (found == after.end()) {
+            note(L"removed " + name);
+        } else if (found->second != value) {
+            note(L"changed " + name);
+        }
+    }
+    for (const auto& [name, value] : after) {
+        if (before.find(name) == before.end()) note(L"added " + name);
+    }
+    if (shown > 15) text += std::to_wstring(shown - 15) + L" more\n";
+    return text;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+// Names of the shortcuts on the desktops and of everything below the Start menus (the
+// program groups). The desktops are not walked: Wine links the user's desktop to the
+// Linux home folder.
+std::vector<std::wstring> ShortcutPlaces() {
+    struct Place {
+        int csidl;
+        bool walk;
+    };
+    static const Place kPlaces[] = {{CSIDL_DESKTOPDIRECTORY, false}, {CSIDL_COMMON_DESKTOPDIRECTORY, false},
+                                    {CSIDL_STARTMENU, true},         {CSIDL_COMMON_STARTMENU, true}};
+    std::vector<std::wstring> names;
+    for (const Place& place : kPlaces) {
+        std::wstring top = SpecialFolder(place.csidl);
+        if (top.empty()) continue;  // "\\*" would list the current drive
+        std::vector<std::wstring> pending{top};
+        while (!pending.empty()) {
+            std::wstring folder = pending.back();
+            pending.pop_back();
+            WIN32_FIND_DATAW data;
+            HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+            if (find == INVALID_HANDLE_VALUE) continue;
+            do {
+                std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..") continue;
+                names.push_back(folder + L"\\" + name);
+                if (place.walk && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                    pending.push_back(folder + L"\\" + name);
+                }
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Utf16Le(const std::wstring& text) {
+    std::string bytes("\xFF\xFE", 2);
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+// The text of a file that the program saved (UTF-16LE with mark), or the raw bytes
+// widened when it is not one.
+std::wstring FileText(const std::wstring& path) {
+    std::string bytes = tvxtest::ReadFileBytes(path);
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                         (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        }
+    } else {
+        for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return text;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+// An install folder with the program in it.
+class PortableInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CopyFileW(tvxtest::UninstallExe().c_str(), program.c_str(), FALSE));
+    }
+    long RunProgram(const std::wstring& arguments) {
+        return tvxtest::RunAndWait(L"\"" + program + L"\" " + arguments, 90000, folder.path());
+    }
+    long SilentSetup() { return RunProgram(L"/setup -s /noexplorer"); }
+
+    tvxtest::TempFolder folder{L"Tervix portable"};
+    std::wstring program = folder / L"Uninstall.exe";
+    std::wstring ini = folder / L"Tervix.ini";
+};
+
+TEST_F(PortableInstall, IntegrationOffSetupLeavesTheRegistryAndTheShortcutsAlone) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "[Global]\r\nGlobal\\Integration=0\r\n"));
+    Snapshot before = RegistrySnapshot();
+    std::vector<std::wstring> shortcutsBefore = ShortcutPlaces();
+
+    ASSERT_EQ(SilentSetup(), 0);
+
+    Snapshot after = RegistrySnapshot();
+    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_EQ(ShortcutPlaces(), shortcutsBefore);
+
+    std::wstring saved = FileText(ini);
+    EXPECT_TRUE(Contains(saved, L"Global\\Integration=0\r\n")) << Narrow(saved);
+    EXPECT_TRUE(Contains(saved, L"Global\\AppData=1\r\n"));
+    EXPECT_TRUE(Contains(saved, L"Global\\SaveSettings=1\r\n"));
+    EXPECT_TRUE(Contains(saved, L"HKCU\\Setup\\ShellExt=")) << "the choices are kept in the file";
+    EXPECT_TRUE(Contains(saved, L"HKCU\\Setup\\Links\\Desktop="));
+}
+
+TEST_F(PortableInstall, IntegrationOnWritesTheClassesRootButKeepsProductSettingsInTheFile) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, Utf16Le(L"Global\\Integration=1\r\n")));
+    Snapshot before = RegistrySnapshot();
+    std::vector<std::wstring> shortcutsBefore = ShortcutPlaces();
+
+    ASSERT_EQ(SilentSetup(), 0);
+
+    Snapshot after = RegistrySnapshot();
+    EXPECT_FALSE(before == after) << "integration writes the system's entries";
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L"Tervix")) << "the product's ProgID";
+    EXPECT_NE(ShortcutPlaces(), shortcutsBefore) << "shortcuts are made";
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix"))
+        << "the product's own settings live in the file";
+    for (const auto& [name, value] : after) {
+        EXPECT_NE(name.rfind(L"HKLM\\Software\\Tervix\\", 0), 0u) << Narrow(name);
+    }
+
+    std::wstring saved = FileText(ini);
+    EXPECT_TRUE(Contains(saved, L"HKCU\\Setup\\ShellExt=")) << Narrow(saved);
+    EXPECT_TRUE(Contains(saved, L"Global\\Integration=1\r\n"));
+}
+
+TEST_F(PortableInstall, SaveSettingsOffLeavesTheFileByteForByte) {
+    std::string original = "; my portable copy\r\nGlobal\\SaveSettings=0\r\nGlobal\\Integration=0\r\nzeta=1\r\n";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, original));
+    Snapshot before = RegistrySnapshot();
+
+    ASSERT_EQ(SilentSetup(), 0);
+
+    EXPECT_EQ(tvxtest::ReadFileBytes(ini), original);
+    Snapshot after = RegistrySnapshot();
+    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+}
+
+TEST_F(PortableInstall, AFileWithoutSwitchesGainsAllThreeAtExit) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "HKCU\\General\\Note=\"kept\"\r\n"));
+    ASSERT_EQ(SilentSetup(), 0);
+    std::wstring saved = FileText(ini);
+    EXPECT_TRUE(Contains(saved, L"Global\\AppData=1\r\n")) << Narrow(saved);
+    EXPECT_TRUE(Contains(saved, L"Global\\Integration=1\r\n"));
+    EXPECT_TRUE(Contains(saved, L"Global\\SaveSettings=1\r\n"));
+    EXPECT_TRUE(Contains(saved, L"HKCU\\General\\Note=\"kept\"\r\n"));
+}
+
+TEST_F(PortableInstall, UninstallRemovesTheFileAndLeavesTheRegistryAlone) {
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "Global\\Integration=0\r\nHKCU\\Setup\\ShellExt=1\r\n"));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"Tervix.exe", "stand-in"));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"Uninstall.lst", "Tervix.exe\r\nTervix.ini\r\n"));
+    Snapshot before = RegistrySnapshot();
+
+    ASSERT_EQ(RunProgram(L"-s"), 0);
+    EXPECT_FALSE(tvxtest::PathExists(ini)) << "the file the list named must not come back at exit";
+    EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.exe"));
+
+    // The self-removal batch then takes the program and the folder.
+    for (int i = 0; i < 200 && tvxtest::PathExists(folder.path()); ++i) Sleep(100);
+    EXPECT_FALSE(tvxtest::PathExists(folder.path())) << "nothing left keeps the install folder";
+
+    Snapshot after = RegistrySnapshot();
+    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+}
+
+TEST(PortableUserFolder, AFileInTheUsersTervixFolderIsUsedWhenNoneIsBesideTheProgram) {
+    std::wstring userFolder = SpecialFolder(CSIDL_APPDATA) + L"\\Tervix";
+    ASSERT_TRUE(CreateDirectoryW(userFolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    std::wstring ini = userFolder + L"\\Tervix.ini";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "Global\\Integration=0\r\n"));
+    tvxtest::TempFolder folder(L"Tervix elsewhere");
+    std::wstring program = folder / L"Uninstall.exe";
+    ASSERT_TRUE(CopyFileW(tvxtest::UninstallExe().c_str(), program.c_str(), FALSE));
+    Snapshot before = RegistrySnapshot();
+
+    EXPECT_EQ(tvxtest::RunAndWait(L"\"" + program + L"\" /setup -s /noexplorer", 90000, folder.path()), 0);
+
+    Snapshot after = RegistrySnapshot();
+    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_TRUE(Contains(FileText(ini), L"HKCU\\Setup\\ShellExt="));
+    EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.ini")) << "no second file beside the program";
+    tvxtest::RemoveTree(userFolder);
+}
+
+}  // namespace
