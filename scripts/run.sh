@@ -38,6 +38,26 @@ else
   echo "HKCU\Software\Tervix: absent (nothing was written)"
 fi
 
+# ---- Setup: what the installer runs after copying the files ---------------------------
+# A silent setup with an "init" string: associate .tvx, .zip and .7z only (the "A" digits
+# follow the dialog's archive types in order), shell extension on, desktop shortcut on.
+# .zip starts out owned by Windows' compressed folders, so its backup shows up too.
+echo
+wine reg add 'HKCR\.zip' /ve /d CompressedFolder /f </dev/null >/dev/null 2>&1 || true
+run_program -s /setup -initA110000100000000000S1D1
+reg_default() {
+  wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' |
+    awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print; found = 1 } END { if (!found) print "(none)" }'
+}
+for ext in .tvx .zip .7z .cab .rev; do
+  printf '  HKCR\\%-5s opens with: %s\n' "$ext" "$(reg_default "HKCR\\$ext")"
+done
+printf '  previous owner of .zip, kept for its release: %s\n' \
+  "$(wine reg query 'HKCU\Software\Tervix\Setup\.zip' /v Type </dev/null 2>/dev/null | tr -d '\r' |
+     awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+printf '  New-menu templates: %s\n' "$(cd "$install" && ls tvxnew.dat zipnew.dat 2>/dev/null | tr '\n' ' ')"
+# ---- end of the setup step ------------------------------------------------------------
+
 # A sample product installed and removed again: files in nested folders, the list the
 # installer writes, and the registry keys of the product; "Uninstall.exe -s" must leave
 # none of them, and its self-removal batch must delete itself.

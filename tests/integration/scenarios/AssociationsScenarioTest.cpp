@@ -1,0 +1,272 @@
+// File associations against the real classes root of a fresh Wine prefix, laid out the
+// way other programs leave a user's machine: take every type, run setup again, give
+// everything back, and compare value by value.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "GuiDriver.h"
+#include "ScenarioSupport.h"
+#include "TestSupport.h"
+#include "integration/Associations.h"
+#include "integration/SetupChoices.h"
+
+namespace tvx {
+namespace {
+
+using tvxtest::CaptureKey;
+using tvxtest::ClassDefault;
+using tvxtest::Differences;
+using tvxtest::RegSnapshot;
+using tvxtest::SetClassString;
+using tvxtest::StringValue;
+
+std::wstring Volume(int number) {
+    wchar_t name[8];
+    swprintf(name, 8, L".t%02d", number);
+    return name;
+}
+
+std::vector<std::wstring> AllExtensions() {
+    std::vector<std::wstring> extensions;
+    for (size_t i = 0; i < kArchiveTypeCount; ++i) {
+        const wchar_t* cursor = ArchiveTypeTable[i];
+        wchar_t extension[50];
+        while (NextExtension(&cursor, extension, 50)) extensions.push_back(extension);
+    }
+    return extensions;
+}
+
+RegSnapshot CaptureExtensions() {
+    RegSnapshot snapshot;
+    for (const std::wstring& extension : AllExtensions()) CaptureKey(HKEY_CLASSES_ROOT, extension, &snapshot);
+    for (int number = 0; number < 100; ++number) CaptureKey(HKEY_CLASSES_ROOT, Volume(number), &snapshot);
+    return snapshot;
+}
+
+RegSnapshot CaptureBackups() {
+    RegSnapshot snapshot;
+    CaptureKey(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup", &snapshot);
+    return snapshot;
+}
+
+SetupChoices Choices(bool associate, bool shellExtension) {
+    SetupChoices choices{};
+    for (int i = 0; i < kChoiceAssociationCount; ++i) choices.bytes[i] = associate;
+    choices.bytes[kChoiceShellExtension] = shellExtension;
+    return choices;
+}
+
+std::wstring Backup(const std::wstring& extension, const wchar_t* name) {
+    std::wstring value;
+    return tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\" + extension, name, &value)
+               ? value
+               : L"<none>";
+}
+
+DWORD BackupExist(const std::wstring& extension) {
+    DWORD value = 99;
+    tvxtest::RegReadDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\" + extension, L"Exist", &value);
+    return value;
+}
+
+class Associations : public ::testing::Test {
+protected:
+    void TearDown() override { tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix"); }
+    const std::wstring folder_ = tvxtest::ProgramFolder();
+};
+
+TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
+    // .zip: the system's compressed folders, with a New-menu template of its own.
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    SetClassString(L".zip", L"Content Type", L"application/x-zip-compressed");
+    SetClassString(L".zip\\ShellNew", L"FileName", L"C:\\windows\\ShellNew\\zip.zip");
+    SetClassString(L".zip\\ShellNew", L"ItemName", L"Compressed folder");
+    SetClassString(L".zip\\OpenWithProgids", L"CompressedFolder", L"");
+    // .tar: another archiver with an empty-file New entry; .gz and .tgz: a third one.
+    SetClassString(L".tar", L"", L"OtherArc.tar");
+    SetClassString(L".tar\\ShellNew", L"NullFile", L"");
+    SetClassString(L".gz", L"", L"GzTool");
+    SetClassString(L".tgz", L"", L"GzTool");
+    // .cab: a key with an empty default value; .7z: a key with no default value at all.
+    SetClassString(L".cab", L"", L"");
+    SetClassString(L".7z", L"Content Type", L"application/x-7z-compressed");
+    // .tvx and its volume names have no key at all.
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
+    const RegSnapshot before = CaptureExtensions();
+
+    AssociateAllTypes(Choices(true, true));
+
+    for (const std::wstring& extension : AllExtensions())
+        EXPECT_EQ(ClassDefault(extension), extension == L".zip" ? L"Tervix.ZIP" : L"Tervix") << extension;
+    EXPECT_EQ(Backup(L".zip", L"Type"), L"CompressedFolder");
+    EXPECT_EQ(Backup(L".zip", L"ShellNew"), L"C:\\windows\\ShellNew\\zip.zip");
+    EXPECT_EQ(BackupExist(L".zip"), 1u);
+    EXPECT_EQ(Backup(L".tar", L"ShellNew"), L"*");
+    EXPECT_EQ(Backup(L".tgz", L"Type"), L"GzTool") << "every extension of a group is backed up";
+    EXPECT_EQ(BackupExist(L".tvx"), 0u);
+    EXPECT_EQ(BackupExist(L".cab"), 1u);
+    EXPECT_EQ(Backup(L".cab", L"Type"), L"");
+    // Only our template entry is left under .zip\ShellNew; .tar's entry is not ours to change.
+    RegSnapshot shellNew;
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &shellNew);
+    EXPECT_EQ(shellNew[L".zip\\ShellNew"].size(), 1u);
+    EXPECT_EQ(shellNew[L".zip\\ShellNew"][L"FileName"], StringValue(folder_ + L"\\zipnew.dat"));
+    std::wstring tvxTemplate;
+    EXPECT_TRUE(tvxtest::RegReadString(HKEY_CLASSES_ROOT, L".tvx\\ShellNew", L"FileName", &tvxTemplate));
+    EXPECT_EQ(tvxTemplate, folder_ + L"\\tvxnew.dat");
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tar\\ShellNew"));
+
+    // A second setup must not take our own entries for the previous owner's.
+    const RegSnapshot firstBackups = CaptureBackups();
+    AssociateAllTypes(Choices(true, true));
+    EXPECT_EQ(Differences(firstBackups, CaptureBackups()), std::vector<std::wstring>{});
+
+    AssociateAllTypes(Choices(false, false));
+
+    RegSnapshot expected = before;
+    // Keys that existed without a default value get an empty one.
+    for (auto& [key, values] : expected)
+        if (key.find(L'\\') == std::wstring::npos && !values.count(L"")) values[L""] = StringValue(L"");
+    // .tvx did not exist: its key outlives the release with an empty default, because our
+    // ShellNew subkey still held it when the key was deleted.
+    expected[L".tvx"][L""] = StringValue(L"");
+    // The previous New entry comes back as its FileName; its other values are gone.
+    expected[L".zip\\ShellNew"].erase(L"ItemName");
+    EXPECT_EQ(Differences(expected, CaptureExtensions()), std::vector<std::wstring>{});
+}
+
+TEST_F(Associations, BackupNamingTervixInAnyCaseIsReleasedAsEmpty) {
+    SetClassString(L".arj", L"", L"Tervix");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.arj", L"Exist", 1);
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.arj", L"Type", L"tErViX");
+    SetClassString(L".tvx", L"", L"TERVIX.zip");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tvx", L"Exist", 1);
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tvx", L"Type", L"TERVIX.ZIP");
+    for (int number = 0; number < 30; ++number) SetClassString(Volume(number), L"", L"Tervix");
+
+    AssociateAllTypes(Choices(false, false));
+
+    EXPECT_EQ(ClassDefault(L".arj"), L"");
+    EXPECT_EQ(ClassDefault(L".tvx"), L"");
+    // With nothing to point them at, the volume names go.
+    for (int number = 0; number < 100; ++number)
+        EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(number))) << number;
+}
+
+TEST_F(Associations, DeselectingTypesOwnedBySomeoneElseTouchesNothing) {
+    SetClassString(L".tar", L"", L"OtherArc.tar");
+    SetClassString(L".tar\\ShellNew", L"FileName", L"C:\\other\\tar.tar");
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    SetClassString(L".zip\\ShellNew", L"NullFile", L"");
+    // In the .gz group only .tgz is ours; .gz keeps its owner.
+    SetClassString(L".gz", L"", L"GzTool");
+    SetClassString(L".tgz", L"", L"Tervix");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tgz", L"Exist", 1);
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tgz", L"Type", L"TgzTool");
+    RegSnapshot before;
+    for (const wchar_t* key : {L".tar", L".zip", L".gz"}) CaptureKey(HKEY_CLASSES_ROOT, key, &before);
+
+    AssociateAllTypes(Choices(false, true));
+
+    RegSnapshot after;
+    for (const wchar_t* key : {L".tar", L".zip", L".gz"}) CaptureKey(HKEY_CLASSES_ROOT, key, &after);
+    EXPECT_EQ(Differences(before, after), std::vector<std::wstring>{});
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tar"))
+        << "no backup for a type we never took";
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.zip"));
+    EXPECT_EQ(ClassDefault(L".tgz"), L"TgzTool");
+}
+
+TEST_F(Associations, NativeFormatTakesThirtyVolumeNamesAndReleasesAHundred) {
+    SetClassString(L".tvx", L"", L"OldTvx");
+    SetClassString(Volume(45), L"", L"Splitter");
+
+    AssociateExtension(L".tvx", true, false, true, false);
+    for (int number = 0; number < 30; ++number) EXPECT_EQ(ClassDefault(Volume(number)), L"Tervix") << number;
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(30)));
+    EXPECT_EQ(ClassDefault(Volume(45)), L"Splitter");
+
+    AssociateExtension(L".tvx", false, false, true, false);
+    EXPECT_EQ(ClassDefault(L".tvx"), L"OldTvx");
+    for (int number = 0; number < 100; ++number) EXPECT_EQ(ClassDefault(Volume(number)), L"OldTvx") << number;
+
+    // When .tvx had no key before, releasing it removes every volume name.
+    tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
+    AssociateExtension(L".tvx", true, false, true, false);
+    AssociateExtension(L".tvx", false, false, true, false);
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tvx"));
+    for (int number = 0; number < 100; ++number)
+        EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(number))) << number;
+}
+
+TEST_F(Associations, NewMenuEntryFollowsTheShellExtensionAndTheItemSettings) {
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    SetClassString(L".zip\\ShellNew", L"NullFile", L"");
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\MenuItems", L"NewZIP", 0);
+
+    // Shell extension on but the ZIP entry switched off: .zip is ours, its New entry is
+    // the previous owner's; .tvx gets our template.
+    AssociateAllTypes(Choices(true, true));
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
+    RegSnapshot zipNew;
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &zipNew);
+    EXPECT_EQ(zipNew[L".zip\\ShellNew"].size(), 1u);
+    EXPECT_EQ(zipNew[L".zip\\ShellNew"][L"NullFile"], StringValue(L""));
+    EXPECT_FALSE(tvxtest::PathExists(folder_ + L"\\zipnew.dat"));
+    EXPECT_TRUE(tvxtest::PathExists(folder_ + L"\\tvxnew.dat"));
+
+    // Shell extension off: neither keeps our entry although both stay associated; .tvx,
+    // which had no key before, loses its ShellNew key.
+    AssociateAllTypes(Choices(true, false));
+    EXPECT_EQ(ClassDefault(L".tvx"), L"Tervix");
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tvx\\ShellNew"));
+    std::wstring fileName;
+    EXPECT_FALSE(tvxtest::RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", &fileName));
+
+    // Back on with the ZIP entry allowed: our template replaces the NullFile entry.
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\MenuItems", L"NewZIP", 1);
+    AssociateAllTypes(Choices(true, true));
+    zipNew.clear();
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &zipNew);
+    EXPECT_EQ(zipNew[L".zip\\ShellNew"].size(), 1u);
+    EXPECT_EQ(zipNew[L".zip\\ShellNew"][L"FileName"], StringValue(folder_ + L"\\zipnew.dat"));
+    EXPECT_EQ(tvxtest::ReadFileBytes(folder_ + L"\\zipnew.dat").size(), 22u);
+}
+
+TEST_F(Associations, ProgIdsKeepACustomIconAndFillMissingOnes) {
+    SetClassString(L"Tervix\\DefaultIcon", L"", L"C:\\themes\\archive.ico,3");
+    SetClassString(L"Tervix.ZIP\\DefaultIcon", L"", L"");
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L"Tervix.REV");
+
+    ASSERT_TRUE(RegisterProgIds());
+
+    const std::wstring program = folder_ + L"\\Tervix.exe";
+    const std::wstring open = L"\"" + program + L"\" \"%1\"";
+    EXPECT_EQ(ClassDefault(L"Tervix\\DefaultIcon"), L"C:\\themes\\archive.ico,3");
+    EXPECT_EQ(ClassDefault(L"Tervix.ZIP\\DefaultIcon"), program + L",0");
+    EXPECT_EQ(ClassDefault(L"Tervix.REV\\DefaultIcon"), program + L",1");
+    for (const wchar_t* progId : {L"Tervix", L"Tervix.ZIP", L"Tervix.REV"})
+        EXPECT_EQ(ClassDefault(std::wstring(progId) + L"\\shell\\open\\command"), open) << progId;
+    EXPECT_EQ(ClassDefault(L".rev"), L"Tervix.REV");
+    EXPECT_EQ(ClassDefault(L"Tervix"), L"Tervix archive");
+    EXPECT_EQ(ClassDefault(L"Tervix.ZIP"), L"ZIP archive");
+    EXPECT_EQ(ClassDefault(L"Tervix.REV"), L"Tervix recovery volume");
+}
+
+TEST_F(Associations, AceIsGivenBackOnlyWhenItIsStillOurs) {
+    SetClassString(L".ace", L"", L"Tervix");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Exist", 1);
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"WinAce");
+    AssociateExtension(L".ace", false, false, false, false);
+    EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
+
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"Stale");
+    AssociateExtension(L".ace", false, false, false, false);
+    EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
+}
+
+}  // namespace
+}  // namespace tvx

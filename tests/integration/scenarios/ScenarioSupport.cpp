@@ -1,0 +1,130 @@
+#include "ScenarioSupport.h"
+
+#include <thread>
+
+#include "GuiDriver.h"
+#include "TestSupport.h"
+#include "integration/SetupDialog.h"
+#include "platform/Owner.h"
+
+namespace tvxtest {
+
+void CaptureKey(HKEY root, const std::wstring& key, RegSnapshot* snapshot) {
+    tvx::UniqueHkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) return;
+    auto& values = (*snapshot)[key];
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[512];
+        DWORD nameLength = 512;
+        BYTE data[8192];
+        DWORD dataLength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueW(handle.get(), index, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS)
+            break;
+        RegValue value{type, std::vector<BYTE>(data, data + dataLength)};
+        if (type == REG_SZ || type == REG_EXPAND_SZ)
+            while (value.data.size() >= 2 && value.data[value.data.size() - 1] == 0 && value.data[value.data.size() - 2] == 0)
+                value.data.resize(value.data.size() - 2);
+        values[name] = value;
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[512];
+        DWORD nameLength = 512;
+        if (RegEnumKeyExW(handle.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.push_back(name);
+    }
+    for (const std::wstring& subkey : subkeys) CaptureKey(root, key + L"\\" + subkey, snapshot);
+}
+
+namespace {
+
+std::wstring Describe(const RegValue& value) {
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
+        return L"\"" + std::wstring(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / 2) + L"\"";
+    if (value.type == REG_DWORD && value.data.size() == 4)
+        return L"dword " + std::to_wstring(*reinterpret_cast<const DWORD*>(value.data.data()));
+    return L"type " + std::to_wstring(value.type) + L", " + std::to_wstring(value.data.size()) + L" bytes";
+}
+
+std::wstring ValueName(const std::wstring& name) { return name.empty() ? L"(default)" : name; }
+
+}  // namespace
+
+std::vector<std::wstring> Differences(const RegSnapshot& expected, const RegSnapshot& actual) {
+    std::vector<std::wstring> lines;
+    for (const auto& [key, values] : expected) {
+        auto found = actual.find(key);
+        if (found == actual.end()) {
+            lines.push_back(L"missing key " + key);
+            continue;
+        }
+        for (const auto& [name, value] : values) {
+            auto other = found->second.find(name);
+            if (other == found->second.end())
+                lines.push_back(key + L" " + ValueName(name) + L": missing, expected " + Describe(value));
+            else if (!(other->second == value))
+                lines.push_back(key + L" " + ValueName(name) + L": " + Describe(other->second) + L", expected " +
+                                Describe(value));
+        }
+        for (const auto& [name, value] : found->second)
+            if (!values.count(name)) lines.push_back(key + L" " + ValueName(name) + L": unexpected " + Describe(value));
+    }
+    for (const auto& [key, values] : actual)
+        if (!expected.count(key)) lines.push_back(L"unexpected key " + key);
+    return lines;
+}
+
+RegValue StringValue(const std::wstring& text) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
+    return RegValue{REG_SZ, std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t))};
+}
+
+void SetClassString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+    tvx::UniqueHkey handle;
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(), nullptr);
+    RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::wstring ClassDefault(const std::wstring& key) {
+    std::wstring value;
+    return RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
+}
+
+INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive) {
+    const DWORD process = GetCurrentProcessId();
+    std::thread driver([&] {
+        HWND dialog = WaitForWindow(process, nullptr, L"#32770", 10000);
+        // Drive only once the dialog has finished its initialisation and is shown.
+        for (int i = 0; dialog && !IsWindowVisible(dialog) && IsWindow(dialog) && i < 200; ++i) Sleep(25);
+        if (dialog && IsWindowVisible(dialog)) drive(dialog);
+        // A driver that failed half-way leaves the dialog open: cancel it, but give one
+        // that was ended the moment the dialog needs to go away.
+        for (int i = 0; dialog && IsWindow(dialog) && i < 80; ++i) Sleep(25);
+        if (dialog && IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, tvx::SetupDialog, 0);
+    driver.join();
+    return result;
+}
+
+HWND WaitForMessageBox(HWND dialog, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND window : TopLevelWindows(GetCurrentProcessId(), L"#32770"))
+            if (window != dialog) return window;
+        if (GetTickCount() - start >= timeoutMs) return nullptr;
+        Sleep(25);
+    }
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.rfind(L'\\'));
+}
+
+}  // namespace tvxtest

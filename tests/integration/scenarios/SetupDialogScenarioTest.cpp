@@ -1,0 +1,423 @@
+// The setup dialog driven as a user would: created on this thread from the program's
+// own template, its boxes read and clicked from a second thread.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+#include <vector>
+#include <string>
+
+#include "GuiDriver.h"
+#include "ScenarioSupport.h"
+#include "TestSupport.h"
+#include "integration/SetupDialog.h"
+#include "platform/WindowsVersion.h"
+#include "resources/ResourceIds.h"
+#include "startup/RunOptions.h"
+
+namespace tvx {
+namespace {
+
+using tvxtest::IsChecked;
+using tvxtest::IsControlEnabled;
+using tvxtest::PressButton;
+using tvxtest::RunSetupDialog;
+
+const std::wstring kProduct = L"Software\\Tervix";
+
+// Association boxes in the order of the archive-type groups, with each group's key.
+struct GroupBox {
+    int box;
+    const wchar_t* key;
+};
+constexpr GroupBox kGroups[18] = {
+    {IDC_ASSOCTVX, L".tvx"}, {IDC_ASSOCZIP, L".zip"},   {IDC_ASSOCCAB, L".cab"},   {IDC_ASSOCARJ, L".arj"},
+    {IDC_ASSOCLZ, L".lz"},   {IDC_ASSOCLZH, L".lzh"},   {IDC_ASSOC7Z, L".7z"},     {IDC_ASSOCTAR, L".tar"},
+    {IDC_ASSOCGZ, L".gz"},   {IDC_ASSOCUUE, L".uue"},   {IDC_ASSOCBZ2, L".bz2"},   {IDC_ASSOCJAR, L".jar"},
+    {IDC_ASSOCISO, L".iso"}, {IDC_ASSOCZ, L".z"},       {IDC_ASSOCXZ, L".xz"},     {IDC_ASSOCZIPX, L".zipx"},
+    {IDC_ASSOCZST, L".zst"}, {IDC_ASSOC001, L".001"},
+};
+struct ChoiceValue {
+    int box;
+    const wchar_t* key;
+    const wchar_t* value;
+};
+constexpr ChoiceValue kChoiceValues[] = {
+    {IDC_LINKDESKTOP, L"Setup\\Links", L"Desktop"},     {IDC_LINKSTARTMENU, L"Setup\\Links", L"StartMenu"},
+    {IDC_LINKPROGRAMS, L"Setup\\Links", L"Programs"},   {IDC_SHELLEXT, L"Setup", L"ShellExt"},
+    {IDC_SHELLCASCADED, L"Setup", L"CascadedMenu"},     {IDC_SHELLICONS, L"Setup", L"MenuIcons"},
+    {IDC_SHELLLEGACYMENU, L"Setup", L"LegacyMenu"},
+};
+
+void Store(const std::wstring& key, const wchar_t* value, DWORD data) {
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, kProduct + L"\\" + key, value, data);
+}
+void StoreGroup(const wchar_t* extension, DWORD set) { Store(std::wstring(L"Setup\\") + extension, L"Set", set); }
+
+DWORD Stored(const std::wstring& key, const wchar_t* value) {
+    DWORD data = 99;
+    tvxtest::RegReadDword(HKEY_CURRENT_USER, kProduct + L"\\" + key, value, &data);
+    return data;
+}
+
+std::map<int, bool> CheckStates(HWND dialog) {
+    std::map<int, bool> states;
+    for (int box = IDC_ASSOCTVX; box <= IDC_SHELLLEGACYMENU; ++box) states[box] = IsChecked(dialog, box);
+    return states;
+}
+
+class SetupDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        riched_ = LoadLibraryW(L"riched20.dll");
+        Options() = RunOptions{};
+        PrimeWindowsVersion(false, 0x0A00);
+    }
+    void TearDown() override {
+        ResetWindowsVersionCaches();
+        Options() = RunOptions{};
+        tvxtest::DeleteRegTree(HKEY_CURRENT_USER, kProduct);
+        if (riched_) FreeLibrary(riched_);
+    }
+    HMODULE riched_ = nullptr;
+};
+
+TEST_F(SetupDialogTest, StartsFromStoredChoicesOverlaidByTheInitString) {
+    StoreGroup(L".zip", 0);
+    StoreGroup(L".cab", 0);
+    StoreGroup(L".jar", 1);  // not ours: offered unchecked whatever was stored
+    StoreGroup(L".iso", 1);  // nobody owns it: the stored choice stands
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".iso");
+    Store(L"Setup\\Links", L"Desktop", 1);
+    Store(L"Setup\\Links", L"StartMenu", 0);
+    Store(L"Setup\\Links", L"Programs", 0);
+    Store(L"Setup", L"ShellExt", 1);
+    Store(L"Setup", L"CascadedMenu", 1);
+    Store(L"Setup", L"MenuIcons", 0);
+    Store(L"Setup", L"LegacyMenu", 1);
+    wcscpy(Options().initString, L"d0M1a1");
+
+    std::map<int, bool> states;
+    bool legacyEnabled = true;
+    const INT_PTR result = RunSetupDialog([&](HWND dialog) {
+        states = CheckStates(dialog);
+        legacyEnabled = IsControlEnabled(dialog, IDC_SHELLLEGACYMENU);
+        PressButton(dialog, IDCANCEL);
+    });
+
+    EXPECT_EQ(result, 0);
+    std::map<int, bool> expected;
+    for (const GroupBox& group : kGroups) expected[group.box] = true;
+    expected[IDC_ASSOCZIP] = false;
+    expected[IDC_ASSOCCAB] = false;
+    expected[IDC_ASSOCJAR] = false;
+    expected[IDC_ASSOCTVX] = true;  // "a1" sets the first group
+    expected[IDC_LINKDESKTOP] = false;
+    expected[IDC_LINKSTARTMENU] = true;
+    expected[IDC_LINKPROGRAMS] = false;
+    expected[IDC_SHELLEXT] = true;
+    expected[IDC_SHELLCASCADED] = true;
+    expected[IDC_SHELLICONS] = false;
+    expected[IDC_SHELLLEGACYMENU] = true;
+    EXPECT_EQ(states, expected);
+    EXPECT_FALSE(legacyEnabled) << "the legacy menu exists only on Windows 11";
+}
+
+TEST_F(SetupDialogTest, JarIsOfferedWhenOursAndIsoIsNotWhenSomeoneElseHasIt) {
+    tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".jar", L"", L"tervix");
+    tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"Burner.Image");
+    std::map<int, bool> states;
+    RunSetupDialog([&](HWND dialog) {
+        states = CheckStates(dialog);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(states[IDC_ASSOCJAR]);
+    EXPECT_FALSE(states[IDC_ASSOCISO]);
+    EXPECT_TRUE(states[IDC_ASSOCTAR]) << "groups default to associated";
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".jar");
+    tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".iso");
+}
+
+TEST_F(SetupDialogTest, OnWindows11CascadedStartsCheckedUntilTheNewMenuIsInstalled) {
+    PrimeWindowsVersion(true, 0x0A00);
+    Store(L"Setup", L"CascadedMenu", 0);
+    bool cascaded = false;
+    bool legacyEnabled = false;
+    RunSetupDialog([&](HWND dialog) {
+        cascaded = IsChecked(dialog, IDC_SHELLCASCADED);
+        legacyEnabled = IsControlEnabled(dialog, IDC_SHELLLEGACYMENU);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(cascaded) << "no NewContextMenu value yet";
+    EXPECT_TRUE(legacyEnabled);
+
+    Store(L"Setup", L"NewContextMenu", 1);
+    RunSetupDialog([&](HWND dialog) {
+        cascaded = IsChecked(dialog, IDC_SHELLCASCADED);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_FALSE(cascaded) << "with the menu package installed the stored choice stands";
+}
+
+TEST_F(SetupDialogTest, ToggleButtonChecksAllWhenAnyIsClearElseClearsAll) {
+    StoreGroup(L".7z", 0);
+    int checkedAfter[3] = {};
+    RunSetupDialog([&](HWND dialog) {
+        for (int& count : checkedAfter) {
+            PressButton(dialog, IDC_ASSOCALL);
+            for (const GroupBox& group : kGroups) count += IsChecked(dialog, group.box);
+        }
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(checkedAfter[0], 18);
+    EXPECT_EQ(checkedAfter[1], 0);
+    EXPECT_EQ(checkedAfter[2], 18);
+}
+
+TEST_F(SetupDialogTest, ShellExtensionBoxEnablesItsDependants) {
+    PrimeWindowsVersion(true, 0x0A00);
+    Store(L"Setup", L"NewContextMenu", 1);
+    std::map<int, bool> whenOff;
+    std::map<int, bool> whenOn;
+    RunSetupDialog([&](HWND dialog) {
+        PressButton(dialog, IDC_SHELLEXT);
+        for (int box : {IDC_SHELLCASCADED, IDC_SHELLICONS, IDC_SHELLLEGACYMENU})
+            whenOff[box] = IsControlEnabled(dialog, box);
+        PressButton(dialog, IDC_SHELLEXT);
+        for (int box : {IDC_SHELLCASCADED, IDC_SHELLICONS, IDC_SHELLLEGACYMENU})
+            whenOn[box] = IsControlEnabled(dialog, box);
+        PressButton(dialog, IDCANCEL);
+    });
+    for (int box : {IDC_SHELLCASCADED, IDC_SHELLICONS, IDC_SHELLLEGACYMENU}) {
+        EXPECT_FALSE(whenOff[box]) << box;
+        EXPECT_TRUE(whenOn[box]) << box;
+    }
+}
+
+TEST_F(SetupDialogTest, ClearingCascadedOnWindows11ShowsTheNoticeOnce) {
+    PrimeWindowsVersion(true, 0x0A00);
+    Store(L"Setup", L"NewContextMenu", 1);
+    Store(L"Setup", L"CascadedMenu", 1);
+    std::wstring firstText;
+    std::wstring firstCaption;
+    bool secondNotice = true;
+    RunSetupDialog([&](HWND dialog) {
+        // Posted: the notice runs a modal loop inside the click.
+        PressButton(dialog, IDC_SHELLCASCADED, true);
+        if (HWND box = tvxtest::WaitForMessageBox(dialog, 5000)) {
+            firstText = tvxtest::MessageBoxText(box);
+            firstCaption = tvxtest::WindowText(box);
+            PressButton(box, IDOK);
+        }
+        PressButton(dialog, IDC_SHELLCASCADED);  // checked again: no notice
+        PressButton(dialog, IDC_SHELLCASCADED, true);
+        HWND again = tvxtest::WaitForMessageBox(dialog, 1500);
+        secondNotice = again != nullptr;
+        if (again) PressButton(again, IDOK);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_NE(firstText.find(L"Windows 11"), std::wstring::npos) << "notice text: " << firstText;
+    EXPECT_EQ(firstCaption, L"Tervix Setup");
+    EXPECT_FALSE(secondNotice);
+}
+
+TEST_F(SetupDialogTest, ClearingCascadedBeforeWindows11ShowsNoNotice) {
+    Store(L"Setup", L"CascadedMenu", 1);
+    bool notice = true;
+    RunSetupDialog([&](HWND dialog) {
+        PressButton(dialog, IDC_SHELLCASCADED, true);
+        HWND box = tvxtest::WaitForMessageBox(dialog, 1500);
+        notice = box != nullptr;
+        if (box) PressButton(box, IDOK);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_FALSE(notice);
+}
+
+TEST_F(SetupDialogTest, CancelStoresNothingAndGivesExitCodeOne) {
+    StoreGroup(L".zip", 0);
+    Store(L"Setup", L"ShellExt", 1);
+    tvxtest::RegSnapshot before;
+    tvxtest::CaptureKey(HKEY_CURRENT_USER, kProduct, &before);
+    const INT_PTR result = RunSetupDialog([&](HWND dialog) {
+        PressButton(dialog, IDC_ASSOCALL);
+        PressButton(dialog, IDC_SHELLEXT);
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Options().exitCode, 1);
+    tvxtest::RegSnapshot after;
+    tvxtest::CaptureKey(HKEY_CURRENT_USER, kProduct, &after);
+    EXPECT_EQ(tvxtest::Differences(before, after), std::vector<std::wstring>{});
+    EXPECT_EQ(tvxtest::ClassDefault(L".tvx"), L"<none>") << "nothing applied";
+}
+
+TEST_F(SetupDialogTest, OkStoresEveryChoiceAndAppliesIt) {
+    // An old association of .ace that every OK hands back.
+    tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".ace", L"", L"Tervix");
+    tvxtest::RegWriteDword(HKEY_CURRENT_USER, kProduct + L"\\Setup\\.ace", L"Exist", 1);
+    tvxtest::RegWriteString(HKEY_CURRENT_USER, kProduct + L"\\Setup\\.ace", L"Type", L"WinAce");
+    // Every other group on, the rest alternating, so that a swapped box or value shows.
+    std::map<int, bool> wanted;
+    for (int i = 0; i < 18; ++i) wanted[kGroups[i].box] = i % 2 == 0;
+    const bool integration[] = {true, false, true, true, false, true, false};
+    for (size_t i = 0; i < std::size(kChoiceValues); ++i) wanted[kChoiceValues[i].box] = integration[i];
+
+    const INT_PTR result = RunSetupDialog([&](HWND dialog) {
+        for (const auto& [box, checked] : wanted) tvxtest::SetChecked(dialog, box, checked);
+        PressButton(dialog, IDOK);
+    });
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Options().exitCode, 0);
+    for (const GroupBox& group : kGroups)
+        EXPECT_EQ(Stored(std::wstring(L"Setup\\") + group.key, L"Set"), wanted[group.box] ? 1u : 0u) << group.key;
+    for (const ChoiceValue& choice : kChoiceValues)
+        EXPECT_EQ(Stored(choice.key, choice.value), wanted[choice.box] ? 1u : 0u) << choice.value;
+    // Applied: the checked groups are ours, the cleared ones are not, .ace is given back.
+    EXPECT_EQ(tvxtest::ClassDefault(L".tvx"), L"Tervix");
+    EXPECT_EQ(tvxtest::ClassDefault(L".cab"), L"Tervix");
+    EXPECT_NE(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
+    EXPECT_EQ(tvxtest::ClassDefault(L"Tervix.REV"), L"Tervix recovery volume");
+    EXPECT_EQ(tvxtest::ClassDefault(L".ace"), L"WinAce");
+    EXPECT_TRUE(tvxtest::PathExists(tvxtest::ProgramFolder() + L"\\tvxnew.dat"));
+}
+
+struct Control {
+    int id;
+    HWND window;
+    LONG style;
+    RECT rect;  // in dialog client coordinates
+    std::wstring text;
+};
+
+BOOL CALLBACK CollectControl(HWND window, LPARAM lParam) {
+    auto* controls = reinterpret_cast<std::vector<Control>*>(lParam);
+    Control control{GetDlgCtrlID(window), window, static_cast<LONG>(GetWindowLongPtrW(window, GWL_STYLE)), {},
+                    tvxtest::WindowText(window)};
+    GetWindowRect(window, &control.rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&control.rect), 2);
+    controls->push_back(control);
+    return TRUE;
+}
+
+bool IsGroupBox(const Control& control) { return (control.style & BS_TYPEMASK) == BS_GROUPBOX; }
+bool IsButtonLike(const Control& control) {
+    const LONG type = control.style & BS_TYPEMASK;
+    return !IsGroupBox(control) && control.id != IDC_SETUPHELPTEXT &&
+           (type == BS_AUTOCHECKBOX || type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST_F(SetupDialogTest, EveryControlFitsItsGroupAndHasAMnemonicOfItsOwn) {
+    std::vector<Control> controls;
+    RECT client{};
+    std::vector<std::wstring> problems;
+    RunSetupDialog([&](HWND dialog) {
+        GetClientRect(dialog, &client);
+        EnumChildWindows(dialog, CollectControl, reinterpret_cast<LPARAM>(&controls));
+        // Text extents in the dialog's own font, as the user reads them.
+        for (const Control& control : controls) {
+            if (!IsButtonLike(control)) continue;
+            std::wstring shown;
+            for (wchar_t c : control.text)
+                if (c != L'&') shown += c;
+            HDC dc = GetDC(control.window);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control.window, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+            SelectObject(dc, old);
+            ReleaseDC(control.window, dc);
+            const bool isCheckBox = (control.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+            const LONG room = control.rect.right - control.rect.left -
+                              (isCheckBox ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 8);
+            if (extent.cx <= 0) problems.push_back(L"cannot measure " + control.text);
+            if (extent.cx > room)
+                problems.push_back(L"text of " + std::to_wstring(control.id) + L" is cut: " + control.text);
+        }
+        PressButton(dialog, IDCANCEL);
+    });
+    ASSERT_EQ(controls.size(), 34u) << "18 types, 7 choices, 3 groups, 5 buttons and the explanation";
+
+    std::map<wchar_t, int> mnemonics;
+    std::map<int, RECT> groups;
+    for (const Control& control : controls) {
+        if (IsGroupBox(control)) groups[control.id] = control.rect;
+        if (!Inside(control.rect, client)) problems.push_back(L"outside the dialog: " + std::to_wstring(control.id));
+        if (!IsButtonLike(control)) continue;
+        const size_t amp = control.text.find(L'&');
+        if (amp == std::wstring::npos || amp + 1 >= control.text.size()) {
+            problems.push_back(L"no mnemonic: " + control.text);
+            continue;
+        }
+        const wchar_t key = towupper(control.text[amp + 1]);
+        if (mnemonics.count(key))
+            problems.push_back(L"mnemonic of " + control.text + L" repeats " + std::to_wstring(mnemonics[key]));
+        mnemonics[key] = control.id;
+    }
+    for (size_t i = 0; i < controls.size(); ++i)
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            RECT overlap;
+            if (!IsGroupBox(controls[i]) && !IsGroupBox(controls[j]) &&
+                IntersectRect(&overlap, &controls[i].rect, &controls[j].rect))
+                problems.push_back(L"overlap: " + std::to_wstring(controls[i].id) + L" and " +
+                                   std::to_wstring(controls[j].id));
+        }
+    for (const Control& control : controls) {
+        int group = 0;
+        if (control.id >= IDC_ASSOCTVX && control.id <= IDC_ASSOC001) group = IDC_ASSOCWITH;
+        if (control.id == IDC_ASSOCALL) group = IDC_ASSOCWITH;
+        if (control.id >= IDC_LINKDESKTOP && control.id <= IDC_LINKPROGRAMS) group = IDC_INTEGRATIONINTERFACE;
+        if ((control.id >= IDC_SHELLEXT && control.id <= IDC_SHELLLEGACYMENU) || control.id == IDC_SETCONTEXTMENU)
+            group = IDC_SHELLINTEGRATION;
+        if (group && !Inside(control.rect, groups[group]))
+            problems.push_back(L"outside its group: " + std::to_wstring(control.id));
+    }
+    EXPECT_EQ(problems, std::vector<std::wstring>{});
+    // The explanation is a read-only rich-edit control that the keyboard reaches.
+    auto help = std::find_if(controls.begin(), controls.end(), [](const Control& c) { return c.id == IDC_SETUPHELPTEXT; });
+    ASSERT_NE(help, controls.end());
+    EXPECT_TRUE(help->style & ES_READONLY);
+    EXPECT_TRUE(help->style & WS_TABSTOP);
+    EXPECT_NE(help->text.find(L"archive types"), std::wstring::npos) << help->text;
+}
+
+// Records whether a dialog of this thread was ever shown.
+bool dialogInitialised = false;
+bool dialogShown = false;
+LRESULT CALLBACK WatchDialogs(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    // Only the dialog itself counts: its controls are shown as they are created.
+    if (code == HC_ACTION && !(GetWindowLongPtrW(message->hwnd, GWL_STYLE) & WS_CHILD)) {
+        if (message->message == WM_INITDIALOG) dialogInitialised = true;
+        if (message->message == WM_SHOWWINDOW && message->wParam) dialogShown = true;
+        if (message->message == WM_WINDOWPOSCHANGING &&
+            (reinterpret_cast<const WINDOWPOS*>(message->lParam)->flags & SWP_SHOWWINDOW))
+            dialogShown = true;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(SetupDialogTest, SilentSetupAcceptsWithoutEverShowingTheDialog) {
+    Options().silent = true;
+    wcscpy(Options().initString, L"A01D1");
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchDialogs, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, SetupDialog, 0);
+    UnhookWindowsHookEx(hook);
+
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(dialogInitialised);
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(Stored(L"Setup\\.tvx", L"Set"), 0u);
+    EXPECT_EQ(Stored(L"Setup\\.zip", L"Set"), 1u);
+    EXPECT_EQ(Stored(L"Setup\\Links", L"Desktop"), 1u);
+    EXPECT_EQ(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
+}
+
+}  // namespace
+}  // namespace tvx
