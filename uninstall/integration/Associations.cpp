@@ -12,10 +12,9 @@
 namespace tvx {
 
 const wchar_t* const ArchiveTypeTable[18] = {
-    L".tvx",     L".zip",         L".cab",           L".arj", L".lz.tlz", L".lzh.lha",
-    L".7z",      L".tar",         L".gz.tgz",        L".uue.xxe.uu",      L".bz2.tbz2.bz.tbz",
-    L".jar",     L".iso",         L".z.taz",         L".xz.txz",          L".zipx",
-    L".zst.tzst", L".001",
+    L".tvx", L".zip",   L".cab",    L".arj",        L".lz.tlz",          L".lzh.lha",
+    L".7z",  L".tar",   L".gz.tgz", L".uue.xxe.uu", L".bz2.tbz2.bz.tbz", L".jar",
+    L".iso", L".z.taz", L".xz.txz", L".zipx",       L".zst.tzst",        L".001",
 };
 
 namespace {

@@ -23,7 +23,7 @@ void CaptureKey(HKEY root, const std::wstring& key, RegSnapshot* snapshot) {
             break;
         RegValue value{type, std::vector<BYTE>(data, data + dataLength)};
         if (type == REG_SZ || type == REG_EXPAND_SZ)
-            while (value.data.size() >= 2 && value.data[value.data.size() - 1] == 0 && value.data[value.data.size() - 2] == 0)
+            while (value.data.size() >= 2 && value.data.back() == 0 && value.data[value.data.size() - 2] == 0)
                 value.data.resize(value.data.size() - 2);
         values[name] = value;
     }

@@ -379,7 +379,8 @@ TEST_F(SetupDialogTest, EveryControlFitsItsGroupAndHasAMnemonicOfItsOwn) {
     }
     EXPECT_EQ(problems, std::vector<std::wstring>{});
     // The explanation is a read-only rich-edit control that the keyboard reaches.
-    auto help = std::find_if(controls.begin(), controls.end(), [](const Control& c) { return c.id == IDC_SETUPHELPTEXT; });
+    auto help = std::find_if(controls.begin(), controls.end(),
+                             [](const Control& c) { return c.id == IDC_SETUPHELPTEXT; });
     ASSERT_NE(help, controls.end());
     EXPECT_TRUE(help->style & ES_READONLY);
     EXPECT_TRUE(help->style & WS_TABSTOP);
