@@ -113,8 +113,9 @@ INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive) {
 HWND WaitForMessageBox(HWND dialog, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
+        // Visible only once its text is in place.
         for (HWND window : TopLevelWindows(GetCurrentProcessId(), L"#32770"))
-            if (window != dialog) return window;
+            if (window != dialog && IsWindowVisible(window)) return window;
         if (GetTickCount() - start >= timeoutMs) return nullptr;
         Sleep(25);
     }
