@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "GuiDriver.h"
 #include "ShellSandbox.h"
 #include "TestSupport.h"
+#include "UninstallScenarioSupport.h"
 #include "integration/UninstallEntry.h"
 #include "resources/ResourceIds.h"
 
@@ -144,4 +146,64 @@ TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\gone.ico");
     tvx::WriteUninstallEntry();
     EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
+}
+
+// The real program in an install folder whose path has a blank, as setup leaves it.
+class ShellUninstallEntryProgram : public ::testing::Test {
+protected:
+    ShellUninstallEntryProgram() : install_(L"C:\\Program Files\\Tervix") {
+        install_.MakeFile(L"Tervix.exe");
+        install_.WriteList("Tervix.exe\r\nUninstall.exe\r\nUninstall.lst\r\ntvxnew.dat\r\nzipnew.dat\r\n");
+    }
+
+    long RunProgram(const std::wstring& switches) {
+        return RunAndWait(L"\"" + install_.Program() + L"\" " + switches, 120000, install_.Folder());
+    }
+
+    std::string List() { return RunForOutput(L"uninstaller.exe --list", scratch_ / L"list.txt"); }
+
+    uninstalltest::SampleInstall install_;
+    TempFolder scratch_{L"tvxentry"};
+};
+
+TEST_F(ShellUninstallEntryProgram, SetupTwiceLeavesOneEntry) {
+    ASSERT_EQ(RunProgram(L"/setup -s"), 0);
+    ASSERT_EQ(RunProgram(L"/setup -s"), 0);
+
+    EXPECT_EQ(ListedTimes(List(), ExpectedDisplayName()), 1u);
+    EXPECT_EQ(EntryString(L"UninstallString"), L"\"" + install_.Program() + L"\"");
+    EXPECT_EQ(EntryString(L"DisplayIcon"), install_.Path(L"Tervix.exe"));
+    EXPECT_EQ(EntryString(L"InstallLocation"), install_.Folder() + L"\\");
+}
+
+TEST_F(ShellUninstallEntryProgram, MsiSetupWritesNoEntry) {
+    ASSERT_EQ(RunProgram(L"/setup -s /msi"), 0);
+
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    EXPECT_EQ(ListedTimes(List(), ExpectedDisplayName()), 0u);
+    // The rest of setup did run.
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"));
+}
+
+TEST_F(ShellUninstallEntryProgram, SystemsUninstallerStartsTheUninstall) {
+    ASSERT_EQ(RunProgram(L"/setup -s"), 0);
+    ASSERT_EQ(ListedTimes(List(), ExpectedDisplayName()), 1u);
+
+    Process remover;
+    ASSERT_TRUE(remover.Start(L"uninstaller.exe --remove \"Tervix archiver\""));
+    // The question comes from the program the entry names, not from the tool.
+    HWND question = nullptr;
+    const std::wstring expected = uninstalltest::ProgramText(IDS_CONTINUEUNINSTALL);
+    for (DWORD start = GetTickCount(); !question && GetTickCount() - start < 30000; Sleep(100)) {
+        for (HWND box : TopLevelWindows(0, L"#32770")) {
+            if (IsWindowVisible(box) && MessageBoxText(box) == expected) question = box;
+        }
+    }
+    ASSERT_NE(question, nullptr) << "the uninstall did not ask";
+    ASSERT_TRUE(PressButton(question, IDYES));
+
+    EXPECT_TRUE(uninstalltest::WaitUntilGone(install_.Folder(), 60000)) << "the product is still installed";
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    EXPECT_EQ(ListedTimes(List(), ExpectedDisplayName()), 0u);
+    remover.Wait(30000);
 }

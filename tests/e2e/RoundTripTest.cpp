@@ -1,0 +1,247 @@
+// The whole life of an install, as a user's machine sees it: a silent setup with every
+// choice on, then a silent uninstall, on a prefix where other programs already own
+// archive types. Afterwards the registry (compared as regedit exports it) is as it was
+// before, apart from what the release rules leave by design; every shortcut, program
+// group and the install folder are gone.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace {
+
+using namespace tvxtest;
+
+constexpr wchar_t kInstall[] = L"C:\\Program Files\\Tervix";
+
+const wchar_t* const kInstalledFiles[] = {L"Tervix.exe", L"tvxext.dll", L"tvxext32.dll", L"Tervix.chm",
+                                          L"Tvx.txt",    L"WhatsNew.txt"};
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
+    return bytes;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
+}
+
+// Keys that Wine and the shell change on their own while programs run.
+bool IsVolatile(const std::wstring& key) {
+    static const wchar_t* const kVolatile[] = {
+        L"[HKEY_CURRENT_USER\\Software\\Wine",
+        L"[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+        L"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib",
+        L"[HKEY_LOCAL_MACHINE\\Software\\Wine",
+    };
+    for (const wchar_t* prefix : kVolatile) {
+        if (StartsWith(key, prefix)) return true;
+    }
+    return false;
+}
+
+// One entry per key ("[key]") and per value ("[key] name=data"), as regedit writes them.
+std::set<std::wstring> ExportRegistry(const std::wstring& scratch) {
+    std::set<std::wstring> entries;
+    int part = 0;
+    for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE\\Software", L"HKEY_CURRENT_USER\\Software"}) {
+        const std::wstring file = scratch + L"\\export" + std::to_wstring(part++) + L".reg";
+        EXPECT_EQ(RunAndWait(L"regedit.exe /E \"" + file + L"\" \"" + root + L"\"", 60000), 0);
+        const std::string bytes = ReadFileBytes(file);
+        std::wstring text(bytes.size() / 2, L'\0');
+        for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<wchar_t>(bytes[2 * i] & 0xFF) | (bytes[2 * i + 1] << 8);
+        std::wstring key, pending;
+        size_t start = text.empty() || text[0] != 0xFEFF ? 0 : 1;
+        while (start < text.size()) {
+            size_t end = text.find(L'\n', start);
+            if (end == std::wstring::npos) end = text.size();
+            std::wstring line = text.substr(start, end - start);
+            start = end + 1;
+            if (!line.empty() && line.back() == L'\r') line.pop_back();
+            // Long data continues on the next line after a trailing backslash.
+            if (!pending.empty()) {
+                size_t first = line.find_first_not_of(L' ');
+                line = pending + (first == std::wstring::npos ? L"" : line.substr(first));
+                pending.clear();
+            }
+            if (!line.empty() && line.back() == L'\\' && line.front() != L'[') {
+                pending = line.substr(0, line.size() - 1);
+                continue;
+            }
+            if (line.empty()) continue;
+            if (line.front() == L'[') {
+                key = line;
+                if (!IsVolatile(key)) entries.insert(key);
+            } else if (line.front() == L'"' || line.front() == L'@') {
+                if (!key.empty() && !IsVolatile(key)) entries.insert(key + L" " + line);
+            }
+        }
+    }
+    return entries;
+}
+
+std::vector<std::wstring> Difference(const std::set<std::wstring>& a, const std::set<std::wstring>& b) {
+    std::vector<std::wstring> only;
+    for (const std::wstring& entry : a) {
+        if (!b.count(entry)) only.push_back(entry);
+    }
+    return only;
+}
+
+// Parents of the keys that setup writes and the removal deletes one by one: a
+// single-key delete leaves them, empty, by design.
+const wchar_t* const kEmptyParents[] = {
+    L"Classes\\Drive",
+    L"Classes\\Drive\\shellex",
+    L"Classes\\Drive\\shellex\\DragDropHandlers",
+    L"Classes\\Folder",
+    L"Classes\\Folder\\shellex",
+    L"Classes\\Folder\\shellex\\DragDropHandlers",
+    L"Classes\\Folder\\shellex\\ContextMenuHandlers",
+    L"Classes\\exefile\\shellex",
+    L"Classes\\exefile\\shellex\\PropertySheetHandlers",
+    L"Classes\\*\\shellex",
+    L"Classes\\*\\shellex\\ContextMenuHandlers",
+    L"Classes\\lnkfile\\shellex",
+    L"Classes\\lnkfile\\shellex\\ContextMenuHandlers",
+    L"Classes\\Wow6432Node\\CLSID",
+    L"RegisteredApplications",
+    L"Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
+    L"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+    L"Microsoft\\Windows\\CurrentVersion\\App Paths",
+    L"Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+};
+
+bool HasValues(const std::wstring& key, const std::set<std::wstring>& entries) {
+    auto next = entries.upper_bound(key);
+    return next != entries.end() && StartsWith(*next, key + L" ");
+}
+
+// What the release rules leave on purpose: the empty parents above, an empty default
+// value where an extension key had none, and the native ".tvx" key emptied rather than
+// deleted.
+bool IsDocumentedLeftover(const std::wstring& entry, const std::set<std::wstring>& before,
+                          const std::set<std::wstring>& after) {
+    const std::wstring classes = L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\";
+    const bool isKey = entry.find(L"] ") == std::wstring::npos;
+    const std::wstring key = isKey ? entry : entry.substr(0, entry.find(L"] ") + 1);
+    if (_wcsicmp(key.c_str(), (classes + L".tvx]").c_str()) == 0) return isKey || entry == key + L" @=\"\"";
+    if (isKey) {
+        if (HasValues(key, after)) return false;
+        for (const wchar_t* parent : kEmptyParents) {
+            if (_wcsicmp(key.c_str(), (L"[HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(parent) + L"]").c_str()) == 0)
+                return true;
+        }
+        return false;
+    }
+    return entry == key + L" @=\"\"" && StartsWith(key, classes + L".") && before.count(key) > 0;
+}
+
+std::wstring Describe(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) text += L"\n  " + entry;
+    return text;
+}
+
+class RoundTrip : public ::testing::Test {
+protected:
+    void TearDown() override {
+        RemoveTree(kInstall);
+        RemoveTree(scratch_.path());
+    }
+
+    void InstallProduct() {
+        CreateDirectoryW(L"C:\\Program Files", nullptr);
+        ASSERT_TRUE(CreateDirectoryW(kInstall, nullptr));
+        ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (std::wstring(kInstall) + L"\\Uninstall.exe").c_str(), FALSE));
+        std::string list = "Uninstall.exe\r\nUninstall.lst\r\ntvxnew.dat\r\nzipnew.dat\r\n";
+        for (const wchar_t* name : kInstalledFiles) {
+            ASSERT_TRUE(WriteFileBytes(std::wstring(kInstall) + L"\\" + name, "installed"));
+            list += Narrow(name) + "\r\n";
+        }
+        ASSERT_TRUE(WriteFileBytes(std::wstring(kInstall) + L"\\Uninstall.lst", list));
+    }
+
+    // Other programs' archive types, the way a user's machine has them.
+    static void SeedOtherOwners() {
+        RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive");
+        RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile", L"");
+        RegWriteString(HKEY_CLASSES_ROOT, L"OtherZip.Archive\\shell\\open\\command", L"",
+                       L"\"C:\\Other\\zip.exe\" \"%1\"");
+        RegWriteString(HKEY_CLASSES_ROOT, L".7z", L"", L"Other7z.File");
+        RegWriteString(HKEY_CLASSES_ROOT, L"Other7z.File\\DefaultIcon", L"", L"C:\\Other\\7z.exe,0");
+        RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"OtherIso.Image");
+        RegWriteString(HKEY_CLASSES_ROOT, L".cab", L"", L"");
+    }
+
+    static std::vector<std::wstring> Shortcuts() {
+        return {KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tervix.lnk",
+                KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Tervix.lnk",
+                KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk", KnownFolder(CSIDL_PROGRAMS) + L"\\Tervix",
+                KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"};
+    }
+
+    TempFolder scratch_{L"tvxroundtrip"};
+};
+
+TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAsItWas) {
+    SeedOtherOwners();
+    ASSERT_NO_FATAL_FAILURE(InstallProduct());
+    const std::set<std::wstring> before = ExportRegistry(scratch_.path());
+    ASSERT_GT(before.size(), 1000u);
+
+    const std::wstring program = L"\"" + std::wstring(kInstall) + L"\\Uninstall.exe\"";
+    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, kInstall), 0);
+
+    // Setup made all of it.
+    const std::vector<std::wstring> shortcuts = Shortcuts();
+    EXPECT_TRUE(PathExists(shortcuts[0]));
+    EXPECT_TRUE(PathExists(shortcuts[2]));
+    EXPECT_TRUE(PathExists(shortcuts[3] + L"\\Tervix.lnk"));
+    EXPECT_TRUE(PathExists(shortcuts[4] + L"\\Tervix.lnk"));
+    const std::set<std::wstring> installed = ExportRegistry(scratch_.path());
+    const std::vector<std::wstring> added = Difference(installed, before);
+    auto has = [&](const std::wstring& text) {
+        for (const std::wstring& entry : added) {
+            if (entry.find(text) != std::wstring::npos) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(has(L"App Paths\\Tervix.exe]"));
+    EXPECT_TRUE(has(L"Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe]"));
+    EXPECT_TRUE(has(L"Uninstall\\Tervix archiver] \"QuietUninstallString\""));
+    EXPECT_TRUE(has(L"Wow6432Node\\CLSID\\{6F1C2D40-3A51-4A1B-9C3D-5E6F7A8B9C0D}\\InProcServer32]"));
+    EXPECT_TRUE(has(L"Classes\\CLSID\\{6F1C2D40-3A64-4A1B-9C3D-5E6F7A8B9C0D}\\InProcServer32]"));
+    EXPECT_TRUE(has(L"RegisteredApplications] \"Tervix\""));
+    EXPECT_TRUE(has(L"Classes\\.zip] @=\"Tervix.ZIP\""));
+
+    ASSERT_EQ(RunAndWait(program + L" -s", 120000, kInstall), 0);
+    // The self-removal batch deletes the program and the folder after the program ended.
+    for (DWORD start = GetTickCount(); PathExists(kInstall) && GetTickCount() - start < 30000;) Sleep(200);
+
+    EXPECT_FALSE(PathExists(kInstall)) << "the install folder is still there";
+    for (const std::wstring& path : shortcuts) EXPECT_FALSE(PathExists(path)) << Narrow(path);
+
+    const std::set<std::wstring> after = ExportRegistry(scratch_.path());
+    std::vector<std::wstring> left;
+    for (const std::wstring& entry : Difference(after, before)) {
+        if (!IsDocumentedLeftover(entry, before, after)) left.push_back(entry);
+    }
+    const std::vector<std::wstring> lost = Difference(before, after);
+    EXPECT_TRUE(left.empty()) << "left behind:" << Narrow(Describe(left));
+    EXPECT_TRUE(lost.empty()) << "lost:" << Narrow(Describe(lost));
+}
+
+}  // namespace
