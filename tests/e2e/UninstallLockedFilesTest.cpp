@@ -66,5 +66,28 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     EXPECT_FALSE(PathExists(install.Folder()));
 }
 
+TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfTheRestartList) {
+    SampleInstall install(L"C:\\Program Files\\Tervix");
+    ASSERT_TRUE(install.MakeFile(L"history.dat"));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    ASSERT_TRUE(install.WriteList("history.dat\nTervix.exe\n"));
+    PendingRenames pending;
+    FileLocker mainProgram;
+    ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"history.dat")));
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    DWORD exitCode = 1;
+    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 60000; Sleep(50))
+        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(MessageBoxText(MessageBoxes().front()));
+    EXPECT_EQ(exitCode, 0u);
+
+    EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
+    EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
+    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
+    EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
+    EXPECT_TRUE(MessageBoxes().empty());
+}
+
 }  // namespace
 }  // namespace uninstalltest

@@ -47,8 +47,8 @@ protected:
 
     std::string Narrow(const std::wstring& text) const { return std::string(text.begin(), text.end()); }
 
-    PendingRenames pending_;
     tvxtest::TempFolder folder_;
+    PendingRenames pending_{folder_.path()};
     std::wstring program_;
 };
 
@@ -126,6 +126,21 @@ TEST_F(InstallFolder, FileOpenWithoutSharingIsScheduledUnderItsOwnName) {
     EXPECT_FALSE(PathExists(Path(L"busy.dat.0.tmp")));
     EXPECT_FALSE(PathExists(Path(L"sub")));
     EXPECT_GE(pending_.CountDeletionsOf(Path(L"busy.dat")), 1u);
+}
+
+TEST_F(InstallFolder, WhenEveryTemporaryNameIsTakenTheFileIsScheduledUnderItsOwnName) {
+    ASSERT_TRUE(CopyFileW((tvxtest::BuildDir() + L"\\tools\\FileLocker.exe").c_str(), Path(L"x.dll").c_str(), FALSE));
+    for (int j = 0; j < 1000; ++j) MakeFile(L"x.dll." + std::to_wstring(j) + L".tmp");
+    FileLocker user;
+    ASSERT_TRUE(user.Hold(FileLocker::Mode::LoadAsLibrary, Path(L"x.dll")));
+
+    tvx::DeferFileRemoval(Path(L"x.dll").c_str());
+
+    // The last name, x.dll.999.tmp, is taken, so the move fails and the file stays.
+    EXPECT_TRUE(PathExists(Path(L"x.dll")));
+    EXPECT_EQ(tvxtest::ReadFileBytes(Path(L"x.dll.999.tmp")), "data");
+    EXPECT_EQ(pending_.CountDeletionsOf(Path(L"x.dll")), 1u);
+    EXPECT_EQ(pending_.AddedDeletions(), 1u);
 }
 
 TEST_F(InstallFolder, EntriesReachingOutsideAreNeverTouched) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tvxtest {
@@ -15,24 +16,59 @@ inline const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 // The shared prefix keeps its restart list: what a test schedules is taken back.
 class PendingRenames {
 public:
-    PendingRenames() {
+    // With a folder (tests sharing one prefix, maybe at the same time) only the entries
+    // below it count and are taken out at the end; without one (a fresh prefix) the whole
+    // list counts and is put back as it was.
+    explicit PendingRenames(std::wstring folder = L"") : scope_(std::move(folder)) {
         existed_ = Read(&saved_);
         savedDeletions_ = Deletions().size();
     }
     ~PendingRenames() {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        if (existed_)
+        if (!scope_.empty()) {
+            std::vector<std::wstring> strings = Strings(), kept;
+            for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+                if (InScope(strings[i])) continue;
+                kept.push_back(strings[i]);
+                kept.push_back(strings[i + 1]);
+            }
+            std::vector<wchar_t> data;
+            for (const auto& text : kept) data.insert(data.end(), text.c_str(), text.c_str() + text.size() + 1);
+            data.push_back(0);
+            if (kept.empty())
+                RegDeleteValueW(key, kPendingValue);
+            else
+                RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                               static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+        } else if (existed_) {
             RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, saved_.data(), static_cast<DWORD>(saved_.size()));
-        else
+        } else {
             RegDeleteValueW(key, kPendingValue);
+        }
         RegCloseKey(key);
     }
     // The names scheduled for deletion (those with an empty target).
     std::vector<std::wstring> Deletions() const {
+        std::vector<std::wstring> strings = Strings(), deletions;
+        for (size_t i = 0; i + 1 < strings.size(); i += 2)
+            if (strings[i + 1].empty() && !strings[i].empty() && (scope_.empty() || InScope(strings[i])))
+                deletions.push_back(strings[i]);
+        return deletions;
+    }
+    size_t AddedDeletions() const { return Deletions().size() - (scope_.empty() ? savedDeletions_ : 0); }
+    size_t CountDeletionsOf(const std::wstring& path) const {
+        size_t count = 0;
+        for (const auto& name : Deletions()) count += _wcsicmp(name.c_str(), (L"\\??\\" + path).c_str()) == 0;
+        return count;
+    }
+
+private:
+    // Source and target names in pairs.
+    static std::vector<std::wstring> Strings() {
         std::vector<BYTE> bytes;
-        std::vector<std::wstring> strings, deletions;
-        if (!Read(&bytes)) return deletions;
+        std::vector<std::wstring> strings;
+        if (!Read(&bytes)) return strings;
         bytes.resize(bytes.size() + 2 * sizeof(wchar_t), 0);
         const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
         const size_t count = bytes.size() / sizeof(wchar_t) - 2;
@@ -41,18 +77,12 @@ public:
             i += s.size() + 1;
             strings.push_back(s);
         }
-        for (size_t i = 0; i + 1 < strings.size(); i += 2)
-            if (strings[i + 1].empty() && !strings[i].empty()) deletions.push_back(strings[i]);
-        return deletions;
+        return strings;
     }
-    size_t AddedDeletions() const { return Deletions().size() - savedDeletions_; }
-    size_t CountDeletionsOf(const std::wstring& path) const {
-        size_t count = 0;
-        for (const auto& name : Deletions()) count += _wcsicmp(name.c_str(), (L"\\??\\" + path).c_str()) == 0;
-        return count;
+    bool InScope(const std::wstring& name) const {
+        const std::wstring prefix = L"\\??\\" + scope_ + L"\\";
+        return _wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
     }
-
-private:
     static bool Read(std::vector<BYTE>* bytes) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
@@ -66,6 +96,7 @@ private:
         RegCloseKey(key);
         return result == ERROR_SUCCESS;
     }
+    std::wstring scope_;
     std::vector<BYTE> saved_;
     bool existed_ = false;
     size_t savedDeletions_ = 0;

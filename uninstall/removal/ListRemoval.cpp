@@ -143,9 +143,18 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         if (route == Route::Missing) continue;
 
         const wchar_t* path = entry.path.c_str();
+        const DWORD* known = folders.Find(entry.path);
+        // Most entries are plain files that go at the first attempt, which makes the
+        // attribute query unnecessary: a plain delete changes nothing when it fails, and
+        // what follows is then the full sequence.
+        if (!known && DeleteFileW(path)) {
+            ++removed;
+            entry.settled = true;
+            continue;
+        }
         DWORD attributes;
         DWORD error = ERROR_SUCCESS;
-        if (const DWORD* known = folders.Find(entry.path)) {
+        if (known) {
             attributes = *known;
             if (attributes == INVALID_FILE_ATTRIBUTES) error = ERROR_FILE_NOT_FOUND;
         } else {

@@ -21,7 +21,8 @@ constexpr size_t kCommandCapacity = 1024;
 void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder) {
     wchar_t batchPath[kPathCapacity] = {};
     const DWORD tempLength = GetTempPathW(static_cast<DWORD>(std::size(batchPath)), batchPath);
-    if (tempLength >= std::size(batchPath)) batchPath[0] = 0;
+    // Without the temporary folder the batch would land in the install folder and keep it.
+    if (tempLength == 0 || tempLength >= std::size(batchPath)) return;
     AppendText(batchPath, kBatchName, std::size(batchPath));
 
     const bool silent = Options().silent;
