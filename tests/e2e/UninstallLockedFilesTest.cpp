@@ -25,11 +25,11 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall));
-    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
     ASSERT_TRUE(PressButton(question, IDYES));
 
-    HWND notice = WaitForMessageBox(uninstall.id(), 60000, question);
+    HWND notice = WaitForSecondDialog(uninstall.id(), 60000, question);
     ASSERT_NE(notice, nullptr);
     ASSERT_FALSE(ProgramText(IDS_REBOOTREQUIRED).empty());
     EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_REBOOTREQUIRED));

@@ -45,7 +45,7 @@ TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall));
-    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
     ASSERT_FALSE(ProgramText(IDS_CONTINUEUNINSTALL).empty());
     EXPECT_EQ(MessageBoxText(question), ProgramText(IDS_CONTINUEUNINSTALL));
@@ -89,7 +89,7 @@ TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall));
-    HWND question = WaitForMessageBox(uninstall.id(), 20000);
+    HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
     ASSERT_TRUE(PressButton(question, IDNO));
     DWORD exitCode = 1;
@@ -111,7 +111,7 @@ TEST(UninstallSample, MissingListIsReportedEvenWhenSilentAndChangesNothing) {
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    HWND error = WaitForMessageBox(uninstall.id(), 20000);
+    HWND error = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(error, nullptr);
     EXPECT_NE(MessageBoxText(error).find(L"Uninstall.lst"), std::wstring::npos)
         << Narrow(MessageBoxText(error));

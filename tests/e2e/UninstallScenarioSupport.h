@@ -124,7 +124,7 @@ inline std::vector<HWND> BoxesOtherThan(DWORD processId, HWND answered) {
 
 // Waits for a message box of the process (other than one just answered) that is shown
 // and has its text: a box is listed as a window before its controls exist.
-inline HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs, HWND answered = nullptr) {
+inline HWND WaitForSecondDialog(DWORD processId, DWORD timeoutMs, HWND answered = nullptr) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
         for (HWND box : BoxesOtherThan(processId, answered))
             if (IsWindowVisible(box) && !MessageBoxText(box).empty()) return box;

@@ -110,7 +110,7 @@ INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive) {
     return result;
 }
 
-HWND WaitForMessageBox(HWND dialog, DWORD timeoutMs) {
+HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         // Visible only once its text is in place.

@@ -35,8 +35,9 @@ std::wstring ClassDefault(const std::wstring& key);  // "<none>" when the key or
 // runs on a second thread with the dialog once it is visible. The driver must end the
 // dialog; if it returns without doing so, the dialog is cancelled.
 INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive);
-// A shown message box of this process other than the dialog, or null after timeoutMs.
-HWND WaitForMessageBox(HWND dialog, DWORD timeoutMs);
+// A shown dialog or message box of this process other than the setup dialog, or null
+// after timeoutMs.
+HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs);
 
 std::wstring ProgramFolder();
 

@@ -205,14 +205,14 @@ TEST_F(SetupDialogTest, ClearingCascadedOnWindows11ShowsTheNoticeOnce) {
     RunSetupDialog([&](HWND dialog) {
         // Posted: the notice runs a modal loop inside the click.
         PressButton(dialog, IDC_SHELLCASCADED, true);
-        if (HWND box = tvxtest::WaitForMessageBox(dialog, 5000)) {
+        if (HWND box = tvxtest::WaitForSecondDialog(dialog, 5000)) {
             firstText = tvxtest::MessageBoxText(box);
             firstCaption = tvxtest::WindowText(box);
             PressButton(box, IDOK);
         }
         PressButton(dialog, IDC_SHELLCASCADED);  // checked again: no notice
         PressButton(dialog, IDC_SHELLCASCADED, true);
-        HWND again = tvxtest::WaitForMessageBox(dialog, 1500);
+        HWND again = tvxtest::WaitForSecondDialog(dialog, 1500);
         secondNotice = again != nullptr;
         if (again) PressButton(again, IDOK);
         PressButton(dialog, IDCANCEL);
@@ -227,7 +227,7 @@ TEST_F(SetupDialogTest, ClearingCascadedBeforeWindows11ShowsNoNotice) {
     bool notice = true;
     RunSetupDialog([&](HWND dialog) {
         PressButton(dialog, IDC_SHELLCASCADED, true);
-        HWND box = tvxtest::WaitForMessageBox(dialog, 1500);
+        HWND box = tvxtest::WaitForSecondDialog(dialog, 1500);
         notice = box != nullptr;
         if (box) PressButton(box, IDOK);
         PressButton(dialog, IDCANCEL);
@@ -251,6 +251,37 @@ TEST_F(SetupDialogTest, CancelStoresNothingAndGivesExitCodeOne) {
     tvxtest::CaptureKey(HKEY_CURRENT_USER, kProduct, &after);
     EXPECT_EQ(tvxtest::Differences(before, after), std::vector<std::wstring>{});
     EXPECT_EQ(tvxtest::ClassDefault(L".tvx"), L"<none>") << "nothing applied";
+}
+
+TEST_F(SetupDialogTest, ItemsButtonOpensTheItemsDialogForTheCascadedStateAndItsOkSurvivesCancel) {
+    PrimeWindowsVersion(true, 0x0A00);
+    Store(L"Setup", L"NewContextMenu", 1);
+    Store(L"Setup", L"CascadedMenu", 0);
+    bool opened[2] = {};
+    bool topItemsShown[2] = {true, true};
+    const INT_PTR result = RunSetupDialog([&](HWND dialog) {
+        for (int round = 0; round < 2; ++round) {
+            // Posted: the items dialog runs its own modal loop inside the click.
+            PressButton(dialog, IDC_SETCONTEXTMENU, true);
+            HWND items = tvxtest::WaitForSecondDialog(dialog, 5000);
+            opened[round] = items != nullptr;
+            if (!items) return;
+            topItemsShown[round] = tvxtest::IsControlVisible(items, IDC_CONTEXTTOPEXTRACT);
+            // The first visit confirms its choices, the second is cancelled.
+            PressButton(items, round == 0 ? IDOK : IDCANCEL);
+            for (int i = 0; i < 200 && IsWindow(items); ++i) Sleep(25);
+            if (round == 0) PressButton(dialog, IDC_SHELLCASCADED);  // checking it shows no notice
+        }
+        PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(opened[0]);
+    EXPECT_TRUE(opened[1]);
+    EXPECT_TRUE(topItemsShown[0]) << "flat Windows 11 menu: the top items are offered";
+    EXPECT_FALSE(topItemsShown[1]) << "cascaded menu: no top items";
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, kProduct + L"\\Setup\\MenuItems"))
+        << "what the items dialog confirmed stays, although setup was cancelled";
+    EXPECT_EQ(Stored(L"Setup", L"CascadedMenu"), 0u) << "the setup dialog itself stored nothing";
 }
 
 TEST_F(SetupDialogTest, OkStoresEveryChoiceAndAppliesIt) {
