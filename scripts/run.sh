@@ -96,3 +96,92 @@ for k in "${keys[@]}"; do
 done
 report "$temp_win\\Uninstall_Tvx.Bat" "$([ -e "$batch" ] && echo 0 || echo 1)"
 [ "$failed" = 0 ] && echo "The sample product is completely removed." || { echo "Something was left behind."; exit 1; }
+
+# ---------------------------------------------------------------------------------------
+# Setup and uninstall round trip: the installer's silent setup with every choice on,
+# then the silent uninstall. Lists what setup created in the registry and the shell,
+# and checks that the uninstall removed all of it again.
+echo
+echo "Silent setup and uninstall round trip:"
+rm -rf "$install"
+mkdir -p "$install"
+cp "$build/Uninstall.exe" "$install/"
+shipped=(Tervix.exe tvxext.dll tvxext32.dll Tervix.chm Tvx.txt WhatsNew.txt)
+for f in "${shipped[@]}"; do echo "sample" > "$install/$f"; done
+{ for f in "${shipped[@]}" tvxnew.dat zipnew.dat Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
+  > "$install/Uninstall.lst"
+wine reg add 'HKCR\.7z' /ve /d Other7z.File /f </dev/null >/dev/null 2>&1   # another program's type
+
+unix_of() { wine winepath -u "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+win_env() { wine cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
+appdata=$(win_env APPDATA)
+programdata=$(win_env ProgramData)
+public=$(win_env PUBLIC)
+shell_items=("$public\\Desktop\\Tervix.lnk"
+             "$programdata\\Microsoft\\Windows\\Start Menu\\Tervix.lnk"
+             "$programdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix"
+             "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix"
+             "C:\\Program Files\\Tervix\\tvxnew.dat"
+             "C:\\Program Files\\Tervix\\zipnew.dat")
+class32='{6F1C2D40-3A51-4A1B-9C3D-5E6F7A8B9C0D}'
+class64='{6F1C2D40-3A64-4A1B-9C3D-5E6F7A8B9C0D}'
+# "key|value|view": an empty value name checks the key; a view of 32 looks at the
+# registry of 32-bit programs.
+reg_show() {  # reg_show <item>: prints the data (or the key's default value), fails when absent
+  local key value view args=()
+  IFS='|' read -r key value view <<<"$1"
+  [ -n "$view" ] && args+=(/reg:$view)
+  if [ -n "$value" ]; then args+=(/v "$value"); else args+=(/ve); fi
+  wine reg query "$key" "${args[@]}" </dev/null 2>/dev/null | tr -d '\r' |
+    awk -F'    ' 'NF >= 4 { print $4; found = 1 } END { exit !found }' && return 0
+  # A key without a default value still counts as present.
+  [ -z "$value" ] && wine reg query "$key" ${view:+/reg:$view} </dev/null >/dev/null 2>&1
+}
+reg_label() { local key value view; IFS='|' read -r key value view <<<"$1"
+  printf '%s%s%s' "$key" "${value:+ [$value]}" "${view:+ (32-bit view)}"; }
+
+others=('HKCR\.zip||' 'HKCR\.7z||')   # types that belonged to someone else before setup
+declare -A before
+for item in "${others[@]}"; do before[$item]=$(reg_show "$item" || echo "(none)"); done
+reg_items=('HKCR\.tvx||' 'HKCR\Tervix||' 'HKCR\Tervix.ZIP||' 'HKCR\Tervix.REV||' 'HKCR\.rev||'
+           "HKCR\\CLSID\\$class64\\InProcServer32||" "HKCR\\CLSID\\$class32\\InProcServer32||32"
+           'HKCR\*\shellex\ContextMenuHandlers\Tervix||' 'HKCR\Folder\shellex\DragDropHandlers\Tervix32||'
+           "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved|$class64|"
+           'HKLM\Software\RegisteredApplications|Tervix|' 'HKLM\Software\Tervix\Capabilities\FileAssociations||'
+           'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe||'
+           'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe||32'
+           'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver|QuietUninstallString|'
+           'HKCU\Software\Tervix\Setup||')
+run_program /setup -s -initA111111111111111111D1M1P1S1C1I1
+
+left=0
+echo "  created by setup:"
+for item in "${shell_items[@]}"; do
+  if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
+done
+for item in "${others[@]}"; do echo "    $(reg_label "$item") = $(reg_show "$item") (was ${before[$item]})"; done
+for item in "${reg_items[@]}"; do
+  if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
+done
+
+run_program -s
+for _ in $(seq 1 100); do [ ! -e "$install" ] && break; sleep 0.2; done
+
+echo "  after the uninstall:"
+for item in "${shell_items[@]}" "C:\\Program Files\\Tervix"; do
+  if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
+done
+for item in "${others[@]}"; do
+  now=$(reg_show "$item" || echo "(none)")
+  if [ "$now" = "${before[$item]}" ]; then echo "    given back: $(reg_label "$item") = $now"
+  else echo "    NOT GIVEN BACK: $(reg_label "$item") = $now (was ${before[$item]})"; left=1; fi
+done
+for item in "${reg_items[@]}"; do
+  case "$item" in
+    # The native type's key stays, emptied: the release rules keep it by design.
+    'HKCR\.tvx||') echo "    HKCR\\.tvx = \"$(reg_show "$item" || true)\" (emptied, kept by design)"; continue ;;
+  esac
+  if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
+  else echo "    gone:  $(reg_label "$item")"; fi
+done
+[ "$left" = 0 ] && echo "Everything setup created was removed again." || { echo "Something was missing or left behind."; exit 1; }
