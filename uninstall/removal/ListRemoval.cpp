@@ -46,10 +46,10 @@ bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
 }
 
 struct ListedEntry {
-    std::wstring path;   // install folder + entry, cut at kEntryPathLength
-    size_t relativeStart;  // where the part below the install folder begins
-    size_t depth;        // components below the install folder
-    bool settled = false;  // removed, or never to be touched
+    std::wstring path;      // install folder + entry, cut at kEntryPathLength
+    size_t relativeStart;   // where the part below the install folder begins
+    size_t depth;           // components below the install folder
+    bool settled = false;   // removed, or never to be touched
 };
 
 size_t CountComponents(std::wstring_view relative) {
