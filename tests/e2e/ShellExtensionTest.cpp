@@ -4,6 +4,7 @@
 // the stand-in extension DLLs and installer.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <optional>
 #include <string>
@@ -13,7 +14,9 @@
 #include "TestSupport.h"
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
+#include "integration/Shortcuts.h"
 #include "platform/WindowsVersion.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -417,4 +420,40 @@ TEST(ShellExtensionWindows11, MissingPackageSkipsTheInstaller) {
     EXPECT_TRUE(InstallerRuns().empty());
     EXPECT_EQ(NewContextMenu(), 1u) << "the last request must stay as it was";
     ExpectNothingOfVariantLeft(kClass64, L"Tervix");
+}
+
+// A portable copy whose settings file switches integration off changes nothing in the
+// system: no class or handler keys, no installer start, no shortcuts.
+TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        PrepareExtension(sandbox);
+        PrepareMenuPackage(sandbox, 0);
+        sandbox.Put(L"Tervix.exe", "MZ");
+        sandbox.Put(L"Tervix.ini", "Global\\Integration=0\r\nGlobal\\SaveSettings=0\r\n");
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    tvx::PrimeWindowsVersion(true, 0x0A00);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // As in the program, the stored choices are read before anything is applied; that
+    // is what loads the settings file.
+    tvx::ReadUserInt(L"Setup", L"ShellExt", 1);
+    ASSERT_FALSE(tvx::IntegrationEnabled()) << "the settings file was not found next to the program";
+    tvx::SetupChoices all = {};
+    for (uint8_t& byte : all.bytes) byte = 1;
+
+    tvx::RegisterShellExtension(false, all);
+    tvx::UpdateShortcuts(all, nullptr, 0, nullptr);
+
+    Sleep(500);
+    EXPECT_TRUE(InstallerRuns().empty());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClass64));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"*\\shellex\\ContextMenuHandlers\\Tervix"));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kApproved, kClass64), std::nullopt);
+    EXPECT_EQ(NewContextMenu(), std::nullopt);
+    wchar_t programs[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+    EXPECT_FALSE(PathExists(std::wstring(programs) + L"\\Tervix"));
+    CoUninitialize();
 }
