@@ -92,10 +92,22 @@ TEST_F(SettingsFileSave, SaveSettingsZeroLeavesTheFileByteForByte) {
 TEST_F(SettingsFileSave, AfterTheUninstallRemovedTheFilesNothingIsWrittenBack) {
     LoadText(L"a=1\r\n");
     ASSERT_TRUE(DeleteFileW(path.c_str()));  // the list named it
-    SuppressSettingsFileSave();
+    SuppressSettingsFileRecreation();
     EXPECT_FALSE(SaveSettingsFile());
     EXPECT_FALSE(tvxtest::PathExists(path)) << "the deleted settings file must not come back";
     EXPECT_EQ(FolderListing(folder.path()), L"");
+}
+
+TEST_F(SettingsFileSave, AfterTheUninstallAFileThatIsStillThereGetsItsChanges) {
+    // A file outside the install folder, which the list does not name.
+    LoadText(L"HKCU\\Setup\\ShellExt=1\r\nHKLM\\Capabilities\\Name=\"Tervix\"\r\n");
+    RemoveSettingEntries(L"HKCU\\", true);  // what the uninstall does to the user's settings
+    SuppressSettingsFileRecreation();
+    EXPECT_EQ(SaveAndRead(),
+              L"Global\\AppData=1\r\n"
+              L"Global\\Integration=1\r\n"
+              L"Global\\SaveSettings=1\r\n"
+              L"HKLM\\Capabilities\\Name=\"Tervix\"\r\n");
 }
 
 TEST_F(SettingsFileSave, AReadOnlyTargetKeepsTheOldFile) {

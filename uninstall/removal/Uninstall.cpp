@@ -78,7 +78,7 @@ void RunUninstall() {
 
     const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
-    SuppressSettingsFileSave();
+    SuppressSettingsFileRecreation();
     list.reset();
     DeleteFileLong(kListName);
 

@@ -30,7 +30,7 @@ struct SettingsCache {
     std::vector<SettingEntry> entries;
     bool loaded = false;
     bool attempted = false;
-    bool saveSuppressed = false;
+    bool recreationSuppressed = false;
     wchar_t filePath[kPathCapacity] = {};
 };
 
@@ -218,7 +218,8 @@ bool AnySettingEntryWithPrefix(const wchar_t* name) {
 // in place of the user's settings.
 bool SaveSettingsFile() {
     SettingsCache& cache = Cache();
-    if (!cache.loaded || !Switches().saveSettings || cache.saveSuppressed) return false;
+    if (!cache.loaded || !Switches().saveSettings) return false;
+    if (cache.recreationSuppressed && !FileExists(cache.filePath)) return false;
 
     // A user who made the file read-only wants it kept as it is. Windows refuses to
     // replace such a file, but not every system that runs this program does.
@@ -251,10 +252,10 @@ void ReleaseSettingsFile() {
     cache.entries.shrink_to_fit();
     cache.loaded = false;
     cache.attempted = false;
-    cache.saveSuppressed = false;
+    cache.recreationSuppressed = false;
     cache.filePath[0] = L'\0';
 }
 
-void SuppressSettingsFileSave() { Cache().saveSuppressed = true; }
+void SuppressSettingsFileRecreation() { Cache().recreationSuppressed = true; }
 
 }  // namespace tvx

@@ -29,10 +29,12 @@ bool AnySettingEntryWithPrefix(const wchar_t* name);
 bool SaveSettingsFile();
 void ReleaseSettingsFile();
 
-// Called by the uninstall once the product's files are gone: writing the settings back
-// at exit would re-create a "Tervix.ini" that the list just deleted and keep the
-// install folder from being removed.
-void SuppressSettingsFileSave();
+// Called by the uninstall once the listed files are gone: from then on a save only
+// replaces a settings file that still exists. Writing a deleted one back at exit would
+// re-create a "Tervix.ini" that the list just removed and keep the install folder from
+// being removed; a file the list did not name (one in the user's data folder, say) is
+// still written, without the user's settings that the uninstall deleted from it.
+void SuppressSettingsFileRecreation();
 
 // Loads the given file in place of the one next to the program or in the user's
 // "Tervix" data folder; for tools and tests that work on a file elsewhere. Does
