@@ -48,7 +48,8 @@ void DumpKey(HKEY root, const std::wstring& path, Snapshot& out) {
     for (DWORD index = 0;; ++index) {
         wchar_t subkey[256];
         DWORD subkeyLength = 256;
-        if (RegEnumKeyExW(key, index, subkey, &subkeyLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        LONG result = RegEnumKeyExW(key, index, subkey, &subkeyLength, nullptr, nullptr, nullptr, nullptr);
+        if (result != ERROR_SUCCESS) break;
         subkeys.push_back(subkey);
     }
     RegCloseKey(key);

@@ -22,7 +22,8 @@ constexpr int kRounds = 400;
 std::string Sample(int which) {
     switch (which % 5) {
         case 0:
-            return Utf16Le(L"Global\\Integration=0\r\nHKCU\\Setup\\ShellExt=1\r\nHKCU\\Setup\\.zip\\Type=\"Tervix.ZIP\"\r\n"
+            return Utf16Le(L"Global\\Integration=0\r\nHKCU\\Setup\\ShellExt=1\r\n"
+                           L"HKCU\\Setup\\.zip\\Type=\"Tervix.ZIP\"\r\n"
                            L"key=bin:00ff\r\n[x]\r\n;c\r\n\u4E2D=\u6587\r\n");
         case 1:
             return "\xEF\xBB\xBF" "HKCU\\Paths\\TempFolder=\"C:\\caf\xC3\xA9\"\r\nGlobal\\SaveSettings=1\r\na=\"b\r\n";

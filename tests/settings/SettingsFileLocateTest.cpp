@@ -30,7 +30,8 @@ long RunChildInFolder(const tvxtest::TempFolder& folder, const std::wstring& tes
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring copy = folder / L"portable_child.exe";
     if (!CopyFileW(self, copy.c_str(), FALSE)) return -2;
-    std::wstring command = L"\"" + copy + L"\" --gtest_also_run_disabled_tests --gtest_filter=PortableChild." + testName;
+    std::wstring command =
+        L"\"" + copy + L"\" --gtest_also_run_disabled_tests --gtest_filter=PortableChild." + testName;
     return tvxtest::RunAndWait(command, 60000, folder.path());
 }
 
