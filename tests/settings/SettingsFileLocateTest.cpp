@@ -48,7 +48,14 @@ TEST(PortableChild, DISABLED_UsesTheFileNextToTheProgram) {
 }
 
 TEST(PortableChild, DISABLED_RunsWithoutAFileWhenNoneIsNextToIt) {
+    wchar_t appData[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    std::wstring userFolder = std::wstring(appData) + L"\\Tervix";
+    bool userFolderExisted = tvxtest::PathExists(userFolder);
     EnsureSettingsFileLoaded();
+    if (!userFolderExisted) {
+        EXPECT_FALSE(tvxtest::PathExists(userFolder)) << "looking must not create the folder";
+    }
     EXPECT_FALSE(SettingsFileLoaded());
     EXPECT_FALSE(MapsToSettingsFile(HKEY_CURRENT_USER, L"Setup"));
     EXPECT_FALSE(SaveSettingsFile());
@@ -85,17 +92,8 @@ TEST(SettingsFileLocate, AFileNextToTheProgramIsUsedAndWrittenBackThere) {
 
 TEST(SettingsFileLocate, WithoutAFileNothingIsCreated) {
     tvxtest::TempFolder folder(L"tvxnone");
-    wchar_t appData[MAX_PATH] = {};
-    ASSERT_NE(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
-    std::wstring userFolder = std::wstring(appData) + L"\\Tervix";
-    bool userFolderExisted = tvxtest::PathExists(userFolder);
-
     EXPECT_EQ(RunChildInFolder(folder, L"DISABLED_RunsWithoutAFileWhenNoneIsNextToIt"), 0);
-
     EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.ini"));
-    if (!userFolderExisted) {
-        EXPECT_FALSE(tvxtest::PathExists(userFolder)) << "looking must not create the folder";
-    }
 }
 
 TEST(SettingsFileLocate, TheReaderCanSearchTheProgramFolder) {
