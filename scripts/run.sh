@@ -185,3 +185,22 @@ for item in "${reg_items[@]}"; do
   else echo "    gone:  $(reg_label "$item")"; fi
 done
 [ "$left" = 0 ] && echo "Everything setup created was removed again." || { echo "Something was missing or left behind."; exit 1; }
+
+# Pictures of every dialog in English, German (enlarged) and Hebrew (right to left),
+# drawn by Wine's real graphics driver on an X display of their own: a separate step
+# with a prefix of its own (scripts/screenshots.sh). The README shows copies of them.
+echo
+echo "Screenshots of the dialogs:"
+shots_rc=0
+"$root/scripts/screenshots.sh" || shots_rc=$?
+if [ "$shots_rc" = 3 ]; then
+  echo "  no display could be had: no pictures taken"
+  exit 0
+fi
+missing=0
+for sample in english german hebrew; do
+  for dialog in setup items done uninstall; do
+    [ -s "$build/screenshots/$sample-$dialog.png" ] || { echo "  MISSING: $sample-$dialog.png"; missing=1; }
+  done
+done
+[ "$missing" = 0 ] && echo "All 12 pictures are in build/screenshots/." || { echo "Some pictures are missing."; exit 1; }
