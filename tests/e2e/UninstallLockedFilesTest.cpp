@@ -74,6 +74,13 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfThe
     PendingRenames pending;
     FileLocker mainProgram;
     ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"history.dat")));
+    // The shell's tree delete of the WebView2 data meets a held file too; nothing may
+    // bring up a box in a silent run.
+    const std::wstring webView = TempPath() + L"Tervix.exe.WebView2";
+    ASSERT_TRUE(CreateDirectoryW(webView.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(webView + L"\\lock", "held"));
+    FileLocker browser;
+    ASSERT_TRUE(browser.Hold(FileLocker::Mode::OpenWithoutSharing, webView + L"\\lock"));
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
@@ -87,6 +94,8 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfThe
     EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
     EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
     EXPECT_TRUE(MessageBoxes().empty());
+    browser.Release();
+    RemoveTree(webView);
 }
 
 }  // namespace
