@@ -4,12 +4,14 @@
 #include <string>
 
 #include "lang/Language.h"
+#include "platform/FileSystem.h"
 #include "platform/Owner.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
 
 namespace tvx {
 namespace {
 
-constexpr size_t kPathCapacity = 2048;
 constexpr size_t kTextCapacity = 1024;
 constexpr int kTextBufferCount = 8;
 
@@ -25,22 +27,6 @@ wchar_t textBuffers[kTextBufferCount][kTextCapacity];
 int lastTextBuffer = 0;
 
 bool LanguageFolderSwitchOn() { return wcschr(kLanguageFolderSwitch, L'1') != nullptr; }
-
-void CopyBounded(wchar_t* destination, const wchar_t* source, size_t size) {
-    if (size == 0) return;
-    size_t length = wcslen(source);
-    if (length >= size) length = size - 1;
-    wmemmove(destination, source, length);
-    destination[length] = L'\0';
-}
-
-const wchar_t* FileNameOf(const wchar_t* path) {
-    const wchar_t* name = path;
-    for (const wchar_t* p = path; *p; ++p) {
-        if (*p == L'\\' || *p == L'/') name = p + 1;
-    }
-    return name;
-}
 
 bool IsDataFileCapable() {
     OSVERSIONINFOEXW version = {};
@@ -58,7 +44,7 @@ HMODULE ResourceModule() { return resourceLibrary ? resourceLibrary.get() : Prog
 
 void ResolveInLanguageFolder(const wchar_t* source, wchar_t* destination, size_t size) {
     if (size == 0) return;
-    if (source != destination) CopyBounded(destination, source, size);
+    if (source != destination) CopyText(destination, source, size);
     if (!LanguageFolderSwitchOn()) return;
 
     UniqueHkey key;
@@ -79,9 +65,9 @@ void ResolveInLanguageFolder(const wchar_t* source, wchar_t* destination, size_t
     if (length == 0 || length > kPathCapacity) return;
     std::wstring path = candidate;
     if (!path.empty() && path.back() != L'\\') path += L'\\';
-    path += FileNameOf(source);
+    path += FileNamePart(source);
     if (path.size() >= kPathCapacity) return;
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) CopyBounded(destination, path.c_str(), size);
+    if (FileExists(path.c_str())) CopyText(destination, path.c_str(), size);
 }
 
 void LoadResourceLibrary(HMODULE module) {
@@ -91,8 +77,7 @@ void LoadResourceLibrary(HMODULE module) {
     wchar_t path[kPathCapacity] = {};
     DWORD length = GetModuleFileNameW(module, path, kPathCapacity);
     if (length == 0 || length >= kPathCapacity) return;
-    wchar_t* name = const_cast<wchar_t*>(FileNameOf(path));
-    CopyBounded(name, L"tvxlng.dll", kPathCapacity - static_cast<size_t>(name - path));
+    ReplaceFileName(path, L"tvxlng.dll", kPathCapacity);
     ResolveInLanguageFolder(path, path, kPathCapacity);
 
     // As a data file none of the library's code runs; only systems too old for that

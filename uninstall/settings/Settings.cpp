@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Owner.h"
+#include "platform/Strings.h"
 #include "settings/SettingsFile.h"
 
 namespace tvx {
@@ -24,15 +25,6 @@ bool IsProductHive(HKEY root) { return root == HKEY_CURRENT_USER || root == HKEY
 
 void CutTo(std::wstring& text, size_t capacity) {
     if (text.size() >= capacity) text.resize(capacity - 1);
-}
-
-// Copies at most capacity - 1 characters and always terminates.
-void CopyBounded(wchar_t* destination, const wchar_t* source, size_t capacity) {
-    if (capacity == 0) return;
-    size_t length = wcslen(source);
-    if (length >= capacity) length = capacity - 1;
-    wmemmove(destination, source, length);
-    destination[length] = L'\0';
 }
 
 // The path of the key within its hive: relative paths under the two product hives hang
@@ -162,22 +154,22 @@ bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar
     switch (RouteOf(root, key)) {
     case Route::SettingsFile: {
         const wchar_t* text = FindSettingEntry(EntryName(root, key, name).c_str());
-        CopyBounded(destination, text ? text : fallback.c_str(), capacity);
+        CopyText(destination, text ? text : fallback.c_str(), capacity);
         return true;
     }
     case Route::Nowhere:
-        CopyBounded(destination, fallback.c_str(), capacity);
+        CopyText(destination, fallback.c_str(), capacity);
         return true;
     case Route::Registry:
         break;
     }
-    CopyBounded(destination, fallback.c_str(), capacity);
+    CopyText(destination, fallback.c_str(), capacity);
     UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registryView);
     DWORD bytes = static_cast<DWORD>(capacity * sizeof(wchar_t));
     if (!handle ||
         RegQueryValueExW(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(destination), &bytes) !=
             ERROR_SUCCESS) {
-        CopyBounded(destination, fallback.c_str(), capacity);
+        CopyText(destination, fallback.c_str(), capacity);
         return false;
     }
     size_t length = bytes / sizeof(wchar_t);
@@ -315,13 +307,13 @@ void GetTempFolder(wchar_t* destination, size_t capacity, bool allowEmpty) {
 
     wchar_t expanded[kTempFolderCapacity];
     DWORD length = ExpandEnvironmentStringsW(destination, expanded, kTempFolderCapacity);
-    if (length >= 1 && length <= kTempFolderCapacity - 1) CopyBounded(destination, expanded, capacity);
+    if (length >= 1 && length <= kTempFolderCapacity - 1) CopyText(destination, expanded, capacity);
 
     bool keep = destination[0] != L'\0' ? GetFileAttributesW(destination) != INVALID_FILE_ATTRIBUTES : allowEmpty;
     if (!keep) {
         DWORD result = GetTempPathW(static_cast<DWORD>(capacity), destination);
         if (result == 0 || result >= capacity || destination[0] == L'\0')
-            CopyBounded(destination, L"\\tvxtemp", capacity);
+            CopyText(destination, L"\\tvxtemp", capacity);
     }
 
     size_t end = wcslen(destination);
