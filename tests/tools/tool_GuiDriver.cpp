@@ -47,7 +47,8 @@ HWND Find(const Selector& selector) {
 }
 
 void PrintUtf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -101,9 +102,7 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
     }
-    if (command != L"wait" && command != L"rect" && command != L"press" && command != L"text" &&
-        command != L"redraw")
-        return 1;
+    if (command != L"wait" && command != L"rect" && command != L"press" && command != L"text") return 1;
     if (command == L"press" && id == 0) return 1;
 
     HWND window = Find(selector);
@@ -112,12 +111,6 @@ int wmain(int argc, wchar_t** argv) {
         // The command itself, not a click: a click holds the mouse capture while the
         // dialog it opens runs, and under X that dialog is then never drawn.
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-    } else if (command == L"redraw") {
-        RECT rect;
-        GetWindowRect(window, &rect);
-        SetWindowPos(window, nullptr, rect.left + 1, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(window, nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     } else if (command == L"text") {
         PrintControls(window);
     } else {
