@@ -8,6 +8,7 @@
 #include "GuiDriver.h"
 #include "TestSupport.h"
 #include "lang/Language.h"
+#include "lang/Texts.h"
 
 namespace tvx {
 namespace {
@@ -109,6 +110,45 @@ TEST(ProgramResources, BoldFontIsScaledMsShellDlgBold) {
     EXPECT_STREQ(font.lfFaceName, L"MS Shell Dlg");
     ReleaseProgramResources();
     EXPECT_EQ(BoldFont(), nullptr);
+}
+
+// The dialogs' icon comes from the resource library, else from the program itself.
+class ProgramIconSource : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ReleaseProgramResources();
+        FreeResourceLibrary();
+        if (program_) FreeLibrary(program_);
+    }
+    void Start(const wchar_t* library) {
+        ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"Uninstall.dll").c_str(), FALSE));
+        if (library) {
+            std::wstring source = tvxtest::BuildDir() + L"\\tests\\lang\\" + library + L".dll";
+            ASSERT_TRUE(CopyFileW(source.c_str(), (folder_ / L"tvxlng.dll").c_str(), FALSE));
+        }
+        program_ = LoadLibraryW((folder_ / L"Uninstall.dll").c_str());
+        ASSERT_NE(program_, nullptr);
+        LoadResourceLibrary(program_);
+        CreateProgramResources();
+    }
+    tvxtest::TempFolder folder_{L"tvxicon"};
+    HMODULE program_ = nullptr;
+};
+
+TEST_F(ProgramIconSource, ProgramsOwnIconWithoutALibrary) {
+    Start(nullptr);
+    ICONINFO info = {};
+    ASSERT_NE(ProgramIcon(), nullptr);
+    ASSERT_TRUE(GetIconInfo(ProgramIcon(), &info));
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    EXPECT_TRUE(info.fIcon);
+}
+
+TEST_F(ProgramIconSource, LibraryWithoutAnIconBorrowsTheProgramsOwn) {
+    Start(L"TranslatedLibrary");
+    ASSERT_NE(ResourceModule(), ProgramModule());
+    EXPECT_NE(ProgramIcon(), nullptr);
 }
 
 // Shows a message box on this thread while a second thread reads and answers it. A
