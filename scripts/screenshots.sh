@@ -85,6 +85,21 @@ press() {  # press <id> <window selector...>
   wine "$driver" press --id "$id" "$@" </dev/null >/dev/null 2>&1 || true
 }
 
+# finish <pid>: waits for a run of the program to end; one that hangs with a window
+# nobody answered is ended with everything else in the prefix after 30 seconds.
+finish() {
+  local i
+  for i in $(seq 1 150); do
+    kill -0 "$1" 2>/dev/null || { wait "$1" || true; return 0; }
+    sleep 0.2
+  done
+  echo "  the program did not end: stopping the prefix"
+  tvx_prefix_down "$prefix"
+  tvx_prefix_up "$prefix"
+  wait "$1" || true
+  return 1
+}
+
 # The dialogs tell themselves apart by their controls: only the setup dialog has the
 # context-items button 5128, only the items dialog the mask field 127, and the
 # completion dialog is the one with the help button 5105 but no 5128.
@@ -116,13 +131,13 @@ for sample in English German Hebrew; do
   press 1 "${setup[@]}"
   shoot "$name-done.png" "${done_[@]}" || failed=1
   press 1 "${done_[@]}"
-  wait "$setup_pid" || true
+  finish "$setup_pid" || failed=1
 
   # The question the uninstall asks first; No leaves everything in place.
   (cd "$install" && wine "C:\\Program Files\\Tervix\\Uninstall.exe" </dev/null >/dev/null 2>&1) &
   uninstall_pid=$!
   shoot "$name-uninstall.png" "${question[@]}" || failed=1
   press 7 "${question[@]}"
-  wait "$uninstall_pid" || true
+  finish "$uninstall_pid" || failed=1
 done
 exit $failed
