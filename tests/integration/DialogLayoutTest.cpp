@@ -629,6 +629,39 @@ TEST_F(LayoutCheck, SeesCutTextMissingAndDoubledLettersAndTabGoingBack) {
     EXPECT_TRUE(Reports("Tab goes from"));
 }
 
+TEST(LayoutCheckOfGroups, SeesAControlOnItsGroupsCaptionAndTabLeavingAndReenteringAGroup) {
+    tvx::PrimeWindowsVersion(false, 0x0A00);
+    HWND dialog =
+        CreateDialogParamW(GetModuleHandleW(nullptr), L"SETUPCONTEXTITEMS", nullptr, tvx::ContextItemsDialog, 1);
+    ASSERT_NE(dialog, nullptr);
+    auto reports = [&](const std::string& part) {
+        for (const std::string& problem : LayoutProblems(dialog, ScreenDpi()))
+            if (problem.find(part) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(LayoutProblems(dialog, ScreenDpi()).empty());
+
+    // The drag-and-drop items visited between the two New-menu items.
+    HWND second = GetDlgItem(dialog, IDC_CONTEXTNEWZIP);
+    SetWindowPos(second, GetDlgItem(dialog, IDC_CONTEXTDRAGEXTRACT), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_TRUE(reports("Tab comes back into the group"));
+
+    // The first New-menu item moved up onto the caption of its group.
+    RECT group;
+    RECT item;
+    GetWindowRect(GetDlgItem(dialog, IDC_CONTEXTNEWMENU), &group);
+    GetWindowRect(GetDlgItem(dialog, IDC_CONTEXTNEWTVX), &item);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&group), 2);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&item), 2);
+    SetWindowPos(GetDlgItem(dialog, IDC_CONTEXTNEWTVX), nullptr, item.left, group.top + 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(reports("covers the caption of the group"));
+
+    DestroyWindow(dialog);
+    tvx::ResetWindowsVersionCaches();
+}
+
 // The resolution the layout was checked at: the prefix's own (96), or what the
 // ctest entry for high resolution set (TVX_EXPECT_DPI).
 TEST(DialogLayoutResolution, IsTheOneAskedFor) {
