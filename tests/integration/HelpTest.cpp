@@ -121,18 +121,6 @@ TEST_F(HelpTest, ChildProcessForTheRetry) {
     ASSERT_TRUE(WriteFileBytes(record, out));
 }
 
-std::vector<std::wstring> ReadLines(const std::wstring& path) {
-    std::string bytes = ReadFileBytes(path);
-    int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 TEST_F(HelpTest, PathOutsideTheAnsiCodePageIsRetriedOnceThroughTheShortPath) {
     TempFolder sandbox(L"tvxhelp");
     // Greek and Chinese: neither survives code page 1252.
@@ -157,7 +145,7 @@ TEST_F(HelpTest, PathOutsideTheAnsiCodePageIsRetriedOnceThroughTheShortPath) {
 
     // The first failure is retried through the short path; the second call of the run
     // goes to the short path at once and is not retried again.
-    std::vector<std::wstring> lines = ReadLines(record);
+    std::vector<std::wstring> lines = ReadUtf8Lines(record);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], L"0|" + longFile + L"::/html/HELPContextItems.htm");
     EXPECT_EQ(lines[1], L"0|" + shortFile + L"::/html/HELPContextItems.htm");

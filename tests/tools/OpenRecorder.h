@@ -27,17 +27,7 @@ public:
     }
 
     // Every line recorded so far, as "<verb>|<target>".
-    std::vector<std::wstring> Lines() const {
-        std::string bytes = ReadFileBytes(record_);
-        int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-        std::wstring text(static_cast<size_t>(size), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-        std::vector<std::wstring> lines;
-        size_t start = 0;
-        for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
+    std::vector<std::wstring> Lines() const { return ReadUtf8Lines(record_); }
 
     // Waits until at least `count` lines are there (the shell starts the recorder on its own).
     std::vector<std::wstring> WaitForLines(size_t count, DWORD timeoutMs = 20000) const {

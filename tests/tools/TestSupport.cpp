@@ -85,6 +85,18 @@ std::string ReadFileBytes(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
+    std::string bytes = ReadFileBytes(path);
+    int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view) {
     HKEY handle;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) == ERROR_SUCCESS) {

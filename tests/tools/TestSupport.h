@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace tvxtest {
 
@@ -33,6 +34,8 @@ void RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+// The complete lines (each ended by a line feed) of a UTF-8 text file.
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
 
 // Registry: whole-tree delete and simple value access for checks.
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view = 0);
