@@ -9,10 +9,15 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
 
 # Starts a persistent wineserver for $1 and boots the prefix with every standard
-# stream detached, so that no later process inherits a pipe of ours.
+# stream detached, so that no later process inherits a pipe of ours. When
+# $TVX_DESKTOP_KEEPER names a built program, it is started in the prefix and kept
+# running until the wineserver stops (see tests/tools/tool_DesktopKeeper.cpp).
 tvx_prefix_up() {
   WINEPREFIX="$1" wineserver -p </dev/null >/dev/null 2>&1 || true
   WINEPREFIX="$1" wine wineboot </dev/null >/dev/null 2>&1 || true
+  if [ -n "${TVX_DESKTOP_KEEPER:-}" ] && [ -f "$TVX_DESKTOP_KEEPER" ]; then
+    (cd / && WINEPREFIX="$1" setsid wine "$TVX_DESKTOP_KEEPER" </dev/null >/dev/null 2>&1 &)
+  fi
 }
 
 tvx_prefix_down() {

@@ -28,14 +28,17 @@ class TestDialog {
 public:
     TestDialog(int templateId, HWND parent = nullptr)
         : window_(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, QuietDialogProc,
-                                     0)) {}
+                                     0)),
+          error_(window_ ? 0 : GetLastError()) {}
     ~TestDialog() {
         if (window_) DestroyWindow(window_);
     }
     HWND get() const { return window_; }
+    DWORD error() const { return error_; }
 
 private:
     HWND window_;
+    DWORD error_;
 };
 
 void LoadLanguageText(const tvxtest::TempFolder& sandbox, const std::string& body) {
@@ -152,7 +155,7 @@ TEST(DialogLocalization, TranslatesTextsAndScalesDialogFromItsTopLeftCorner) {
     tvxtest::TempFolder sandbox(L"tvxdlg");
     LoadLanguageText(sandbox, kTranslation);
     TestDialog dialog(IDD_LANGTEST_TOPLEFT);
-    ASSERT_NE(dialog.get(), nullptr);
+    ASSERT_NE(dialog.get(), nullptr) << "not created, error " << dialog.error();
     SetWindowPos(dialog.get(), nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Layout before = ReadLayout(dialog.get());
     RECT clientBefore = ClientRectOf(dialog.get(), IDOK);
@@ -187,7 +190,7 @@ TEST(DialogLocalization, CentredDialogKeepsItsCentreAndNeverLeavesTheScreen) {
     LoadLanguageText(sandbox, kTranslation);
     {
         TestDialog dialog(IDD_LANGTEST_CENTER);
-        ASSERT_NE(dialog.get(), nullptr);
+        ASSERT_NE(dialog.get(), nullptr) << "not created, error " << dialog.error();
         SetWindowPos(dialog.get(), nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         Layout before = ReadLayout(dialog.get());
         LocalizeDialog(dialog.get(), L"SETUPDLG", false);
@@ -207,7 +210,7 @@ TEST(DialogLocalization, CentredDialogKeepsItsCentreAndNeverLeavesTheScreen) {
     {
         LoadLanguageText(sandbox, ":DIALOG SETUPDLG\r\nSIZE 200*250\r\n");
         TestDialog dialog(IDD_LANGTEST_CENTER);
-        ASSERT_NE(dialog.get(), nullptr);
+        ASSERT_NE(dialog.get(), nullptr) << "not created, error " << dialog.error();
         SetWindowPos(dialog.get(), nullptr, 10, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         Layout before = ReadLayout(dialog.get());
         LocalizeDialog(dialog.get(), L"SETUPDLG", false);
@@ -241,7 +244,7 @@ TEST(DialogLocalization, InvalidSizesLeaveEverythingUnscaledButStillTranslate) {
 
         for (int templateId : {IDD_LANGTEST_TOPLEFT, IDD_LANGTEST_CENTER}) {
             TestDialog dialog(templateId);
-            ASSERT_NE(dialog.get(), nullptr);
+            ASSERT_NE(dialog.get(), nullptr) << "not created, error " << dialog.error();
             Layout before = ReadLayout(dialog.get());
             LocalizeDialog(dialog.get(), L"SETUPDLG", false);
             ExpectUnscaled(dialog.get(), before, c.size);
