@@ -209,10 +209,22 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
-                        &startup, &info))
-        return false;
+    // On a loaded machine Wine now and then fails to start a process at once, before
+    // the program has run a single instruction; such a failure is reported and the
+    // start tried again. A program that cannot start fails every try.
+    constexpr int kTries = 3;
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                           environment.empty() ? nullptr : environment.data(),
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+            break;
+        DWORD error = GetLastError();
+        fprintf(stderr, "process start %d of %d failed with error %lu: %ls\n", attempt, kTries,
+                static_cast<unsigned long>(error), commandLine.c_str());
+        fflush(stderr);
+        if (attempt == kTries) return false;
+        Sleep(250);
+    }
     CloseHandle(info.hThread);
     handle_ = info.hProcess;
     id_ = info.dwProcessId;
