@@ -114,15 +114,11 @@ std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const s
     const std::string script = "/usr/bin/lnkinfo " + ShellQuoted(link) + " >" + partial + " 2>&1; mv " + partial +
                                " " + ShellQuoted(done);
     std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    Process shell;
+    if (!shell.Start(commandLine)) {
         ADD_FAILURE() << "cannot start lnkinfo through /bin/sh";
         return fields;
     }
-    if (info.hThread) CloseHandle(info.hThread);
-    if (info.hProcess) CloseHandle(info.hProcess);
     const DWORD begin = GetTickCount();
     while (!PathExists(scratchFolder + L"\\lnkinfo.txt") && GetTickCount() - begin < 20000) Sleep(50);
     const std::string output = ReadFileBytes(scratchFolder + L"\\lnkinfo.txt");
