@@ -110,13 +110,15 @@ public:
 
     void Add(size_t n) {
         size_t newLength = length_ + n;
+        // Checked on every append, not only when the capacity grows: a capacity grown
+        // past the maximum by an earlier step must not let the length follow it.
+        if (maximum_ != 0 && (newLength > maximum_ || newLength < length_)) {
+            wchar_t text[128];
+            wsprintfW(text, L"Maximum allowed array size (%u) is exceeded", static_cast<unsigned>(maximum_));
+            Errors().Message(0, text);
+            Errors().MemoryError();
+        }
         if (capacity_ < newLength) {
-            if (maximum_ != 0 && newLength > maximum_) {
-                wchar_t text[128];
-                wsprintfW(text, L"Maximum allowed array size (%u) is exceeded", static_cast<unsigned>(maximum_));
-                Errors().Message(0, text);
-                Errors().MemoryError();
-            }
             size_t grown = capacity_ + capacity_ / 4 + 32;
             size_t newCapacity = grown > newLength ? grown : newLength;
             void* p = std::realloc(items_, newCapacity * sizeof(T));
