@@ -36,12 +36,21 @@ TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecom
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"NoEquals"));
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"HKCU\\Indented"));
 
-    // What was ignored is gone for good after a save: only entries are written.
+    // What was ignored is kept by a save, above the entry that followed it.
     EXPECT_EQ(SaveAndRead(),
               L"Global\\AppData=1\r\n"
               L"Global\\Integration=1\r\n"
               L"Global\\SaveSettings=1\r\n"
+              L"[Section]\r\n"
+              L"; HKCU\\Commented=1\r\n"
+              L"\r\n\r\n"
+              L"  HKCU\\Indented=2\r\n"
+              L"\tHKCU\\Tabbed=3\r\n"
+              L"1Digit=4\r\n"
+              L"=NoName\r\n"
               L"HKCU\\Setup\\ShellExt=0\r\n"
+              L"NoEqualsSign\r\n"
+              L"#Hash=5\r\n"
               L"z=last\r\n");
 }
 
@@ -146,10 +155,16 @@ TEST_F(SettingsFileRead, GlobalSwitchesAreReadAsNonZeroAndWrittenBackAsPlainDigi
     EXPECT_FALSE(Switches().integration);
     EXPECT_TRUE(Switches().saveSettings);
     EXPECT_TRUE(Switches().appData);
+    // Rewriting switches that are all there is no change of its own.
+    std::string original = tvxtest::ReadFileBytes(path);
+    EXPECT_FALSE(SaveSettingsFile());
+    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
+    SetSettingEntry(L"a", L"1", SettingKind::Plain);
     EXPECT_EQ(SaveAndRead(),
               L"Global\\AppData=1\r\n"
               L"Global\\Integration=0\r\n"
-              L"Global\\SaveSettings=1\r\n");
+              L"Global\\SaveSettings=1\r\n"
+              L"a=1\r\n");
 }
 
 TEST_F(SettingsFileRead, ASwitchThatIsNotANumberCountsAsZero) {

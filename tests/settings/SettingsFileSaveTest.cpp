@@ -75,8 +75,67 @@ TEST_F(SettingsFileSave, ASavedFileReadsBackToTheSameEntries) {
     EXPECT_EQ(Value(L"b"), L"two words");
     EXPECT_EQ(Value(L"a"), L"0102");
     EXPECT_EQ(Value(L"c"), L"-5");
-    ASSERT_TRUE(SaveSettingsFile());
+    EXPECT_FALSE(SaveSettingsFile()) << "nothing was set or removed";
+    SetSettingEntry(L"b", L"two words", SettingKind::Quoted);
+    EXPECT_FALSE(SaveSettingsFile()) << "setting what is there is no change";
     EXPECT_EQ(tvxtest::ReadFileBytes(path), first);
+}
+
+TEST_F(SettingsFileSave, TheUsersLinesStayAboveTheirEntriesAndAtTheEnd) {
+    Load("; Tervix settings, by hand\r\n"
+         "\r\n"
+         "[User]\r\n"
+         "HKCU\\Setup\\ShellExt=1\r\n"
+         "HKCU\\Paths\\TempFolder=\"D:\\Temp\"\r\n"
+         "  ; indented, with a blank after \r\n"
+         "[Global]\r\n"
+         "Global\\Integration=0\r\n"
+         "; goes with its entry's removal\r\n"
+         "HKCU\\Old\\Value=1\r\n"
+         "\r\n"
+         "; the end\n");
+    SetSettingEntry(L"HKCU\\Setup\\ShellExt", L"0", SettingKind::Plain);
+    RemoveSettingEntries(L"HKCU\\Old\\", true);
+    EXPECT_EQ(SaveAndRead(),
+              L"Global\\AppData=1\r\n"
+              L"  ; indented, with a blank after \r\n"
+              L"[Global]\r\n"
+              L"Global\\Integration=0\r\n"
+              L"Global\\SaveSettings=1\r\n"
+              L"HKCU\\Paths\\TempFolder=\"D:\\Temp\"\r\n"
+              L"; Tervix settings, by hand\r\n"
+              L"\r\n"
+              L"[User]\r\n"
+              L"HKCU\\Setup\\ShellExt=0\r\n"
+              L"; goes with its entry's removal\r\n"
+              L"\r\n"
+              L"; the end\r\n");
+}
+
+TEST_F(SettingsFileSave, AFileNotReadWholeIsLeftAsItIs) {
+    // A zero byte in ANSI text: the entries before it are used, the file is not saved.
+    std::string original("Global\\Integration=0\r\na=1\r\n\0b=2\r\n", 31);
+    Load(original);
+    EXPECT_FALSE(Switches().integration);
+    EXPECT_EQ(Value(L"a"), L"1");
+    SetSettingEntry(L"a", L"2", SettingKind::Plain);
+    EXPECT_FALSE(SaveSettingsFile());
+    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
+    EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;");
+}
+
+TEST_F(SettingsFileSave, AHiddenSystemFileStaysSoAndATakenTemporaryNameIsPassedOver) {
+    LoadText(L"a=1\r\n");
+    const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), kHiddenSystem));
+    // A file of the user's under the first name the save would take.
+    std::wstring taken = folder / L"~ervix.ini";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(taken, "mine"));
+    EXPECT_EQ(SaveAndRead(), L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=1\r\n");
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(tvxtest::ReadFileBytes(taken), "mine");
+    EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;~ervix.ini;");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(SettingsFileSave, SaveSettingsZeroLeavesTheFileByteForByte) {
@@ -141,14 +200,27 @@ TEST_F(SettingsFileSave, ALockedTargetKeepsTheOldFile) {
               L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=2\r\n");
 }
 
-TEST_F(SettingsFileSave, AnUnwritableTemporaryFileKeepsTheOldFile) {
-    std::string original = Utf16Le(L"a=1\r\n");
-    Load(original);
-    // A folder where the new contents would go makes the first step fail.
-    ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr));
-    EXPECT_FALSE(SaveSettingsFile());
-    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
-    RemoveDirectoryW((path + L".tmp").c_str());
+TEST_F(SettingsFileSave, AFileAtTheLongestPathIsSavedUnderItsOwnName) {
+    // 2047 characters, the most a path may have here: the temporary name must neither
+    // be longer nor be the real one.
+    std::wstring longPath = folder.path();
+    while (longPath.size() < 2047 - 11) {
+        size_t room = 2047 - 11 - longPath.size() - 1;
+        // Never leave room for a separator alone.
+        size_t piece = room == 201 ? 199 : room > 200 ? 200 : room;
+        longPath += L"\\" + std::wstring(piece, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath).c_str(), nullptr));
+    }
+    longPath += L"\\Tervix.ini";
+    ASSERT_EQ(longPath.size(), 2047u);
+    std::wstring extended = L"\\\\?\\" + longPath;
+    ASSERT_TRUE(tvxtest::WriteFileBytes(extended, Utf16Le(L"a=1\r\n")));
+    LoadSettingsFileFrom(longPath.c_str());
+    ASSERT_TRUE(SettingsFileLoaded());
+    ASSERT_TRUE(SaveSettingsFile());
+    EXPECT_EQ(DecodeSavedFile(tvxtest::ReadFileBytes(extended)),
+              L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=1\r\n");
+    EXPECT_EQ(FolderListing(L"\\\\?\\" + longPath.substr(0, longPath.size() - 11)), L"Tervix.ini;");
 }
 
 TEST_F(SettingsFileSave, AFileDeletedSinceLoadingIsWrittenAgain) {
