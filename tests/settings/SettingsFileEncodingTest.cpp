@@ -112,6 +112,29 @@ TEST_F(TextFileReading, ReadWholeTellsWhetherEveryByteBecameText) {
         EXPECT_EQ(lines, c.lines) << c.what;
     }
 
+    // A read error in the middle of the file, as the file object reports it: what was
+    // read before it is used, but it is not taken for the end of the file.
+    class FailingSecondRead : public DiskFile {
+    public:
+        int64_t Read(void* buffer, size_t size) override {
+            if (calls++ > 0) {
+                lastErrorKind = kReadFailed;
+                stopped = true;
+                return 0;
+            }
+            return DiskFile::Read(buffer, size);
+        }
+        int calls = 0;
+    };
+    EXPECT_TRUE(tvxtest::WriteFileBytes(path, "a=1\r\nb=2"));
+    FailingSecondRead failing;
+    ASSERT_TRUE(failing.Open(path.c_str()));
+    StringList read;
+    bool readWhole = true;
+    ReadOpenedTextFile(failing, read, {}, &readWhole);
+    EXPECT_FALSE(readWhole);
+    EXPECT_EQ(read.Count(), 2u);
+
     // Forced UTF-8 on bytes that are not.
     TextReadOptions utf8;
     utf8.encoding = TextEncoding::Utf8;

@@ -207,7 +207,11 @@ bool ReadTextFile(const wchar_t* name, StringList& lines, const TextReadOptions&
             return false;
         }
     }
+    ReadOpenedTextFile(file, lines, options, readWhole);
+    return true;
+}
 
+void ReadOpenedTextFile(DiskFile& file, StringList& lines, const TextReadOptions& options, bool* readWhole) {
     GrowableArray<unsigned char> data;
     bool whole = ReadWholeFile(file, data);
     file.Close();
@@ -234,7 +238,6 @@ bool ReadTextFile(const wchar_t* name, StringList& lines, const TextReadOptions&
     }
     if (readWhole != nullptr) *readWhole = whole && decoded;
     SplitLines(text.Data(), lines, options);
-    return true;
 }
 
 }  // namespace tvx

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "platform/DiskFile.h"
 #include "platform/Strings.h"
 
 namespace tvx {
@@ -42,5 +43,8 @@ TextEncoding DetectTextEncoding(const unsigned char* data, size_t size);
 // May throw TVX_EXIT when memory runs out, or for a failed open when that is fatal.
 bool ReadTextFile(const wchar_t* name, StringList& lines, const TextReadOptions& options = {},
                   bool* readWhole = nullptr);
+// The same for a file that is already open, from its current position; closes it.
+void ReadOpenedTextFile(DiskFile& file, StringList& lines, const TextReadOptions& options = {},
+                        bool* readWhole = nullptr);
 
 }  // namespace tvx
