@@ -231,20 +231,6 @@ TEST_F(PortableInstall, IntegrationOnWritesTheClassesRootButKeepsProductSettings
     EXPECT_FALSE(Contains(saved, L"Capabilities")) << Narrow(saved);
 }
 
-// Names in the install folder, to spot a temporary file left behind.
-std::vector<std::wstring> FolderNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(PortableInstall, AHandWrittenFileKeepsItsTextItsLinesAndItsAttributes) {
     // As Notepad saves it: UTF-8 without a mark.
     ASSERT_TRUE(tvxtest::WriteFileBytes(ini,
@@ -266,17 +252,17 @@ TEST_F(PortableInstall, AHandWrittenFileKeepsItsTextItsLinesAndItsAttributes) {
     EXPECT_TRUE(Contains(saved, L"\r\n\r\n[Setup]\r\nHKCU\\Setup\\ShellExt=0\r\n")) << "the value changed";
     EXPECT_TRUE(Contains(saved, L"Global\\Integration=0\r\n"));
     EXPECT_EQ(GetFileAttributesW(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
-    std::vector<std::wstring> names = FolderNames(folder.path());
+    for (const wchar_t* leftover : {L"~*", L"*.tmp"}) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder / leftover).c_str(), &data);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary file is left: " << Narrow(data.cFileName);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    }
 
     // The same setup again changes nothing: the file is not even written.
     std::string first = tvxtest::ReadFileBytes(ini);
     ASSERT_EQ(RunProgram(L"/setup -s /noexplorer -initS0"), 0);
     EXPECT_EQ(tvxtest::ReadFileBytes(ini), first);
-    EXPECT_EQ(FolderNames(folder.path()), names);
-    for (const std::wstring& name : names) {
-        EXPECT_NE(name[0], L'~') << "no temporary file is left: " << Narrow(name);
-    }
-    SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(PortableInstall, SaveSettingsOffLeavesTheFileByteForByte) {

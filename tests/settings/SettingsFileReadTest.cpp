@@ -13,7 +13,7 @@ namespace {
 using SettingsFileRead = SettingsFileTest;
 
 TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecomeEntries) {
-    LoadText(
+    const std::wstring text =
         L"[Section]\r\n"
         L"; HKCU\\Commented=1\r\n"
         L"\r\n\r\n"
@@ -24,7 +24,8 @@ TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecom
         L"HKCU\\Setup\\ShellExt=0\r\n"
         L"NoEqualsSign\r\n"
         L"#Hash=5\r\n"
-        L"z=last");
+        L"z=last";
+    LoadText(text);
     EXPECT_EQ(Value(L"HKCU\\Setup\\ShellExt"), L"0");
     EXPECT_EQ(Value(L"z"), L"last");
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"[")) << "a section header is ignored";
@@ -38,20 +39,7 @@ TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecom
 
     // What was ignored is kept by a save, above the entry that followed it.
     EXPECT_EQ(SaveAndRead(),
-              L"Global\\AppData=1\r\n"
-              L"Global\\Integration=1\r\n"
-              L"Global\\SaveSettings=1\r\n"
-              L"[Section]\r\n"
-              L"; HKCU\\Commented=1\r\n"
-              L"\r\n\r\n"
-              L"  HKCU\\Indented=2\r\n"
-              L"\tHKCU\\Tabbed=3\r\n"
-              L"1Digit=4\r\n"
-              L"=NoName\r\n"
-              L"HKCU\\Setup\\ShellExt=0\r\n"
-              L"NoEqualsSign\r\n"
-              L"#Hash=5\r\n"
-              L"z=last\r\n");
+              L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\n" + text + L"\r\n");
 }
 
 TEST_F(SettingsFileRead, NameIsEverythingBeforeTheFirstEqualsSignIncludingBlanks) {
