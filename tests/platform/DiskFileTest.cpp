@@ -326,6 +326,7 @@ TEST_F(GrowableArrayTest, GrowingPastTheMaximumEndsWithExitCode8) {
     grown.Add(5);
     ASSERT_GT(grown.Capacity(), 100u);
     EXPECT_THROW(grown.Add(10), TVX_EXIT);
+    EXPECT_THROW(grown.SetLength(101), TVX_EXIT);
     EXPECT_EQ(grown.Length(), 95u);
 }
 
