@@ -41,7 +41,7 @@ bool HoldsZeroByte(const unsigned char* data, size_t size) {
 // Without a mark, UTF-16 shows in its zero bytes: the names of a settings file are ASCII,
 // so most units have a zero high byte, while ANSI and UTF-8 text has no zero bytes at
 // all. A stray zero or two must not turn such text into CJK characters: the zero bytes
-// have to be on one side of at least half of the byte pairs.
+// have to be on one side of at least half of the byte pairs. Detect means no verdict.
 TextEncoding Utf16ByZeroBytes(const unsigned char* data, size_t size) {
     size_t units = size / 2;
     size_t zeroFirst = 0;
