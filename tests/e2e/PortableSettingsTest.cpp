@@ -216,13 +216,53 @@ TEST_F(PortableInstall, IntegrationOnWritesTheClassesRootButKeepsProductSettings
     EXPECT_NE(ShortcutPlaces(), shortcutsBefore) << "shortcuts are made";
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix"))
         << "the product's own settings live in the file";
+    // Windows looks for the registered application's capabilities where
+    // "RegisteredApplications" points: in the registry.
+    EXPECT_TRUE(after.count(L"HKLM\\Software\\Tervix\\Capabilities\\[ApplicationDescription]"));
+    EXPECT_TRUE(after.count(L"HKLM\\Software\\Tervix\\Capabilities\\FileAssociations\\[.zip]"));
     for (const auto& [name, value] : after) {
-        EXPECT_NE(name.rfind(L"HKLM\\Software\\Tervix\\", 0), 0u) << Narrow(name);
+        if (name.rfind(L"HKLM\\Software\\Tervix\\", 0) != 0) continue;
+        EXPECT_EQ(name.rfind(L"HKLM\\Software\\Tervix\\Capabilities", 0), 0u) << Narrow(name);
     }
 
     std::wstring saved = FileText(ini);
     EXPECT_TRUE(Contains(saved, L"HKCU\\Setup\\ShellExt=")) << Narrow(saved);
     EXPECT_TRUE(Contains(saved, L"Global\\Integration=1\r\n"));
+    EXPECT_FALSE(Contains(saved, L"Capabilities")) << Narrow(saved);
+}
+
+TEST_F(PortableInstall, AHandWrittenFileKeepsItsTextItsLinesAndItsAttributes) {
+    // As Notepad saves it: UTF-8 without a mark.
+    ASSERT_TRUE(tvxtest::WriteFileBytes(ini,
+                                        "; my settings, on the stick\r\n"
+                                        "[Paths]\r\n"
+                                        "HKCU\\Paths\\TempFolder=\"D:\\M\xC3\xBCller\\Temp\"\r\n"
+                                        "\r\n"
+                                        "[Setup]\r\n"
+                                        "HKCU\\Setup\\ShellExt=1\r\n"
+                                        "Global\\Integration=0\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+
+    ASSERT_EQ(RunProgram(L"/setup -s /noexplorer -initS0"), 0);
+
+    std::wstring saved = FileText(ini);
+    EXPECT_TRUE(Contains(saved, L"; my settings, on the stick\r\n[Paths]\r\n"
+                                L"HKCU\\Paths\\TempFolder=\"D:\\M\u00FCller\\Temp\"\r\n"))
+        << Narrow(saved);
+    EXPECT_TRUE(Contains(saved, L"\r\n\r\n[Setup]\r\nHKCU\\Setup\\ShellExt=0\r\n")) << "the value changed";
+    EXPECT_TRUE(Contains(saved, L"Global\\Integration=0\r\n"));
+    EXPECT_EQ(GetFileAttributesW(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
+    for (const wchar_t* leftover : {L"~*", L"*.tmp"}) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder / leftover).c_str(), &data);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary file is left: " << Narrow(data.cFileName);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    }
+
+    // The same setup again changes nothing: the file is not even written.
+    std::string first = tvxtest::ReadFileBytes(ini);
+    ASSERT_EQ(RunProgram(L"/setup -s /noexplorer -initS0"), 0);
+    EXPECT_EQ(tvxtest::ReadFileBytes(ini), first);
 }
 
 TEST_F(PortableInstall, SaveSettingsOffLeavesTheFileByteForByte) {

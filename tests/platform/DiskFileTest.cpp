@@ -319,6 +319,15 @@ TEST_F(GrowableArrayTest, GrowingPastTheMaximumEndsWithExitCode8) {
     EXPECT_EQ(Errors().exitCode, kExitMemory);
     ASSERT_FALSE(captured.empty());
     EXPECT_EQ(captured[0].text, L"Maximum allowed array size (100) is exceeded");
+
+    // A capacity grown beyond the maximum (90 + 22 + 32) does not let the length follow.
+    GrowableArray<char> grown(100);
+    grown.Add(90);
+    grown.Add(5);
+    ASSERT_GT(grown.Capacity(), 100u);
+    EXPECT_THROW(grown.Add(10), TVX_EXIT);
+    EXPECT_THROW(grown.SetLength(101), TVX_EXIT);
+    EXPECT_EQ(grown.Length(), 95u);
 }
 
 }  // namespace

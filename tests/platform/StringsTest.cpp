@@ -94,7 +94,7 @@ TEST(Utf8, RecognisesUtf8Text) {
     EXPECT_TRUE(valid("plain ascii", 11));
     EXPECT_TRUE(valid("caf\xC3\xA9", 5));
     EXPECT_TRUE(valid("\xF0\x9F\x98\x80", 4));
-    EXPECT_TRUE(valid("\xFC\x80\x80\x80\x80\x80", 6)) << "six-byte forms are accepted";
+    EXPECT_FALSE(valid("\xFC\x84\x80\x80\x80\x80", 6)) << "six-byte forms are not UTF-8";
     EXPECT_FALSE(valid("a\xFF", 2));
     EXPECT_FALSE(valid("a\xFE\x80\x80\x80\x80\x80\x80", 8));
     EXPECT_FALSE(valid("a\x80", 2)) << "continuation byte in lead position";

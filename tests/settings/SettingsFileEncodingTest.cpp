@@ -17,10 +17,11 @@ namespace {
 
 class TextFileReading : public ::testing::Test {
 protected:
-    std::vector<std::wstring> Read(const std::string& bytes, const TextReadOptions& options = {}) {
+    std::vector<std::wstring> Read(const std::string& bytes, const TextReadOptions& options = {},
+                                   bool* whole = nullptr) {
         EXPECT_TRUE(tvxtest::WriteFileBytes(path, bytes));
         StringList list;
-        EXPECT_TRUE(ReadTextFile(path.c_str(), list, options));
+        EXPECT_TRUE(ReadTextFile(path.c_str(), list, options, whole));
         std::vector<std::wstring> lines;
         const wchar_t* line = nullptr;
         while (list.NextString(&line)) lines.push_back(line);
@@ -55,16 +56,69 @@ TEST_F(TextFileReading, Utf8MarkWithABrokenBodyFallsBackToAnsi) {
     EXPECT_EQ(Detect("\xEF\xBB\xBF" "a"), TextEncoding::Utf8);
 }
 
-TEST_F(TextFileReading, Utf8WithoutMarkIsReadAsAnsi) {
-    std::string bytes = "caf\xC3\xA9";
-    EXPECT_EQ(Detect(bytes), TextEncoding::Ansi);
-    EXPECT_EQ(Read(bytes), (Lines{L"caf\u00C3\u00A9"}));
+TEST_F(TextFileReading, WithoutAMarkTheBytesDecide) {
+    struct Case { std::string bytes; TextEncoding expected; const char* what; };
+    const Case kCases[] = {
+        {"D:\\M\xC3\xBCller\r\n", TextEncoding::Utf8, "well-formed UTF-8"},
+        {"\xF4\x8F\xBF\xBF \xED\x9F\xBF \xEF\xBF\xBD", TextEncoding::Utf8, "U+10FFFF, U+D7FF, U+FFFD"},
+        {"a=1\r\n", TextEncoding::Ansi, "ASCII alone"},
+        {"D:\\M\xFCller", TextEncoding::Ansi, "code page 1252"},
+        {"\xC3\xBC \xC0\xAF", TextEncoding::Ansi, "an overlong two-byte form"},
+        {"\xC3\xBC \xE0\x80\xAF", TextEncoding::Ansi, "an overlong three-byte form"},
+        {"\xC3\xBC \xF0\x80\x80\xAF", TextEncoding::Ansi, "an overlong four-byte form"},
+        {"\xC3\xBC \xED\xA0\x80", TextEncoding::Ansi, "an encoded surrogate"},
+        {"\xC3\xBC \xF4\x90\x80\x80", TextEncoding::Ansi, "above U+10FFFF"},
+        {"\xC3\xBC \xF8\x88\x80\x80\x80", TextEncoding::Ansi, "a five-byte form"},
+        {"\xC3\xBC \xC3", TextEncoding::Ansi, "a cut sequence"},
+        {Utf16Le(L"Global\\Integration=0\r\n", false), TextEncoding::Utf16, "UTF-16 LE"},
+        {Utf16Be(L"Global\\Integration=0\r\n", false), TextEncoding::Utf16BigEndian, "UTF-16 BE"},
+        {Utf16Le(L"a=\u4E00\r\n", false), TextEncoding::Utf16, "LE with a zero low byte"},
+        {std::string("a=1\0b=2\r\n", 9), TextEncoding::Ansi, "one stray zero byte"},
+        {std::string("a\0", 2), TextEncoding::Utf16, "one unit"},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(Detect(c.bytes), c.expected) << c.what;
+    EXPECT_EQ(Read("D:\\M\xC3\xBCller"), (Lines{L"D:\\M\u00FCller"}));
+    EXPECT_EQ(Read(Utf16Be(L"a=\u00FC\r\nb=2", false)), (Lines{L"a=\u00FC", L"b=2"}));
+}
+
+TEST_F(TextFileReading, ReadWholeTellsWhetherEveryByteBecameText) {
+    struct Case { std::string bytes; bool whole; Lines lines; const char* what; };
+    const Case kCases[] = {
+        {"a=1\r\nb=2", true, {L"a=1", L"b=2"}, "ANSI"},
+        {std::string("a=1\r\nb\0=2\r\nc=3", 14), false, {L"a=1", L"b"}, "a zero byte ends ANSI text"},
+        {Utf16Le(std::wstring(L"a=1\r\n\0b=2", 9)), false, {L"a=1"}, "a zero unit ends UTF-16 text"},
+        {Utf16Le(L"a=1") + "\n", true, {L"a=1"}, "an odd line break at the end is no loss"},
+        {Utf16Le(L"a=1") + "x", false, {L"a=1"}, "an odd byte at the end is"},
+        {std::string("\xEF\xBB\xBF" "a=\xC3\xBC\0b", 9), false, {L"a=\u00FC"}, "a zero byte ends UTF-8 text"},
+    };
+    for (const Case& c : kCases) {
+        bool whole = !c.whole;
+        EXPECT_EQ(Read(c.bytes, {}, &whole), c.lines) << c.what;
+        EXPECT_EQ(whole, c.whole) << c.what;
+    }
+
+    // A read error after some data, as the file object reports it, is not the end.
+    struct FailingSecondRead : DiskFile {
+        int64_t Read(void* buffer, size_t size) override {
+            if (calls++ == 0) return DiskFile::Read(buffer, size);
+            lastErrorKind = kReadFailed;
+            return 0;
+        }
+        int calls = 0;
+    } failing;
+    ASSERT_TRUE(tvxtest::WriteFileBytes(path, "a=1\r\nb=2"));
+    ASSERT_TRUE(failing.Open(path.c_str()));
+    StringList lines;
+    bool whole = true;
+    ReadOpenedTextFile(failing, lines, {}, &whole);
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(lines.Count(), 2u) << "what was read before it is used";
 }
 
 TEST_F(TextFileReading, Utf16LittleAndBigEndianWithMarkAreDecoded) {
     std::wstring text = L"a=\u00E9\u4E2D\r\nb=2";
     EXPECT_EQ(Detect(Utf16Le(text)), TextEncoding::Utf16);
-    EXPECT_EQ(Detect(Utf16Be(text)), TextEncoding::Utf16);
+    EXPECT_EQ(Detect(Utf16Be(text)), TextEncoding::Utf16BigEndian);
     EXPECT_EQ(Read(Utf16Le(text)), (Lines{L"a=\u00E9\u4E2D", L"b=2"}));
     EXPECT_EQ(Read(Utf16Be(text)), (Lines{L"a=\u00E9\u4E2D", L"b=2"}));
 }
@@ -183,6 +237,12 @@ TEST_F(SettingsFileEncoding, AUtf8MarkOnABrokenBodyHidesTheFirstLine) {
 
 TEST_F(SettingsFileEncoding, ABigEndianFileLoads) {
     Load(Utf16Be(L"HKCU\\Setup\\ShellExt=0\r\n"));
+    EXPECT_EQ(Value(L"HKCU\\Setup\\ShellExt"), L"0");
+}
+
+TEST_F(SettingsFileEncoding, AUtf16FileWithoutAMarkLoadsWhole) {
+    Load(Utf16Le(L"Global\\Integration=0\r\nHKCU\\Setup\\ShellExt=0\r\n", false));
+    EXPECT_FALSE(Switches().integration);
     EXPECT_EQ(Value(L"HKCU\\Setup\\ShellExt"), L"0");
 }
 

@@ -1,5 +1,6 @@
 // A bounded, seeded run of damaged and random settings files: loading must never crash
-// or hang, and whatever was loaded must survive a save and a reload unchanged.
+// or hang, whatever was loaded must survive a save and a reload unchanged, and a file
+// that could not be read whole is never written.
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,7 @@ using SettingsFileFuzz = SettingsFileTest;
 
 TEST_F(SettingsFileFuzz, DamagedAndRandomFilesLoadAndRoundTrip) {
     std::mt19937 random(kSeed);
+    int savedRounds = 0;
     for (int round = 0; round < kRounds; ++round) {
         std::string bytes = (round % 3 == 2) ? RandomBytes(random) : Mutate(Sample(round), random);
         SCOPED_TRACE(testing::Message() << "round " << round << ", seed " << kSeed);
@@ -90,7 +92,13 @@ TEST_F(SettingsFileFuzz, DamagedAndRandomFilesLoadAndRoundTrip) {
         ASSERT_NE(FindSettingEntry(L"Global\\SaveSettings"), nullptr);
 
         Switches().saveSettings = true;  // a damaged switch must not stop the round trip
-        ASSERT_TRUE(SaveSettingsFile());
+        SetSettingEntry(L"Fuzz\\Round", std::to_wstring(round).c_str(), SettingKind::Plain);
+        if (!SaveSettingsFile()) {
+            // Only a file that was not read whole is refused, and it stays as it was.
+            ASSERT_EQ(tvxtest::ReadFileBytes(path), bytes);
+            continue;
+        }
+        ++savedRounds;
         std::string saved = tvxtest::ReadFileBytes(path);
         ASSERT_EQ(saved.substr(0, 2), "\xFF\xFE");
 
@@ -100,9 +108,12 @@ TEST_F(SettingsFileFuzz, DamagedAndRandomFilesLoadAndRoundTrip) {
         LoadSettingsFileFrom(path.c_str());
         ASSERT_TRUE(SettingsFileLoaded());
         Switches().saveSettings = true;
+        SetSettingEntry(L"Fuzz\\Round", L"changed", SettingKind::Plain);
+        SetSettingEntry(L"Fuzz\\Round", std::to_wstring(round).c_str(), SettingKind::Plain);
         ASSERT_TRUE(SaveSettingsFile());
         ASSERT_EQ(tvxtest::ReadFileBytes(path), saved);
     }
+    EXPECT_GT(savedRounds, kRounds / 4) << "most damaged files are still read whole";
 }
 
 }  // namespace

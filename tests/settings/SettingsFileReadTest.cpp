@@ -13,7 +13,7 @@ namespace {
 using SettingsFileRead = SettingsFileTest;
 
 TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecomeEntries) {
-    LoadText(
+    const std::wstring text =
         L"[Section]\r\n"
         L"; HKCU\\Commented=1\r\n"
         L"\r\n\r\n"
@@ -24,7 +24,8 @@ TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecom
         L"HKCU\\Setup\\ShellExt=0\r\n"
         L"NoEqualsSign\r\n"
         L"#Hash=5\r\n"
-        L"z=last");
+        L"z=last";
+    LoadText(text);
     EXPECT_EQ(Value(L"HKCU\\Setup\\ShellExt"), L"0");
     EXPECT_EQ(Value(L"z"), L"last");
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"[")) << "a section header is ignored";
@@ -36,13 +37,9 @@ TEST_F(SettingsFileRead, OnlyLinesStartingWithALetterAndHoldingAnEqualsSignBecom
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"NoEquals"));
     EXPECT_FALSE(AnySettingEntryWithPrefix(L"HKCU\\Indented"));
 
-    // What was ignored is gone for good after a save: only entries are written.
+    // What was ignored is kept by a save, above the entry that followed it.
     EXPECT_EQ(SaveAndRead(),
-              L"Global\\AppData=1\r\n"
-              L"Global\\Integration=1\r\n"
-              L"Global\\SaveSettings=1\r\n"
-              L"HKCU\\Setup\\ShellExt=0\r\n"
-              L"z=last\r\n");
+              L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\n" + text + L"\r\n");
 }
 
 TEST_F(SettingsFileRead, NameIsEverythingBeforeTheFirstEqualsSignIncludingBlanks) {
@@ -146,10 +143,16 @@ TEST_F(SettingsFileRead, GlobalSwitchesAreReadAsNonZeroAndWrittenBackAsPlainDigi
     EXPECT_FALSE(Switches().integration);
     EXPECT_TRUE(Switches().saveSettings);
     EXPECT_TRUE(Switches().appData);
+    // Rewriting switches that are all there is no change of its own.
+    std::string original = tvxtest::ReadFileBytes(path);
+    EXPECT_FALSE(SaveSettingsFile());
+    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
+    SetSettingEntry(L"a", L"1", SettingKind::Plain);
     EXPECT_EQ(SaveAndRead(),
               L"Global\\AppData=1\r\n"
               L"Global\\Integration=0\r\n"
-              L"Global\\SaveSettings=1\r\n");
+              L"Global\\SaveSettings=1\r\n"
+              L"a=1\r\n");
 }
 
 TEST_F(SettingsFileRead, ASwitchThatIsNotANumberCountsAsZero) {

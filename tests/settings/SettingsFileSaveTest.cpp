@@ -75,80 +75,74 @@ TEST_F(SettingsFileSave, ASavedFileReadsBackToTheSameEntries) {
     EXPECT_EQ(Value(L"b"), L"two words");
     EXPECT_EQ(Value(L"a"), L"0102");
     EXPECT_EQ(Value(L"c"), L"-5");
-    ASSERT_TRUE(SaveSettingsFile());
+    EXPECT_FALSE(SaveSettingsFile()) << "nothing was set or removed";
+    SetSettingEntry(L"b", L"two words", SettingKind::Quoted);
+    EXPECT_FALSE(SaveSettingsFile()) << "setting what is there is no change";
     EXPECT_EQ(tvxtest::ReadFileBytes(path), first);
 }
 
-TEST_F(SettingsFileSave, SaveSettingsZeroLeavesTheFileByteForByte) {
-    // ANSI, unsorted, with a comment: anything a save would change.
-    std::string original = "; mine\r\nzeta=1\r\nGlobal\\SaveSettings=0\r\nalpha=2\r\n";
-    Load(original);
+TEST_F(SettingsFileSave, TheUsersLinesStayAboveTheirEntriesAndAtTheEnd) {
+    Load("; Tervix settings, by hand\r\n"
+         "\r\n"
+         "[User]\r\n"
+         "HKCU\\Setup\\ShellExt=1\r\n"
+         "HKCU\\Paths\\TempFolder=\"D:\\Temp\"\r\n"
+         "  ; indented, with a blank after \r\n"
+         "[Global]\r\n"
+         "Global\\Integration=0\r\n"
+         "; goes with its entry's removal\r\n"
+         "HKCU\\Old\\Value=1\r\n"
+         "\r\n"
+         "; the end\n");
     SetSettingEntry(L"HKCU\\Setup\\ShellExt", L"0", SettingKind::Plain);
-    EXPECT_FALSE(SaveSettingsFile());
-    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
-    EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;");
-}
-
-TEST_F(SettingsFileSave, AfterTheUninstallRemovedTheFilesNothingIsWrittenBack) {
-    LoadText(L"a=1\r\n");
-    ASSERT_TRUE(DeleteFileW(path.c_str()));  // the list named it
-    SuppressSettingsFileRecreation();
-    EXPECT_FALSE(SaveSettingsFile());
-    EXPECT_FALSE(tvxtest::PathExists(path)) << "the deleted settings file must not come back";
-    EXPECT_EQ(FolderListing(folder.path()), L"");
-}
-
-TEST_F(SettingsFileSave, AfterTheUninstallAFileThatIsStillThereGetsItsChanges) {
-    // A file outside the install folder, which the list does not name.
-    LoadText(L"HKCU\\Setup\\ShellExt=1\r\nHKLM\\Capabilities\\Name=\"Tervix\"\r\n");
-    RemoveSettingEntries(L"HKCU\\", true);  // what the uninstall does to the user's settings
-    SuppressSettingsFileRecreation();
+    RemoveSettingEntries(L"HKCU\\Old\\", true);
     EXPECT_EQ(SaveAndRead(),
               L"Global\\AppData=1\r\n"
-              L"Global\\Integration=1\r\n"
+              L"  ; indented, with a blank after \r\n"
+              L"[Global]\r\n"
+              L"Global\\Integration=0\r\n"
               L"Global\\SaveSettings=1\r\n"
-              L"HKLM\\Capabilities\\Name=\"Tervix\"\r\n");
+              L"HKCU\\Paths\\TempFolder=\"D:\\Temp\"\r\n"
+              L"; Tervix settings, by hand\r\n"
+              L"\r\n"
+              L"[User]\r\n"
+              L"HKCU\\Setup\\ShellExt=0\r\n"
+              L"; goes with its entry's removal\r\n"
+              L"\r\n"
+              L"; the end\r\n");
 }
 
-TEST_F(SettingsFileSave, AReadOnlyTargetKeepsTheOldFile) {
-    std::string original = Utf16Le(L"a=1\r\n");
+TEST_F(SettingsFileSave, AFileNotReadWholeIsLeftAsItIs) {
+    // A zero byte in ANSI text: the entries before it are used, the file is not saved.
+    std::string original("Global\\Integration=0\r\na=1\r\n\0b=2\r\n", 31);
     Load(original);
+    EXPECT_FALSE(Switches().integration);
     SetSettingEntry(L"a", L"2", SettingKind::Plain);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(SaveSettingsFile());
     EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
-    EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
-    EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;") << "the temporary file is removed";
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(SettingsFileSave, ALockedTargetKeepsTheOldFile) {
-    std::string original = Utf16Le(L"a=1\r\n");
-    Load(original);
-    SetSettingEntry(L"a", L"2", SettingKind::Plain);
-    {
-        // Open without any sharing, as an editor holding the file would.
-        HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        EXPECT_FALSE(SaveSettingsFile());
-        CloseHandle(held);
+TEST_F(SettingsFileSave, AHiddenFileAtTheLongestPathKeepsItsNameAndAttributes) {
+    // 2047 characters, the most a path may have here: the temporary name must not be
+    // longer, nor the real one, nor that of a file the user already has there.
+    std::wstring place = folder.path();
+    while (place.size() < 2047 - 11) {
+        size_t room = 2047 - 11 - place.size() - 1;  // never left with room for a "\" alone
+        place += L"\\" + std::wstring(room == 201 ? 199 : room > 200 ? 200 : room, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + place).c_str(), nullptr));
     }
-    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
-    EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;");
-
-    // Once the file is free again, the next save goes through.
-    EXPECT_EQ(SaveAndRead(),
-              L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=2\r\n");
-}
-
-TEST_F(SettingsFileSave, AnUnwritableTemporaryFileKeepsTheOldFile) {
-    std::string original = Utf16Le(L"a=1\r\n");
-    Load(original);
-    // A folder where the new contents would go makes the first step fail.
-    ASSERT_TRUE(CreateDirectoryW((path + L".tmp").c_str(), nullptr));
-    EXPECT_FALSE(SaveSettingsFile());
-    EXPECT_EQ(tvxtest::ReadFileBytes(path), original);
-    RemoveDirectoryW((path + L".tmp").c_str());
+    const std::wstring extended = L"\\\\?\\" + place, real = extended + L"\\Tervix.ini";
+    const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(tvxtest::WriteFileBytes(real, Utf16Le(L"a=1\r\n")));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(extended + L"\\~ervix.ini", "mine"));
+    ASSERT_TRUE(SetFileAttributesW(real.c_str(), kHiddenSystem));
+    LoadSettingsFileFrom((place + L"\\Tervix.ini").c_str());
+    ASSERT_TRUE(SaveSettingsFile());
+    EXPECT_EQ(DecodeSavedFile(tvxtest::ReadFileBytes(real)),
+              L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=1\r\n");
+    EXPECT_EQ(GetFileAttributesW(real.c_str()) & kHiddenSystem, kHiddenSystem);
+    EXPECT_EQ(tvxtest::ReadFileBytes(extended + L"\\~ervix.ini"), "mine");
+    EXPECT_EQ(FolderListing(extended), L"Tervix.ini;~ervix.ini;");
 }
 
 TEST_F(SettingsFileSave, AFileDeletedSinceLoadingIsWrittenAgain) {

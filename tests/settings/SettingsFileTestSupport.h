@@ -21,8 +21,8 @@ inline std::string Utf16Le(const std::wstring& text, bool mark = true) {
     return bytes;
 }
 
-inline std::string Utf16Be(const std::wstring& text) {
-    std::string bytes("\xFE\xFF", 2);
+inline std::string Utf16Be(const std::wstring& text, bool mark = true) {
+    std::string bytes = mark ? std::string("\xFE\xFF", 2) : std::string();
     for (wchar_t c : text) {
         bytes += static_cast<char>((c >> 8) & 0xFF);
         bytes += static_cast<char>(c & 0xFF);

@@ -19,8 +19,11 @@ namespace {
 constexpr wchar_t kAppPathsKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
 constexpr wchar_t kApprovedKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr wchar_t kRegisteredAppsKey[] = L"\\Software\\RegisteredApplications";
-constexpr wchar_t kCapabilitiesKey[] = L"Capabilities";
-constexpr wchar_t kFileAssociationsKey[] = L"Capabilities\\FileAssociations";
+// Absolute paths: Windows reads the key that "RegisteredApplications" names from the
+// registry, so in portable mode it must not go into the settings file with the
+// product's own settings.
+constexpr wchar_t kCapabilitiesKey[] = L"\\Software\\Tervix\\Capabilities";
+constexpr wchar_t kFileAssociationsKey[] = L"\\Software\\Tervix\\Capabilities\\FileAssociations";
 constexpr wchar_t kPackageFile[] = L"TvxExtPackage.msix";
 constexpr wchar_t kInstallerFile[] = L"TvxExtInstaller.exe";
 constexpr DWORD kInstallerWaitMs = 20000;
@@ -160,6 +163,7 @@ void RegisterShellExtension(bool remove, const SetupChoices& choices) {
     if (IsModernWindows()) {
         if (remove) {
             DeleteSettingValue(HKEY_LOCAL_MACHINE, kRegisteredAppsKey, L"Tervix");
+            DeleteSettingTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
             DeleteSettingTree(HKEY_LOCAL_MACHINE, L"");
         } else {
             WriteRegisteredApplication();

@@ -110,13 +110,12 @@ public:
 
     void Add(size_t n) {
         size_t newLength = length_ + n;
+        // A length that wraps around asks for more memory than there is.
+        if (newLength < length_) Errors().MemoryError();
+        // Checked on every append, not only when the capacity grows: a capacity grown
+        // past the maximum by an earlier step must not let the length follow it.
+        RefuseBeyondMaximum(newLength);
         if (capacity_ < newLength) {
-            if (maximum_ != 0 && newLength > maximum_) {
-                wchar_t text[128];
-                wsprintfW(text, L"Maximum allowed array size (%u) is exceeded", static_cast<unsigned>(maximum_));
-                Errors().Message(0, text);
-                Errors().MemoryError();
-            }
             size_t grown = capacity_ + capacity_ / 4 + 32;
             size_t newCapacity = grown > newLength ? grown : newLength;
             void* p = std::realloc(items_, newCapacity * sizeof(T));
@@ -135,7 +134,10 @@ public:
         items_ = nullptr;
         length_ = capacity_ = 0;
     }
-    void SetLength(size_t n) { length_ = n <= capacity_ ? n : capacity_; }
+    void SetLength(size_t n) {
+        RefuseBeyondMaximum(n);
+        length_ = n <= capacity_ ? n : capacity_;
+    }
 
     T* Data() { return items_; }
     const T* Data() const { return items_; }
@@ -146,6 +148,14 @@ public:
     size_t Maximum() const { return maximum_; }
 
 private:
+    void RefuseBeyondMaximum(size_t length) const {
+        if (maximum_ == 0 || length <= maximum_) return;
+        wchar_t text[128];
+        wsprintfW(text, L"Maximum allowed array size (%u) is exceeded", static_cast<unsigned>(maximum_));
+        Errors().Message(0, text);
+        Errors().MemoryError();
+    }
+
     T* items_ = nullptr;
     size_t length_ = 0;
     size_t capacity_ = 0;

@@ -95,17 +95,35 @@ bool WideToAnsi(const wchar_t* source, char* destination, size_t size) {
     return written != 0;
 }
 
-// Five- and six-byte forms pass on purpose: this only tells UTF-8 text from ANSI text.
+// Strictly well-formed UTF-8 only: no overlong forms, no encoded surrogates, nothing
+// above U+10FFFF. Text that the decoder would stop at or turn into something else is
+// not UTF-8 text, and reading it as such would lose what the user wrote.
 bool IsValidUtf8(const unsigned char* bytes, size_t count) {
     size_t i = 0;
     while (i < count) {
         unsigned lead = bytes[i++];
-        int ones = 0;
-        while (ones < 8 && (lead & (0x80u >> ones)) != 0) ++ones;
-        if (ones == 0) continue;
-        if (ones == 1 || ones > 6) return false;
-        for (int k = 1; k < ones; ++k, ++i) {
-            if (i >= count || (bytes[i] & 0xC0) != 0x80) return false;
+        if (lead < 0x80) continue;
+        int trailing;
+        // The range the first continuation byte must fall in shuts out the overlong
+        // forms (E0, F0), the surrogates (ED) and the values above U+10FFFF (F4).
+        unsigned low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trailing = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trailing = 2;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trailing = 3;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        for (int k = 0; k < trailing; ++k, ++i) {
+            if (i >= count || bytes[i] < low || bytes[i] > high) return false;
+            low = 0x80;
+            high = 0xBF;
         }
     }
     return true;
