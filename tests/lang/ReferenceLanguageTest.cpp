@@ -105,14 +105,14 @@ TEST(ReferenceLanguageFile, DialogTextsMatchTheProgramsTemplates) {
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
-    auto* list = reinterpret_cast<std::vector<std::wstring>*>(names);
-    list->push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : name);
+    reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(
+        IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : name);
     return TRUE;
 }
 
 // Every dialog template of the program and of the sample resource libraries: a visible
-// control with a text, and a caption, have a key of their dialog; every string of a
-// string table has one too.
+// control with a text has a key of its dialog, and so has the caption; every string of
+// a string table has one too.
 TEST(TranslatableTexts, EveryTextOfEveryTemplateAndStringTableHasAKey) {
     std::set<std::pair<std::string, uint32_t>> keys;  // kind prefix with its colon, id
     std::set<std::string> names;
@@ -122,44 +122,44 @@ TEST(TranslatableTexts, EveryTextOfEveryTemplateAndStringTableHasAKey) {
         names.insert(name);
     }
     UniqueModule richEdit(LoadLibraryW(L"riched20.dll"));
-    int dialogs = 0;
-    for (const std::wstring& path : {tvxtest::UninstallExe(), tvxtest::BuildDir() + L"\\tests\\lang\\TranslatedLibrary.dll",
-                                     tvxtest::BuildDir() + L"\\tests\\lang\\RtlLibrary.dll"}) {
+    std::wstring libraries = tvxtest::BuildDir() + L"\\tests\\lang\\";
+    for (const std::wstring& path :
+         {tvxtest::UninstallExe(), libraries + L"TranslatedLibrary.dll", libraries + L"RtlLibrary.dll"}) {
         UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(module) << Narrow(path);
-        std::vector<std::wstring> templates;
+        std::vector<std::wstring> templates, blocks;
         EnumResourceNamesW(module.get(), RT_DIALOG, CollectName, reinterpret_cast<LONG_PTR>(&templates));
+        EnumResourceNamesW(module.get(), RT_STRING, CollectName, reinterpret_cast<LONG_PTR>(&blocks));
         for (const std::wstring& name : templates) {
-            std::string where = Narrow(path) + " " + Narrow(name);
-            HRSRC found = FindResourceW(module.get(), name.c_str(), RT_DIALOG);
-            auto* resource = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module.get(), found)));
+            auto* resource = static_cast<const DLGTEMPLATE*>(
+                LockResource(LoadResource(module.get(), FindResourceW(module.get(), name.c_str(), RT_DIALOG))));
             HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), resource, nullptr, QuietDialogProc, 0);
-            ASSERT_NE(dialog, nullptr) << where << " cannot be created, error " << GetLastError();
-            ++dialogs;
-            std::string prefix = "$" + Narrow(name) + ":";
-            if (!tvxtest::WindowText(dialog).empty())
-                EXPECT_TRUE(names.count(prefix + "CAPTION")) << where << ": the caption has no key";
+            ASSERT_NE(dialog, nullptr) << Narrow(name) << " cannot be created, error " << GetLastError();
+            std::string prefix(1, '$');
+            prefix.append(Narrow(name)).append(":");
+            if (!tvxtest::WindowText(dialog).empty()) {
+                EXPECT_TRUE(names.count(prefix + "CAPTION")) << prefix;
+            }
             for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0 || tvxtest::WindowText(child).empty()) continue;
                 EXPECT_TRUE(keys.count({prefix, static_cast<uint32_t>(GetDlgCtrlID(child))}))
-                    << where << ": control " << GetDlgCtrlID(child) << " \"" << Narrow(tvxtest::WindowText(child))
-                    << "\" has no key";
+                    << Narrow(path) << " " << prefix << " control " << GetDlgCtrlID(child) << " has no key";
             }
             DestroyWindow(dialog);
         }
-        std::vector<std::wstring> blocks;
-        EnumResourceNamesW(module.get(), RT_STRING, CollectName, reinterpret_cast<LONG_PTR>(&blocks));
+        // String block n holds the ids (n - 1) * 16 to n * 16 - 1.
         for (const std::wstring& block : blocks) {
-            // Block n holds the strings (n - 1) * 16 to n * 16 - 1.
-            uint32_t first = (std::stoul(block.substr(1)) - 1) * 16;
-            for (uint32_t id = first; id < first + 16; ++id) {
+            for (uint32_t id = (std::stoul(block.substr(1)) - 1) * 16, end = id + 16; id < end; ++id) {
                 wchar_t text[1024];
-                if (LoadStringW(module.get(), id, text, 1024) > 0)
+                if (LoadStringW(module.get(), id, text, 1024) > 0) {
                     EXPECT_TRUE(keys.count({"s:", id})) << Narrow(path) << ": string " << id << " has no key";
+                }
             }
         }
+        if (path == tvxtest::UninstallExe()) {
+            EXPECT_EQ(templates.size(), 3u);
+        }
     }
-    EXPECT_GE(dialogs, 3);
 }
 
 }  // namespace
