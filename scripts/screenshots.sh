@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the program as a user sees it: the setup dialog, the context menu items
 # dialog, the completion dialog and the uninstall question, in English, in the German
-# sample (whose SIZE entries enlarge the dialogs) and in the right-to-left Hebrew sample.
+# sample and in the right-to-left Hebrew sample (whose SIZE entries enlarge the dialogs).
 # They are drawn by Wine's real graphics driver on an X display (an Xvfb of our own when
 # DISPLAY is unset) and saved as PNG files, cut to the window, in build/screenshots/.
 # Expects a finished build (scripts/build.sh). Exit code 0 with all pictures taken, 3

@@ -1,5 +1,6 @@
 // The three dialogs as a user sees them, in English, in a translation whose
-// longer words enlarge the dialogs, and right to left: every control inside the
+// longer words enlarge the dialogs, and right to left, enlarged too (a mirrored
+// dialog grows from its right edge): every control inside the
 // dialog and readable, nothing on top of anything else, one keyboard letter per
 // control, a default button, and a tab order that follows the layout. The
 // dialogs are created in-process from the program's templates with the
@@ -458,7 +459,7 @@ TEST_P(DialogLayout, EveryControlVisibleAlignedAndReachable) {
     int width = 0;
     int height = 0;
     bool scaled = tvx::ReadDialogSize(dialogCase.resource, &width, &height);
-    EXPECT_EQ(scaled, std::string(sample.name) == "German") << "only the German sample enlarges the dialogs";
+    EXPECT_EQ(scaled, sample.file != nullptr) << "both samples resize every dialog";
 
     for (const std::string& problem : LayoutProblems(dialog, ScreenDpi(), scaled)) ADD_FAILURE() << problem;
     DestroyWindow(dialog);

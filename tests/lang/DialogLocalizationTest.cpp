@@ -184,7 +184,7 @@ TEST(DialogLocalization, TranslatesTextsAndScalesDialogFromItsTopLeftCorner) {
     EXPECT_NEAR(clientAfter.top, clientBefore.top * 110 / 100, 2);
 }
 
-TEST(DialogLocalization, CentredDialogKeepsItsCentreAndNeverLeavesTheScreen) {
+TEST(DialogLocalization, CentredDialogKeepsItsCentreAndNeverLeavesItsMonitor) {
     tvxtest::LanguageReset reset;
     tvxtest::TempFolder sandbox(L"tvxdlg");
     LoadLanguageText(sandbox, kTranslation);
@@ -211,14 +211,37 @@ TEST(DialogLocalization, CentredDialogKeepsItsCentreAndNeverLeavesTheScreen) {
         LoadLanguageText(sandbox, ":DIALOG SETUPDLG\r\nSIZE 200*250\r\n");
         TestDialog dialog(IDD_LANGTEST_CENTER);
         ASSERT_NE(dialog.get(), nullptr) << "not created, error " << dialog.error();
-        SetWindowPos(dialog.get(), nullptr, 10, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(dialog.get(), MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& work = monitor.rcWork;
+        SetWindowPos(dialog.get(), nullptr, work.left + 10, work.top + 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         Layout before = ReadLayout(dialog.get());
         LocalizeDialog(dialog.get(), L"SETUPDLG", false);
         RECT now = WindowRect(dialog.get());
-        EXPECT_EQ(now.left, 0);
-        EXPECT_EQ(now.top, 0);
+        EXPECT_EQ(now.left, work.left);
+        EXPECT_EQ(now.top, work.top);
         EXPECT_GT(now.right - now.left, (before.window.right - before.window.left) * 19 / 10);
         ExpectControlsScaled(dialog.get(), before, 200, 250);
+    }
+}
+
+// Wine has one monitor at the origin; monitors left of and above the primary one have
+// negative coordinates, and a dialog there stays there.
+TEST(DialogLocalization, WorkAreasWithNegativeCoordinatesKeepTheDialog) {
+    struct Case {
+        RECT work;
+        POINT place, expected;
+    } cases[] = {
+        {{-1920, 0, 0, 1040}, {-1200, 300}, {-1200, 300}},  // fits: stays
+        {{-1920, 0, 0, 1040}, {-300, 900}, {-400, 740}},    // pulled back from the right and the bottom
+        {{0, -1080, 1920, -40}, {-50, -1100}, {0, -1080}},  // above the primary one
+        {{0, 0, 300, 200}, {50, 50}, {0, 0}},  // larger than the area: its top-left corner shows
+    };
+    for (const Case& c : cases) {
+        POINT got = KeepInsideWorkArea(c.work, c.place, 400, 300);
+        EXPECT_EQ(got.x, c.expected.x) << c.place.x << "," << c.place.y;
+        EXPECT_EQ(got.y, c.expected.y) << c.place.x << "," << c.place.y;
     }
 }
 
@@ -231,7 +254,9 @@ TEST(DialogLocalization, InvalidSizesLeaveEverythingUnscaledButStillTranslate) {
     } cases[] = {
         {"100*100", 100, 100}, {"0*110", 0, 110},   {"120*0", 120, 0},   {"-120*110", -120, 110},
         {"120*-5", 120, -5},   {"120* 110", 120, 0}, {" 120*110", 0, 110}, {"120", -1, -1},
-        {"120x110", -1, -1},
+        {"120x110", -1, -1},   {"401*110", 401, 110}, {"120*24", 120, 24},
+        // Wrapped to 32 bits this would read as 120.
+        {"4294967416*110", 2147483647, 110},
     };
     for (const Case& c : cases) {
         LoadLanguageText(sandbox, std::string(":DIALOG SETUPDLG\r\nSIZE \"") + c.size +
@@ -260,6 +285,8 @@ TEST(DialogLocalization, InvalidSizesLeaveEverythingUnscaledButStillTranslate) {
     EXPECT_EQ(width, 120);
     EXPECT_EQ(height, 110);
     EXPECT_FALSE(ReadDialogSize(L"DONEDLG", &width, &height));
+    LoadLanguageText(sandbox, ":DIALOG SETUPDLG\r\nSIZE 25*400\r\n");
+    EXPECT_TRUE(ReadDialogSize(L"SETUPDLG", &width, &height));
 }
 
 TEST(DialogLocalization, PageKeepsItsOwnSizeAndCaptionButScalesItsControls) {

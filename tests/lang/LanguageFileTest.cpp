@@ -72,8 +72,8 @@ TEST(LanguageFileEncoding, FileWithoutMarkerOrMissingFileGivesNoTexts) {
     EXPECT_EQ(Value("s:IDS_BETA"), std::nullopt);
 }
 
-// Blocks of 8,192 bytes overlap by 16, so block k starts at k * 8,176; 256 blocks end
-// at 255 * 8,176 + 8,192 = 2,093,072.
+// Block k starts at k * 8,176 and searches the next 8,176 offsets, so 256 blocks search
+// up to 2,093,056; a marker beyond 2,093,072 is never found.
 TEST(LanguageFileEncoding, MarkerIsFoundAcrossBlockEdgesButNotPast256Blocks) {
     tvxtest::LanguageReset reset;
     tvxtest::TempFolder sandbox(L"tvxlang");
@@ -93,6 +93,12 @@ TEST(LanguageFileEncoding, MarkerIsFoundAcrossBlockEdgesButNotPast256Blocks) {
     std::wstring padding(8176 / 2 - 1, L'x');
     ParseBytes(sandbox, Utf16Bytes(padding + L"\r***messages***\rIDS_BETA wide\r", true));
     EXPECT_EQ(Value("s:IDS_BETA"), L"wide");
+    // A wide marker beginning 8,161 to 8,175 bytes into a block, even or odd, runs into
+    // the next block.
+    for (size_t offset : {8161u, 8168u, 8175u, 8176u + 8170u, 100u * 8176u + 8163u}) {
+        ParseBytes(sandbox, std::string(offset, 'x') + Utf16Bytes(L"***messages***\rIDS_BETA seam\r", false));
+        EXPECT_EQ(Value("s:IDS_BETA"), L"seam") << "marker at " << offset;
+    }
 }
 
 TEST(LanguageFileValues, EmptyAndBlankValuesAreStoredAndFound) {

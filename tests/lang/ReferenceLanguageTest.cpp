@@ -1,6 +1,7 @@
 // The English reference language file that translators start from: it must hold every
 // key the program asks for, nothing the program does not know, and the program's own
-// English texts, so that a translation made from it misses nothing.
+// English texts, so that a translation made from it misses nothing. And the key table
+// itself: whatever a dialog or a message shows has a key to translate it.
 
 #include "lang/Language.h"
 
@@ -8,6 +9,8 @@
 
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "LangTestFiles.h"
@@ -24,6 +27,7 @@ std::wstring ReferencePath() { return tvxtest::SourceDir() + L"\\uninstall\\lang
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 TEST(ReferenceLanguageFile, HoldsEveryKnownKeyAndNoUnknownOne) {
     tvxtest::LanguageReset reset;
@@ -97,6 +101,64 @@ TEST(ReferenceLanguageFile, DialogTextsMatchTheProgramsTemplates) {
                 << row.name << kFixHint;
         }
         DestroyWindow(dialog);
+    }
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
+    reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(
+        IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : name);
+    return TRUE;
+}
+
+// Every dialog template of the program and of the sample resource libraries: a visible
+// control with a text has a key of its dialog, and so has the caption; every string of
+// a string table has one too.
+TEST(TranslatableTexts, EveryTextOfEveryTemplateAndStringTableHasAKey) {
+    std::set<std::pair<std::string, uint32_t>> keys;  // kind prefix with its colon, id
+    std::set<std::string> names;
+    for (size_t i = 0; i < KnownKeyCount; ++i) {
+        std::string name = KnownKeyTable[i].name;
+        keys.emplace(name.substr(0, name.find(':') + 1), KnownKeyTable[i].id);
+        names.insert(name);
+    }
+    UniqueModule richEdit(LoadLibraryW(L"riched20.dll"));
+    std::wstring libraries = tvxtest::BuildDir() + L"\\tests\\lang\\";
+    for (const std::wstring& path :
+         {tvxtest::UninstallExe(), libraries + L"TranslatedLibrary.dll", libraries + L"RtlLibrary.dll"}) {
+        UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(module) << Narrow(path);
+        std::vector<std::wstring> templates, blocks;
+        EnumResourceNamesW(module.get(), RT_DIALOG, CollectName, reinterpret_cast<LONG_PTR>(&templates));
+        EnumResourceNamesW(module.get(), RT_STRING, CollectName, reinterpret_cast<LONG_PTR>(&blocks));
+        for (const std::wstring& name : templates) {
+            auto* resource = static_cast<const DLGTEMPLATE*>(
+                LockResource(LoadResource(module.get(), FindResourceW(module.get(), name.c_str(), RT_DIALOG))));
+            HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), resource, nullptr, QuietDialogProc, 0);
+            ASSERT_NE(dialog, nullptr) << Narrow(name) << " cannot be created, error " << GetLastError();
+            std::string prefix(1, '$');
+            prefix.append(Narrow(name)).append(":");
+            if (!tvxtest::WindowText(dialog).empty()) {
+                EXPECT_TRUE(names.count(prefix + "CAPTION")) << prefix;
+            }
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0 || tvxtest::WindowText(child).empty()) continue;
+                EXPECT_TRUE(keys.count({prefix, static_cast<uint32_t>(GetDlgCtrlID(child))}))
+                    << Narrow(path) << " " << prefix << " control " << GetDlgCtrlID(child) << " has no key";
+            }
+            DestroyWindow(dialog);
+        }
+        // String block n holds the ids (n - 1) * 16 to n * 16 - 1.
+        for (const std::wstring& block : blocks) {
+            for (uint32_t id = (std::stoul(block.substr(1)) - 1) * 16, end = id + 16; id < end; ++id) {
+                wchar_t text[1024];
+                if (LoadStringW(module.get(), id, text, 1024) > 0) {
+                    EXPECT_TRUE(keys.count({"s:", id})) << Narrow(path) << ": string " << id << " has no key";
+                }
+            }
+        }
+        if (path == tvxtest::UninstallExe()) {
+            EXPECT_EQ(templates.size(), 3u);
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 // The sample translations in tests/data, read by the program's own parser: each
 // is complete (a dialog that misses a key would show English in the middle of
 // German), knows no key the program does not, and says what it is meant to
-// show: the German one enlarges every dialog, the Hebrew one is right to left.
+// show: the German one enlarges every dialog, the Hebrew one is right to left
+// and widens every dialog as well.
 
 #include "lang/Language.h"
 
@@ -75,7 +76,7 @@ TEST_P(SampleLanguage, HasItsDirectionAndSizes) {
 
 INSTANTIATE_TEST_SUITE_P(Files, SampleLanguage,
                          ::testing::Values(SampleFile{L"German.lng", false, true},
-                                           SampleFile{L"Hebrew.lng", true, false}),
+                                           SampleFile{L"Hebrew.lng", true, true}),
                          [](const ::testing::TestParamInfo<SampleFile>& info) {
                              std::wstring name = info.param.name;
                              return std::string(name.begin(), name.begin() + name.find(L'.'));

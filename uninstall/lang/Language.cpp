@@ -22,8 +22,9 @@ struct LanguageEntry {
 constexpr size_t kMaxNameBytes = 49;
 constexpr size_t kMaxValueChars = 65536;
 constexpr size_t kKeyScanChars = 99;
-constexpr size_t kBlockBytes = 8192;
-constexpr size_t kBlockOverlap = 16;
+// Blocks begin 8,176 bytes apart, as the 8,192-byte blocks overlapping by 16 always
+// did, so that the 256 blocks searched cover the same part of a file.
+constexpr size_t kBlockStep = 8176;
 constexpr int kMaxMarkerBlocks = 256;
 constexpr size_t kMaxTextBytes = 0x200000;
 constexpr size_t kMaxTextChars = 0x100000;
@@ -31,6 +32,8 @@ constexpr size_t kMaxTextChars = 0x100000;
 // mark, a description for humans) is skipped.
 constexpr char kMarkerTail[] = "*messages**";  // compared after two "*"
 constexpr size_t kMarkerTailLength = 11;
+constexpr size_t kNarrowMarkerBytes = 2 + kMarkerTailLength;
+constexpr size_t kWideMarkerBytes = 2 * kNarrowMarkerBytes;
 
 // Names and values are copied into large blocks: with Wine's heap, one allocation per
 // name and value cost as much as reading and scanning the whole file.
@@ -169,27 +172,31 @@ bool IsWideMarker(const unsigned char* bytes) {
 }
 
 // Finds the marker line within the first 256 blocks; its offset is where the text starts.
+// Each block searches the offsets [block start, block start + step) and reads far enough
+// past them for the longer, UTF-16 marker to be whole, so that a marker on the seam of
+// two blocks is found wherever it begins.
 TextKind FindTextStart(DiskFile& file, int64_t* start) {
-    unsigned char block[kBlockBytes];
+    unsigned char block[kBlockStep + kWideMarkerBytes - 1];
     int64_t blockStart = 0;
     for (int blockNumber = 0; blockNumber < kMaxMarkerBlocks; ++blockNumber) {
         if (!file.Seek(blockStart, FILE_BEGIN)) return TextKind::kNone;
         int64_t got = file.Read(block, sizeof(block));
-        if (got < static_cast<int64_t>(kBlockOverlap)) return TextKind::kNone;
+        if (got <= 0) return TextKind::kNone;
         size_t n = static_cast<size_t>(got);
-        for (size_t j = 0; j <= n - kBlockOverlap; ++j) {
-            if (IsNarrowMarker(block + j)) {
+        // At the end of the file the last few offsets belong to no later block.
+        size_t searched = n < sizeof(block) ? n : kBlockStep;
+        for (size_t j = 0; j < searched; ++j) {
+            if (j + kNarrowMarkerBytes <= n && IsNarrowMarker(block + j)) {
                 *start = blockStart + static_cast<int64_t>(j);
                 return TextKind::kAnsi;
             }
-            if (j + 32 <= n && IsWideMarker(block + j)) {
+            if (j + kWideMarkerBytes <= n && IsWideMarker(block + j)) {
                 *start = blockStart + static_cast<int64_t>(j);
                 return TextKind::kWide;
             }
         }
-        // A short block is the end of the file: the overlap has been searched already.
-        if (n < kBlockBytes) return TextKind::kNone;
-        blockStart += static_cast<int64_t>(n - kBlockOverlap);
+        if (n < sizeof(block)) return TextKind::kNone;
+        blockStart += static_cast<int64_t>(kBlockStep);
     }
     return TextKind::kNone;
 }
