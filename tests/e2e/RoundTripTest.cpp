@@ -262,12 +262,13 @@ TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAs
         for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
         EXPECT_GE(count, 1u) << Narrow(text);
     }
-    size_t failures = 0, headers = 0;
+    std::vector<std::wstring> failures;
+    size_t headers = 0;
     for (const std::wstring& line : lines) {
-        failures += line.find(L"FAILED") != std::wstring::npos;
+        if (line.find(L"FAILED") != std::wstring::npos) failures.push_back(line);
         headers += line.find(L"; elevated: ") != std::wstring::npos;
     }
-    EXPECT_EQ(failures, 0u);
+    EXPECT_TRUE(failures.empty()) << Narrow(Describe(failures));
     EXPECT_EQ(headers, 2u);
     for (const std::wstring& path : shortcuts) EXPECT_FALSE(PathExists(path)) << Narrow(path);
 

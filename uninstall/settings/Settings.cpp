@@ -106,6 +106,14 @@ LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, co
     return result;
 }
 
+bool HasSubkeys(HKEY root, const std::wstring& path) {
+    UniqueHkey key = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
+    DWORD subkeys = 0;
+    return key && RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys > 0;
+}
+
 // A deletion of something that is not there is no failure.
 void LogDeletion(const std::wstring& what, LONG result) {
     if (result == ERROR_SUCCESS)
@@ -272,6 +280,12 @@ void DeleteSettingKey(HKEY root, const wchar_t* key) {
         result = RegDeleteKeyExW(root, path.c_str(), registryView, 0);
     } else {
         result = RegDeleteKeyW(root, path.c_str());
+    }
+    // A key that still holds subkeys (our ShellNew entry, say) is refused on purpose:
+    // it stays, and that is no failure.
+    if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) {
+        LogAction(L"kept key " + RegistryName(root, path, registryView) + L": it still has subkeys");
+        return;
     }
     LogDeletion(L"key " + RegistryName(root, path, registryView), result);
 }
