@@ -203,7 +203,13 @@ TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAs
     ASSERT_GT(before.size(), 1000u);
 
     const std::wstring program = L"\"" + std::wstring(kInstall) + L"\\Uninstall.exe\"";
-    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, kInstall), 0);
+    // The administrator's log, in a folder with a blank; both runs append to it.
+    const std::wstring logFolder = scratch_.path() + L"\\run logs";
+    ASSERT_TRUE(CreateDirectoryW(logFolder.c_str(), nullptr));
+    const std::wstring log = logFolder + L"\\tervix.log";
+    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1 /log=\"" + log + L"\"", 120000,
+                         kInstall),
+              0);
 
     // Setup made all of it.
     const std::vector<std::wstring> shortcuts = Shortcuts();
@@ -227,11 +233,43 @@ TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAs
     EXPECT_TRUE(has(L"RegisteredApplications] \"Tervix\""));
     EXPECT_TRUE(has(L"Classes\\.zip] @=\"Tervix.ZIP\""));
 
-    ASSERT_EQ(RunAndWait(program + L" -s", 120000, kInstall), 0);
+    ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, kInstall), 0);
     // The self-removal batch deletes the program and the folder after the program ended.
     for (DWORD start = GetTickCount(); PathExists(kInstall) && GetTickCount() - start < 30000;) Sleep(200);
 
     EXPECT_FALSE(PathExists(kInstall)) << "the install folder is still there";
+    const std::wstring folder = kInstall;
+    const std::wstring expected[] = {
+        L"Tervix Uninstall.exe ",  // the header of each run
+        L"wrote HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe default value",
+        L"wrote HKCR\\.zip default value",
+        L"took .zip",
+        L"wrote shortcut ",
+        L"released .zip, given back to \"OtherZip.Archive\"",
+        L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
+        L"deleted file " + folder + L"\\" + kInstalledFiles[0],
+        L"exit code 0: done",
+        L"batch: deleted the program file",
+        L"batch: deleted the install folder",
+    };
+    std::vector<std::wstring> lines;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(200)) {
+        lines = ReadUtf8Lines(log);
+        if (!lines.empty() && lines.back().find(L"batch: deleted the install folder") != std::wstring::npos) break;
+    }
+    for (const std::wstring& text : expected) {
+        size_t count = 0;
+        for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
+        EXPECT_GE(count, 1u) << Narrow(text);
+    }
+    std::vector<std::wstring> failures;
+    size_t headers = 0;
+    for (const std::wstring& line : lines) {
+        if (line.find(L"FAILED") != std::wstring::npos) failures.push_back(line);
+        headers += line.find(L"; elevated: ") != std::wstring::npos;
+    }
+    EXPECT_TRUE(failures.empty()) << Narrow(Describe(failures));
+    EXPECT_EQ(headers, 2u);
     for (const std::wstring& path : shortcuts) EXPECT_FALSE(PathExists(path)) << Narrow(path);
 
     const std::set<std::wstring> after = ExportRegistry(scratch_.path());

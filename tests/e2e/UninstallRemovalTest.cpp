@@ -104,28 +104,58 @@ TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
     DeleteProductKeys();
 }
 
-TEST(UninstallSample, MissingListIsReportedEvenWhenSilentAndChangesNothing) {
-    SampleInstall install(kInstall);
-    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
-    WriteProductKeys();
-
-    Process uninstall;
-    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    HWND error = WaitForSecondDialog(uninstall.id(), 20000);
-    ASSERT_NE(error, nullptr);
-    EXPECT_NE(MessageBoxText(error).find(L"Uninstall.lst"), std::wstring::npos)
-        << Narrow(MessageBoxText(error));
-    EXPECT_EQ(WindowText(error), ProgramText(IDS_UNINSTALLTVX));
-    ASSERT_TRUE(PressButton(error, IDOK));
-    DWORD exitCode = 1;
-    ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
-
+void ExpectNothingChanged(const SampleInstall& install) {
     EXPECT_TRUE(PathExists(install.Path(L"Tervix.exe")));
     EXPECT_TRUE(PathExists(install.Program()));
     EXPECT_EQ(ProductKeysLeft(), 7);
     EXPECT_FALSE(PathExists(BatchPath()));
     DeleteProductKeys();
+}
+
+TEST(UninstallSample, MissingListIsNamedAndTheRunFailsWith1603) {
+    SampleInstall install(kInstall);
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    WriteProductKeys();
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall));
+    HWND question = WaitForSecondDialog(uninstall.id(), 20000);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(PressButton(question, IDYES));
+    HWND error = WaitForSecondDialog(uninstall.id(), 20000, question);
+    ASSERT_NE(error, nullptr);
+    EXPECT_NE(MessageBoxText(error).find(L"Uninstall.lst"), std::wstring::npos) << Narrow(MessageBoxText(error));
+    EXPECT_EQ(WindowText(error), ProgramText(IDS_UNINSTALLTVX));
+    ASSERT_TRUE(PressButton(error, IDOK));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
+    EXPECT_EQ(exitCode, 1603u);
+    ExpectNothingChanged(install);
+}
+
+// An unattended run has nobody to click: it ends by itself, says why in its log and
+// in its exit code.
+TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheList) {
+    SampleInstall install(kInstall);
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    WriteProductKeys();
+    TempFolder logs(L"tvx logs");
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\""));
+    DWORD exitCode = 0;
+    bool ended = false;
+    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 30000; Sleep(50)) {
+        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(MessageBoxText(MessageBoxes().front()));
+        ended = uninstall.Wait(0, &exitCode);
+    }
+    ASSERT_TRUE(ended) << "the silent run waits for somebody";
+    EXPECT_EQ(exitCode, 1603u);
+    bool named = false;
+    for (const std::wstring& line : ReadUtf8Lines(logs / L"run.log"))
+        named |= line.find(L"FAILED open the file list " + install.Path(L"Uninstall.lst")) != std::wstring::npos;
+    EXPECT_TRUE(named);
+    ExpectNothingChanged(install);
 }
 
 }  // namespace

@@ -41,6 +41,28 @@ protected:
     HMODULE program_ = nullptr;
 };
 
+// A translation is never a format: only the first "%s" takes the argument.
+TEST(InsertArgument, ReplacesTheFirstPercentSAndLeavesEveryOtherPercentAsWritten) {
+    struct Row {
+        const wchar_t* text;
+        const wchar_t* expected;
+    };
+    const Row rows[] = {
+        {L"Cannot open %s.", L"Cannot open Uninstall.lst."},
+        {L"%n%x%d 100%% %s %s", L"%n%x%d 100%% Uninstall.lst %s"},
+        {L"no place for it", L"no place for it"},
+        {L"%ls%", L"%ls%"},
+    };
+    for (const Row& row : rows) {
+        wchar_t text[64];
+        InsertArgument(row.text, L"Uninstall.lst", text, 64);
+        EXPECT_STREQ(text, row.expected) << row.text;
+    }
+    wchar_t small[6];
+    InsertArgument(L"a %s b", L"long argument", small, 6);
+    EXPECT_STREQ(small, L"a lon");
+}
+
 TEST_F(ResourceLibrary, WithoutALibraryTextsComeFromTheProgram) {
     StartProgram();
     EXPECT_EQ(ProgramModule(), program_);
@@ -62,6 +84,8 @@ TEST_F(ResourceLibrary, LibraryTextsWinAndMissingOnesComeFromTheProgram) {
     EXPECT_EQ(Text(IDS_UNINSTALLCOMPLETED), L"Tervix wurde entfernt.");
     EXPECT_EQ(Text(IDS_UNINSTALLSHOULDDELETE), L"Please delete %s yourself.");
     EXPECT_EQ(Text(IDS_SINGLETOPITEM), L"");
+    // No dialog templates in the library: the dialogs come from the program.
+    EXPECT_EQ(DialogModule(L"SETUPDLG"), program_);
 
     wchar_t small[8];
     EXPECT_EQ(LoadTextInto(IDS_UNINSTALLTVX, small, 8), small);
@@ -99,6 +123,7 @@ TEST_F(ResourceLibrary, RtlDialogMakesTheLanguageRightToLeft) {
     EXPECT_FALSE(IsRightToLeft());
     EXPECT_TRUE(HasRtlResource());
     EXPECT_TRUE(IsRightToLeft());
+    EXPECT_EQ(DialogModule(L"RTL"), ResourceModule()) << "a template the library holds comes from it";
     EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"\x05D4\x05E1\x05E8\x05EA Tervix");
     EXPECT_EQ(Text(IDS_BETA), L"beta");
 }

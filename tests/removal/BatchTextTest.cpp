@@ -18,13 +18,14 @@ struct BatchResult {
     bool everythingNamed;
 };
 
-BatchResult WriteBatch(const wchar_t* program, const wchar_t* folder, const wchar_t* batch, bool silent) {
+BatchResult WriteBatch(const wchar_t* program, const wchar_t* folder, const wchar_t* batch, bool silent,
+                       const wchar_t* log = nullptr) {
     tvxtest::TempFolder sandbox(L"tvxbatch");
     const std::wstring path = sandbox / L"batch.bat";
     FILE* file = _wfopen(path.c_str(), L"wb");
     EXPECT_NE(file, nullptr);
     if (!file) return {};
-    const bool named = tvx::WriteBatchLines(file, program, folder, batch, silent);
+    const bool named = tvx::WriteBatchLines(file, program, folder, batch, silent, log);
     fclose(file);
     return {tvxtest::ReadFileBytes(path), named};
 }
@@ -63,6 +64,21 @@ TEST(BatchText, SilentRunHasNoWarningLine) {
     for (char c : batch.bytes) lines += c == '\n';
     EXPECT_EQ(lines, 18u);
     EXPECT_EQ(batch.bytes.substr(batch.bytes.size() - 49), ":done\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
+}
+
+// The batch reports to the run log before it deletes itself, without naming paths.
+TEST(BatchText, RunLogGetsTheBatchsOwnLinesBeforeItDeletesItself) {
+    const BatchResult batch = WriteBatch(kProgram, kFolder, kBatch, true, L"C:\\Logs 1\\run.log");
+    const std::string log = ">>\"C:\\Logs 1\\run.log\"\r\n";
+    const std::string program = "\"C:\\Program Files\\Tervix\\Uninstall.exe\"";
+    const std::string folder = "\"C:\\Program Files\\Tervix\"";
+    EXPECT_EQ(batch.bytes.substr(batch.bytes.find(":done")),
+              ":done\r\n"
+              "if exist " + program + " echo %date% %time% batch: could not delete the program file" + log +
+              "if not exist " + program + " echo %date% %time% batch: deleted the program file" + log +
+              "if exist " + folder + " echo %date% %time% batch: left the install folder" + log +
+              "if not exist " + folder + " echo %date% %time% batch: deleted the install folder" + log +
+              "del \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
 }
 
 TEST(BatchText, PercentSignsAreDoubled) {

@@ -122,6 +122,19 @@ TEST_F(Switches, SwitchesInSfxcmdOtherThanSilentDoNothing) {
     EXPECT_STREQ(Options().initString, L"");
 }
 
+TEST_F(Switches, LogSwitchIsNotCountedTakesQuotedPathsAndOnlyFromTheCommandLine) {
+    Outcome run = Parse(L"Uninstall.exe -s /LOG=\"C:\\My Logs\\run.log\"", L"setup.exe /log=C:\\installer.log");
+    EXPECT_TRUE(run.uninstall) << "-s /log= is still the silent uninstall";
+    EXPECT_TRUE(Options().silent);
+    EXPECT_STREQ(Options().logPath, L"C:\\My Logs\\run.log");
+
+    Options() = RunOptions{};
+    run = Parse(L"Uninstall.exe \"/log=C:\\a b.log\" /setup");
+    EXPECT_TRUE(run.setup);
+    EXPECT_FALSE(run.uninstall);
+    EXPECT_STREQ(Options().logPath, L"C:\\a b.log");
+}
+
 TEST_F(Switches, SilentNeedsANonLetterAfterTheS) {
     // "-setup", "-sx" and "-silent" are not the silent switch; they are counted.
     Outcome run = Parse(L"Uninstall.exe -sx");

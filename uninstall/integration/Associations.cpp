@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resources/ResourceIds.h"
+#include "platform/RunLog.h"
 #include "settings/Settings.h"
 
 namespace tvx {
@@ -59,6 +60,8 @@ void ReleaseExtension(const wchar_t* extension, const wchar_t* backupKey, bool e
     // A backup that names Tervix itself (left by an older setup) must never point the
     // type back at us.
     if (IsTervixProgId(previous)) previous[0] = L'\0';
+    LogAction(L"released " + std::wstring(extension) + L", given back to " +
+              (existed && previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
 
     if (existed) {
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", previous);
@@ -131,6 +134,7 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
         // An extension we already own keeps the backup of its real previous owner.
         if (!IsOwnedExtension(extension)) BackUpOwner(extension);
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);
+        LogAction(L"took " + std::wstring(extension));
         if (isNative) {
             for (unsigned number = 0; number < kVolumesTaken; ++number) {
                 wchar_t volume[16];

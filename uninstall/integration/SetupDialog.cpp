@@ -2,6 +2,8 @@
 
 #include <richedit.h>
 
+#include <iterator>
+
 #include "integration/Associations.h"
 #include "integration/Completion.h"
 #include "integration/ContextItems.h"
@@ -111,11 +113,28 @@ void InitSetupDialog(HWND dialog) {
     if (Options().silent) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+// The account may not change the system: say what could not be written, and why.
+void ShowRightsNeeded(HWND dialog) {
+    wchar_t text[1024];
+    wchar_t caption[256];
+    InsertArgument(LoadText(IDS_NEEDADMIN), RefusedWriteName().c_str(), text, std::size(text));
+    LoadTextInto(IDS_UNINSTTITLE, caption, std::size(caption));
+    ShowMessage(dialog, text, caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 void AcceptChoices(HWND dialog) {
     ReadChoicesFromDialog(dialog, &dialogChoices);
+    // The apply step may wait for the menu-package installer while the dialog's
+    // messages flow: no second OK may start it again.
+    EnableWindow(dialog, FALSE);
     StoreSetupChoices(dialogChoices);
     // The choices are stored first: a failed apply step leaves them for the next run.
-    ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity);
+    if (!ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity)) {
+        ShowRightsNeeded(dialog);
+        Options().exitCode = kExitRefused;
+        EndDialog(dialog, kSetupRefused);
+        return;
+    }
     if (!Options().msi) WriteUninstallEntry();
     // Old versions associated .ace; hand it back to its previous owner if we still own it.
     AssociateExtension(L".ace", false, false, false, false);
@@ -160,7 +179,7 @@ bool OnCommand(HWND dialog, int id) {
         ToggleAllAssociations(dialog);
         return true;
     case IDC_SETCONTEXTMENU:
-        DialogBoxParamW(ResourceModule(), L"SETUPCONTEXTITEMS", dialog, ContextItemsDialog,
+        DialogBoxParamW(DialogModule(L"SETUPCONTEXTITEMS"), L"SETUPCONTEXTITEMS", dialog, ContextItemsDialog,
                         IsBoxChecked(dialog, IDC_SHELLCASCADED) ? 1 : 0);
         return true;
     default:

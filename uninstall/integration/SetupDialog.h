@@ -9,6 +9,14 @@
 
 namespace tvx {
 
+// The setup road: the setup dialog, on OK the stored and applied choices, then the
+// completion dialog and the new program group.
+void RunSetup();
+
+// What the setup dialog ends with: 1 applied, 0 cancelled, or this when the account
+// was refused the machine-wide writes (already said in a message box).
+inline constexpr INT_PTR kSetupRefused = 2;
+
 INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // First stage of every dialog procedure: localisation, mirroring, F1. True when the

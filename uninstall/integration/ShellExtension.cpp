@@ -8,9 +8,12 @@
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
 #include "settings/Settings.h"
+#include "startup/RunOptions.h"
+#include "startup/Ui.h"
 
 namespace tvx {
 
@@ -230,15 +233,21 @@ void RunMenuPackageInstaller(bool install) {
 
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
-    info.fMask = install ? 0 : SEE_MASK_NOCLOSEPROCESS;
+    // No error box and no download-zone question: an unattended run has nobody to answer.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS | (install ? 0 : SEE_MASK_NOCLOSEPROCESS);
     info.lpFile = installer;
     info.lpParameters = install ? L"-install" : L"-Uninstall";
-    info.nShow = SW_SHOWNORMAL;
+    info.nShow = Options().silent ? SW_HIDE : SW_SHOWNORMAL;
     // The package must be gone before the files it points at are deleted, but a hung
-    // installer must not hold up the uninstall for ever.
+    // installer must not hold up the uninstall for ever; meanwhile the dialog goes on
+    // answering, so that Windows does not call it hung.
     if (ShellExecuteExW(&info)) {
+        LogAction(std::wstring(L"started ") + installer + L" " + info.lpParameters);
         UniqueHandle process(info.hProcess);
-        if (process) WaitForSingleObject(process.get(), kInstallerWaitMs);
+        if (process && !WaitWhileDispatching(process.get(), kInstallerWaitMs))
+            LogAction(L"the menu-package installer is still running; going on without it");
+    } else {
+        LogFailure(std::wstring(L"start ") + installer, GetLastError());
     }
 
     WriteUserInt(L"Setup", L"NewContextMenu", install ? 1 : 0);

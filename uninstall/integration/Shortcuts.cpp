@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
@@ -132,8 +133,30 @@ bool CreateShellLink(bool loadExisting, const wchar_t* target, const wchar_t* li
     link->SetIconLocation(icon ? icon : L"", 0);
     if (arguments) link->SetArguments(arguments);
     if (workDir) link->SetWorkingDirectory(workDir);
-    return SUCCEEDED(file->Save(linkPath, TRUE));
+    const HRESULT saved = file->Save(linkPath, TRUE);
+    if (SUCCEEDED(saved))
+        LogAction(L"wrote shortcut " + std::wstring(linkPath));
+    else
+        LogFailure(L"write shortcut " + std::wstring(linkPath), static_cast<DWORD>(saved));
+    return SUCCEEDED(saved);
 }
+
+namespace {
+
+void DeleteShortcut(const wchar_t* link) {
+    if (DeleteFileLong(link)) LogAction(L"deleted shortcut " + std::wstring(link));
+}
+
+void DeleteGroup(const wchar_t* group) {
+    if (!FileExists(group)) return;
+    DeleteFolderTree(group);
+    if (FileExists(group))
+        LogAction(L"left program group " + std::wstring(group));
+    else
+        LogAction(L"deleted program group " + std::wstring(group));
+}
+
+}  // namespace
 
 void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t groupPathSize, const wchar_t* icon) {
     if (!IntegrationEnabled()) return;
@@ -161,7 +184,7 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     JoinPath(commonDesktop, kLinkName, commonLink, kPathCapacity);
     const wchar_t* desktopLink = userLink[0] && FileExists(userLink) ? userLink : commonLink;
     if (choices.bytes[kChoiceDesktop] == 0) {
-        DeleteFileLong(desktopLink);
+        DeleteShortcut(desktopLink);
     } else {
         CreateShellLink(true, target, desktopLink, nullptr, description, icon, nullptr);
     }
@@ -173,7 +196,7 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     GetSpecialFolder(startMenu, kPathCapacity, modern ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU);
     AppendName(startMenu, kLinkName, startLink, kPathCapacity);
     if (choices.bytes[kChoiceStartMenu] == 0) {
-        DeleteFileLong(startLink);
+        DeleteShortcut(startLink);
     } else {
         CreateShellLink(true, target, startLink, workDir, description, icon, nullptr);
     }
@@ -185,7 +208,7 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     GetSpecialFolder(programs, kPathCapacity, CSIDL_PROGRAMS);
     AppendName(programs, kGroupName, userGroup, kPathCapacity);
     if (!groups) {
-        DeleteFolderTree(userGroup);
+        DeleteGroup(userGroup);
     } else {
         if (groupPathOut) CopyText(groupPathOut, userGroup, groupPathSize);
         RebuildGroup(userGroup, programFolder, workDir, icon, nullptr, 0);
@@ -196,7 +219,7 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     wchar_t commonGroup[kPathCapacity];
     AppendName(commonPrograms, kGroupName, commonGroup, kPathCapacity);
     if (!groups) {
-        DeleteFolderTree(commonGroup);
+        DeleteGroup(commonGroup);
         return;
     }
     // The all-users group is the one to show after setup, when it could be made.

@@ -48,6 +48,12 @@ void ComposeDisplayName(wchar_t* buffer, size_t capacity) {
     AppendText(buffer, piece, capacity);
 }
 
+const wchar_t* ProgramVersionText() {
+    static wchar_t text[kPieceCapacity];
+    FormatText(text, kPieceCapacity, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kBuildNumber);
+    return text;
+}
+
 void WriteUninstallEntry() {
     wchar_t text[kPathCapacity] = L"Tervix";
     ComposeDisplayName(text, kPathCapacity);

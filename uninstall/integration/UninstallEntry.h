@@ -7,5 +7,7 @@ namespace tvx {
 
 void WriteUninstallEntry();
 void ComposeDisplayName(wchar_t* buffer, size_t capacity);
+// "6.24.1": major, two-digit minor, build.
+const wchar_t* ProgramVersionText();
 
 }  // namespace tvx

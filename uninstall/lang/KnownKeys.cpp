@@ -35,6 +35,8 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_32BIT", 5141},
     {"s:IDS_64BIT", 5142},
     {"s:IDS_SINGLETOPITEM", 5150},
+    {"s:IDS_NEEDADMIN", 5160},
+    {"s:IDS_NOTREMOVED", 5161},
 
     {"$SETUPDLG:SIZE", 0},
     {"$SETUPDLG:CAPTION", 0},

@@ -42,6 +42,11 @@ HMODULE ProgramModule() { return programModule ? programModule : GetModuleHandle
 
 HMODULE ResourceModule() { return resourceLibrary ? resourceLibrary.get() : ProgramModule(); }
 
+HMODULE DialogModule(const wchar_t* templateName) {
+    if (resourceLibrary && FindResourceW(resourceLibrary.get(), templateName, RT_DIALOG)) return resourceLibrary.get();
+    return ProgramModule();
+}
+
 void ResolveInLanguageFolder(const wchar_t* source, wchar_t* destination, size_t size) {
     if (size == 0) return;
     if (source != destination) CopyText(destination, source, size);
@@ -112,6 +117,13 @@ wchar_t* LoadTextInto(UINT id, wchar_t* buffer, size_t size) {
 const wchar_t* LoadText(UINT id) {
     lastTextBuffer = (lastTextBuffer + 1) % kTextBufferCount;
     return LoadTextInto(id, textBuffers[lastTextBuffer], kTextCapacity);
+}
+
+void InsertArgument(const wchar_t* text, const wchar_t* argument, wchar_t* destination, size_t size) {
+    std::wstring result = text;
+    const size_t at = result.find(L"%s");
+    if (at != std::wstring::npos) result.replace(at, 2, argument);
+    CopyText(destination, result.c_str(), size);
 }
 
 }  // namespace tvx

@@ -10,6 +10,8 @@ namespace tvx {
 
 namespace {
 
+constexpr long kQueryTimeoutMs = 5000;
+
 struct Windows11Cache {
     bool known = false;
     bool value = false;
@@ -60,8 +62,11 @@ bool OsNameIsWindows10() {
     }
     ComPtr<IWbemServices> services;
     UniqueBstr space(SysAllocString(L"ROOT\\CIMV2"));
-    if (!space || FAILED(locator->ConnectServer(space.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
-                                                services.put()))) {
+    // A WMI service that does not answer must not hold up an unattended setup: the
+    // connection gives up after its maximum wait, and the query below after a few
+    // seconds. Then the name counts as unknown and the build number alone decides.
+    if (!space || FAILED(locator->ConnectServer(space.get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT,
+                                                nullptr, nullptr, services.put()))) {
         return false;
     }
     if (FAILED(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
@@ -81,8 +86,8 @@ bool OsNameIsWindows10() {
     for (;;) {
         ComPtr<IWbemClassObject> object;
         ULONG returned = 0;
-        HRESULT hr = objects->Next(static_cast<long>(WBEM_INFINITE), 1, object.put(), &returned);
-        if (FAILED(hr) || returned == 0 || !object) break;
+        HRESULT hr = objects->Next(kQueryTimeoutMs, 1, object.put(), &returned);
+        if (FAILED(hr) || hr == WBEM_S_TIMEDOUT || returned == 0 || !object) break;
         ScopedVariant name;
         if (SUCCEEDED(object->Get(L"Name", 0, name.get(), nullptr, nullptr)) && name->vt == VT_BSTR &&
             name->bstrVal != nullptr && wcsstr(name->bstrVal, L"Windows 10") != nullptr) {

@@ -66,6 +66,22 @@ void WriteCutLine(FILE* file, std::wstring line) {
     WriteBatchLine(file, line.c_str());
 }
 
+// The batch's own lines in the run log. They name no path: the log is UTF-8 and the
+// batch speaks the OEM code page.
+void WriteLogLines(FILE* file, const std::wstring& program, const std::wstring& folder, const std::wstring& log) {
+    if (log.empty()) return;
+    const std::wstring append = L">>" + Quoted(log) + L"\r\n";
+    const std::wstring stamp = L" echo %date% %time% batch: ";
+    if (!program.empty()) {
+        WriteCutLine(file, L"if exist " + Quoted(program) + stamp + L"could not delete the program file" + append);
+        WriteCutLine(file, L"if not exist " + Quoted(program) + stamp + L"deleted the program file" + append);
+    }
+    if (!folder.empty()) {
+        WriteCutLine(file, L"if exist " + Quoted(folder) + stamp + L"left the install folder" + append);
+        WriteCutLine(file, L"if not exist " + Quoted(folder) + stamp + L"deleted the install folder" + append);
+    }
+}
+
 }  // namespace
 
 void WriteBatchLine(FILE* file, const wchar_t* line) {
@@ -78,7 +94,7 @@ void WriteBatchLine(FILE* file, const wchar_t* line) {
 }
 
 bool WriteBatchLines(FILE* file, const wchar_t* programPath, const wchar_t* installFolder, const wchar_t* batchPath,
-                     bool silent) {
+                     bool silent, const wchar_t* logPath) {
     const std::wstring program = BatchName(programPath);
     const std::wstring folder = BatchName(installFolder);
     const std::wstring batch = BatchName(batchPath);
@@ -91,6 +107,7 @@ bool WriteBatchLines(FILE* file, const wchar_t* programPath, const wchar_t* inst
     if (attempt.size() >= kLineCapacity) attempt.resize(kLineCapacity - 1);
     for (int i = 0; i < 5 && !attempt.empty(); ++i) WriteBatchLine(file, attempt.c_str());
     WriteBatchLine(file, L":done\r\n");
+    if (logPath) WriteLogLines(file, program, folder, BatchName(logPath));
     if (!silent && !program.empty())
         WriteCutLine(file, L"if exist " + Quoted(program) + L" " + Quoted(program) + L" /warning\r\n");
     if (!batch.empty()) WriteCutLine(file, L"del " + Quoted(batch) + L"\r\n");

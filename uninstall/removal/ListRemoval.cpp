@@ -9,6 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "removal/ListFile.h"
 
@@ -129,7 +130,7 @@ bool IsKeptForLater(const wchar_t* path, const wchar_t* programPath) {
 
 // One run over the entries not yet settled; returns how many it removed.
 size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& order, const wchar_t* programPath,
-                  FolderAttributes& folders, bool* restartNeeded) {
+                  FolderAttributes& folders, bool* restartNeeded, std::vector<std::wstring>* notRemoved) {
     size_t removed = 0;
     folders.Clear();
     for (size_t index : order) {
@@ -148,6 +149,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         // attribute query unnecessary: a plain delete changes nothing when it fails, and
         // what follows is then the full sequence.
         if (!known && DeleteFileW(path)) {
+            LogAction(L"deleted file " + entry.path);
             ++removed;
             entry.settled = true;
             continue;
@@ -171,6 +173,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
 
         if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             if (RemoveFolderLong(path)) {
+                LogAction(L"deleted folder " + entry.path);
                 ++removed;
                 entry.settled = true;
                 folders.MarkRemoved(entry.path);
@@ -178,14 +181,21 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
             continue;
         }
         if (DeleteFileLong(path)) {
+            LogAction(L"deleted file " + entry.path);
             ++removed;
             entry.settled = true;
             folders.MarkRemoved(entry.path);
             continue;
         }
         if (FileExists(path) && !IsKeptForLater(path, programPath)) {
-            *restartNeeded = true;
-            DeferFileRemoval(path);
+            // Deferred once: a later run would only schedule it again.
+            entry.settled = true;
+            if (DeferFileRemoval(path)) {
+                *restartNeeded = true;
+            } else {
+                LogAction(L"left " + entry.path);
+                if (notRemoved) notRemoved->push_back(entry.path);
+            }
         }
     }
     return removed;
@@ -193,7 +203,8 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
 
 }  // namespace
 
-bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* programPath) {
+bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* programPath,
+                       std::vector<std::wstring>* notRemoved) {
     bool restartNeeded = false;
     std::vector<ListedEntry> entries = CollectEntries(list, installFolder);
 
@@ -205,25 +216,37 @@ bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* 
                      [&](size_t a, size_t b) { return entries[a].depth > entries[b].depth; });
 
     FolderAttributes folders;
-    while (RemoveOnce(entries, order, programPath, folders, &restartNeeded) > 0) {
+    while (RemoveOnce(entries, order, programPath, folders, &restartNeeded, notRemoved) > 0) {
     }
     return restartNeeded;
 }
 
-void DeferFileRemoval(const wchar_t* path) {
+bool DeferFileRemoval(const wchar_t* path) {
     wchar_t candidate[kPathCapacity] = {};
     for (unsigned j = 0; j < 1000; ++j) {
         std::wstring name = std::wstring(path) + L"." + std::to_wstring(j) + L".tmp";
         CopyText(candidate, name.c_str(), std::size(candidate));
         if (!FileExists(candidate)) break;
     }
-    if (!MoveFileLong(path, candidate)) CopyText(candidate, path, std::size(candidate));
-    DeleteAtRestart(candidate);
+    if (MoveFileLong(path, candidate))
+        LogAction(L"renamed " + std::wstring(path) + L" to " + candidate);
+    else
+        CopyText(candidate, path, std::size(candidate));
+    return DeleteAtRestart(candidate);
 }
 
 bool DeleteAtRestart(const wchar_t* path) {
-    return WithLongPathRetry(path,
-                             [](const wchar_t* p) { return MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE; });
+    DWORD error = ERROR_SUCCESS;
+    const bool scheduled = WithLongPathRetry(path, [&error](const wchar_t* p) {
+        if (MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+        error = GetLastError();
+        return false;
+    });
+    if (scheduled)
+        LogAction(L"scheduled for deletion at the next restart: " + std::wstring(path));
+    else
+        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), error);
+    return scheduled;
 }
 
 }  // namespace tvx

@@ -6,6 +6,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "startup/RunOptions.h"
 
@@ -30,7 +31,9 @@ void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder)
     {
         UniqueCrtFile batch(OpenCrtFile(batchPath, L"wb"));
         if (!batch) return;
-        everythingNamed = WriteBatchLines(batch.get(), programPath, installFolder, batchPath, silent);
+        const std::wstring& log = RunLogPath();
+        everythingNamed =
+            WriteBatchLines(batch.get(), programPath, installFolder, batchPath, silent, log.empty() ? nullptr : log.c_str());
     }
 
     wchar_t interpreter[kPathCapacity] = {};
@@ -48,10 +51,18 @@ void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder)
     PROCESS_INFORMATION started = {};
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
         UniqueHandle process(started.hProcess), thread(started.hThread);
+        LogAction(L"started the self-removal batch " + std::wstring(batchPath));
+    } else {
+        LogFailure(L"start the self-removal batch " + std::wstring(batchPath), GetLastError());
     }
 
     // The batch cannot name the program file, so it stays: say so, as the batch would.
-    if (!everythingNamed && !silent) ShowUninstallWarning();
+    if (!everythingNamed) {
+        LogAction(L"left what the self-removal batch cannot name of " + std::wstring(programPath) + L" and " +
+                  installFolder);
+        NoteRunFailure(RunFailure::Failed);
+        ShowUninstallWarning();
+    }
 }
 
 }  // namespace tvx

@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "removal/Cleanup.h"
 #include "removal/RemovalBatch.h"
@@ -57,15 +60,18 @@ void RunUninstall() {
 
     UniqueCrtFile list(OpenCrtFile(kListName, L"rb"));
     if (!list) {
-        wchar_t text[200];
-        FormatText(text, std::size(text), LoadText(IDS_CANNOTOPENLIST), kListName);
+        const DWORD error = GetLastError();
+        LogFailure(L"open the file list " + std::wstring(installFolder) + kListName, error);
+        wchar_t text[1024];
+        InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListName, text, std::size(text));
         ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
         return;
     }
 
     // The resource library goes before the files; its texts are needed after it.
-    wchar_t restartText[256], caption[256];
+    wchar_t restartText[256], caption[256], notRemovedText[1024];
     LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    LoadTextInto(IDS_NOTREMOVED, notRemovedText, std::size(notRemovedText));
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
 
     CleanUpRegistryAndShell();
@@ -76,7 +82,8 @@ void RunUninstall() {
         DeleteFileLong(helpFile);
     }
 
-    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath);
+    std::vector<std::wstring> notRemoved;
+    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
     list.reset();
@@ -91,10 +98,18 @@ void RunUninstall() {
     const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(currentFolder)), currentFolder);
     if (length == 0 || length >= std::size(currentFolder)) currentFolder[0] = 0;
 
-    if (restartNeeded && !silent) {
+    if (!notRemoved.empty()) {
+        // The restart would not finish the job: name what stays instead of promising it.
+        NoteRunFailure(RunFailure::Failed);
+        std::wstring names;
+        for (const std::wstring& path : notRemoved) names += (names.empty() ? L"" : L"\n") + path;
+        wchar_t text[4096];
+        InsertArgument(notRemovedText, names.c_str(), text, std::size(text));
+        ShowMessage(nullptr, text, caption, kErrorFlags);
+    } else if (restartNeeded) {
         ShowMessage(nullptr, restartText, caption, kNoticeFlags);
-        if (EqualsNoCase(FileNamePart(currentFolder), L"Tervix")) DeleteAtRestart(currentFolder);
     }
+    if (restartNeeded && !silent && EqualsNoCase(FileNamePart(currentFolder), L"Tervix")) DeleteAtRestart(currentFolder);
 
     WriteRemovalBatch(programPath, currentFolder);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Owner.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "settings/SettingsFile.h"
 
@@ -18,6 +19,9 @@ constexpr size_t kTempFolderCapacity = 2048;
 constexpr DWORD kSubkeyNameCapacity = 200;
 
 REGSAM registryView = 0;
+std::wstring refusedWriteName;
+HKEY refusedRoot = nullptr;
+LONG refusalError = ERROR_SUCCESS;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
@@ -80,12 +84,42 @@ UniqueHkey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
     return key;
 }
 
+std::wstring ValueName(const wchar_t* name) { return name[0] ? L"value \"" + std::wstring(name) + L"\"" : L"default value"; }
+
 LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+    const std::wstring path = RegistryPath(root, key);
     UniqueHkey handle;
-    LONG result = RegCreateKeyExW(root, RegistryPath(root, key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE | registryView, nullptr, handle.put(), nullptr);
-    if (result != ERROR_SUCCESS) return result;
-    return RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+    LONG result = refusedRoot && root == refusedRoot ? refusalError
+                                                     : RegCreateKeyExW(root, path.c_str(), 0, nullptr,
+                                                                       REG_OPTION_NON_VOLATILE, KEY_WRITE | registryView,
+                                                                       nullptr, handle.put(), nullptr);
+    if (result == ERROR_SUCCESS)
+        result = RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+    const std::wstring what = RegistryName(root, path, registryView) + L" " + ValueName(name);
+    if (result == ERROR_SUCCESS) {
+        LogAction(L"wrote " + what);
+    } else {
+        LogFailure(L"write " + what, static_cast<DWORD>(result));
+        if (result == ERROR_ACCESS_DENIED && refusedWriteName.empty())
+            refusedWriteName = RegistryName(root, path, registryView);
+    }
+    return result;
+}
+
+bool HasSubkeys(HKEY root, const std::wstring& path) {
+    UniqueHkey key = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
+    DWORD subkeys = 0;
+    return key && RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys > 0;
+}
+
+// A deletion of something that is not there is no failure.
+void LogDeletion(const std::wstring& what, LONG result) {
+    if (result == ERROR_SUCCESS)
+        LogAction(L"deleted " + what);
+    else if (result != ERROR_FILE_NOT_FOUND && result != ERROR_PATH_NOT_FOUND)
+        LogFailure(L"delete " + what, static_cast<DWORD>(result));
 }
 
 // One pass over a key and everything below it; returns how many keys it deleted.
@@ -223,8 +257,9 @@ void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name) {
     case Route::Registry:
         break;
     }
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_WRITE);
-    if (handle) RegDeleteValueW(handle.get(), name);
+    const std::wstring path = RegistryPath(root, key);
+    UniqueHkey handle = OpenKey(root, path, KEY_WRITE);
+    if (handle) LogDeletion(RegistryName(root, path, 0) + L" " + ValueName(name), RegDeleteValueW(handle.get(), name));
 }
 
 void DeleteSettingKey(HKEY root, const wchar_t* key) {
@@ -240,11 +275,19 @@ void DeleteSettingKey(HKEY root, const wchar_t* key) {
         break;
     }
     std::wstring path = RegistryPath(root, key);
+    LONG result;
     if (registryView != 0) {
-        RegDeleteKeyExW(root, path.c_str(), registryView, 0);
+        result = RegDeleteKeyExW(root, path.c_str(), registryView, 0);
     } else {
-        RegDeleteKeyW(root, path.c_str());
+        result = RegDeleteKeyW(root, path.c_str());
     }
+    // A key that still holds subkeys (our ShellNew entry, say) is refused on purpose:
+    // it stays, and that is no failure.
+    if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) {
+        LogAction(L"kept key " + RegistryName(root, path, registryView) + L": it still has subkeys");
+        return;
+    }
+    LogDeletion(L"key " + RegistryName(root, path, registryView), result);
 }
 
 void DeleteSettingTree(HKEY root, const wchar_t* key) {
@@ -259,8 +302,14 @@ void DeleteSettingTree(HKEY root, const wchar_t* key) {
         break;
     }
     std::wstring path = RegistryPath(root, key);
+    const bool existed = path.empty() ? false : static_cast<bool>(OpenKey(root, path, KEY_QUERY_VALUE));
     while (DeleteTreePass(root, path.c_str()) > 0) {
     }
+    if (!existed) return;
+    // What is still there after the passes could not be deleted; deleting it once more
+    // tells why.
+    const LONG result = OpenKey(root, path, KEY_QUERY_VALUE) ? RegDeleteKeyW(root, path.c_str()) : ERROR_SUCCESS;
+    LogDeletion(L"key " + RegistryName(root, path, 0) + L" with its subkeys", result);
 }
 
 bool SettingKeyExists(HKEY root, const wchar_t* key) {
@@ -298,6 +347,13 @@ void DeleteUserValue(const wchar_t* key, const wchar_t* name) { DeleteSettingVal
 void SetRegistryView(REGSAM view) { registryView = view; }
 
 REGSAM RegistryView() { return registryView; }
+
+const std::wstring& RefusedWriteName() { return refusedWriteName; }
+
+void RefuseRegistryWrites(HKEY root, LONG error) {
+    refusedRoot = root;
+    refusalError = error;
+}
 
 bool IntegrationEnabled() { return Switches().integration; }
 

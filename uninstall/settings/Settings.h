@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tvx {
 
@@ -36,6 +37,14 @@ void DeleteUserValue(const wchar_t* key, const wchar_t* name);
 // 0 (default view) or KEY_WOW64_32KEY.
 void SetRegistryView(REGSAM view);
 REGSAM RegistryView();
+
+// The registry key of the first write refused with access denied this run, as the
+// run log names it ("HKLM\Software\..."); empty when none was.
+const std::wstring& RefusedWriteName();
+// Seam for the unit tests: every registry write below the root fails with the error
+// before it reaches the registry, as on an account without the rights for it. A null
+// root ends it. Wine enforces no registry permissions; the program never calls it.
+void RefuseRegistryWrites(HKEY root, LONG error);
 
 // Portable-mode switches; all true until a settings file says otherwise.
 bool IntegrationEnabled();

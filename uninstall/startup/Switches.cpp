@@ -1,9 +1,11 @@
 #include "startup/RunOptions.h"
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "lang/Texts.h"
+#include "platform/RunLog.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resources/ResourceIds.h"
@@ -32,27 +34,6 @@ constexpr SwitchRow kSwitchTable[] = {
 };
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-// Puts the one string argument into a translated format. Only "%s" (or "%ls") takes
-// it and "%%" is a percent sign; anything else is copied as written, so a translation
-// with a stray specifier cannot make the program read arguments it was never given.
-void FormatWithPath(wchar_t* destination, size_t size, const wchar_t* format, const wchar_t* path) {
-    std::wstring text;
-    bool used = false;
-    for (const wchar_t* p = format; *p; ++p) {
-        if (p[0] == L'%' && p[1] == L'%') {
-            text += L'%';
-            ++p;
-        } else if (p[0] == L'%' && (p[1] == L's' || (p[1] == L'l' && p[2] == L's'))) {
-            if (!used) text += path;
-            used = true;
-            p += p[1] == L's' ? 1 : 2;
-        } else {
-            text += *p;
-        }
-    }
-    CopyText(destination, text.c_str(), size);
-}
 
 }  // namespace
 
@@ -107,6 +88,11 @@ void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequest
             options.silent = true;
             continue;
         }
+        // "/log=<file>" counts as no switch, so "-s /log=x" is still a silent uninstall.
+        if (MatchSwitch(argument + 1, L"log=", 4) == 0) {
+            if (!fromEnvironment) CopyText(options.logPath, argument + 5, std::size(options.logPath));
+            continue;
+        }
         ++counted;
         // The installer's own command line may hold its other switches: they are no
         // orders to us.
@@ -150,13 +136,39 @@ void ShowUninstallWarning() {
     CopyText(text, LoadText(IDS_UNINSTALLCOMPLETED), kWarningCapacity);
     AppendText(text, L"\n", kWarningCapacity);
     wchar_t advice[kWarningCapacity];
-    FormatWithPath(advice, kWarningCapacity, LoadText(IDS_UNINSTALLSHOULDDELETE), programPath);
+    InsertArgument(LoadText(IDS_UNINSTALLSHOULDDELETE), programPath, advice, kWarningCapacity);
     AppendText(text, advice, kWarningCapacity);
 
     wchar_t caption[256];
     LoadTextInto(IDS_UNINSTALLTVX, caption, 256);
-    // Shown even in a silent run: the user has to finish the job by hand.
     ShowMessage(nullptr, text, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
+
+int32_t FinalExitCode() {
+    switch (WorstRunFailure()) {
+    case RunFailure::Refused:
+        return kExitRefused;
+    case RunFailure::Failed:
+        return kExitFailed;
+    case RunFailure::None:
+        break;
+    }
+    return Options().exitCode;
+}
+
+const wchar_t* ExitCodeMeaning(int32_t code) {
+    switch (code) {
+    case kExitDone:
+        return L"done";
+    case kExitCancelled:
+        return L"setup cancelled";
+    case kExitRefused:
+        return L"refused: administrator rights are needed";
+    case kExitFailed:
+        return L"failed: work was left undone";
+    default:
+        return L"unknown";
+    }
 }
 
 }  // namespace tvx

@@ -1,12 +1,15 @@
 #include "startup/Ui.h"
 
 #include <cstdint>
+#include <string>
 
 #include "lang/Language.h"
 #include "lang/Texts.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
+#include "startup/RunOptions.h"
 
 namespace tvx {
 namespace {
@@ -20,6 +23,17 @@ UniqueGdiObject boldFont;
 }  // namespace
 
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
+    std::wstring logged = text ? text : L"";
+    for (wchar_t& c : logged)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    // Nobody watches a silent run: the message goes to the log only, and the run goes
+    // on as if the first button had been pressed.
+    if (Options().silent) {
+        LogAction(L"message (not shown, silent run): " + logged);
+        const UINT type = flags & MB_TYPEMASK;
+        return type == MB_YESNO || type == MB_YESNOCANCEL ? IDYES : IDOK;
+    }
+    LogAction(L"message: " + logged);
     if (IsRightToLeft()) flags |= MB_RTLREADING | MB_RIGHT;
     return MessageBoxW(owner, text, caption, flags);
 }
@@ -58,6 +72,27 @@ void ClearRtlReading(HWND window) {
     if (!IsRightToLeft()) return;
     LONG style = GetWindowLongW(window, GWL_EXSTYLE);
     SetWindowLongW(window, GWL_EXSTYLE, style & ~WS_EX_RTLREADING);
+}
+
+bool WaitWhileDispatching(HANDLE process, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result != WAIT_OBJECT_0 + 1) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            // A quit request belongs to the loop further out; leave it for that one.
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
 }
 
 void CreateProgramResources() {

@@ -12,6 +12,9 @@ int ScaleForDpi(int length);
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
 void HardenDllSearch(bool removeCurrentDirectory);
 void ClearRtlReading(HWND window);
+// Waits for the process to end, at most timeoutMs, while this thread's windows keep
+// receiving their messages; true when it ended.
+bool WaitWhileDispatching(HANDLE process, DWORD timeoutMs);
 
 // Created at start-up, released at exit.
 void CreateProgramResources();

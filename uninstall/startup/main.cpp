@@ -3,18 +3,19 @@
 
 #include <windows.h>
 #include <ole2.h>
-#include <shellapi.h>
 
-#include "integration/Completion.h"
+#include <string>
+
 #include "integration/SetupDialog.h"
+#include "integration/UninstallEntry.h"
 #include "lang/Language.h"
 #include "lang/Texts.h"
-#include "platform/FileSystem.h"
+#include "platform/DiskFile.h"
 #include "platform/Owner.h"
+#include "platform/RunLog.h"
 #include "removal/Uninstall.h"
 #include "settings/SettingsFile.h"
 #include "startup/RunOptions.h"
-#include "startup/Startup.h"
 #include "startup/Ui.h"
 
 namespace tvx {
@@ -22,17 +23,27 @@ namespace {
 
 constexpr DWORD kSfxCommandCapacity = 1024;
 
-void RunSetup() {
-    // A dialog that cannot be created (-1) counts as completed, like OK.
-    if (DialogBoxParamW(ResourceModule(), L"SETUPDLG", nullptr, SetupDialog, 0) == 0) return;
+void LogFileMessage(int id, const wchar_t* text) {
+    LogAction(L"file message " + std::to_wstring(id) + (text ? L": " + std::wstring(text) : L""));
+}
 
-    CopyFromInstallerFolder();
-    const RunOptions& options = Options();
-    if (!options.msi) DialogBoxParamW(ResourceModule(), L"DONEDLG", nullptr, CompletionDialog, 0);
-
-    const wchar_t* group = ProgramGroupPath();
-    if (group && group[0] != L'\0' && !options.silent && !options.msi && !options.noExplorer && FileExists(group))
-        ShellExecuteW(nullptr, L"open", group, nullptr, L"", SW_SHOWNORMAL);
+// The first line of a run in the log: who ran what, where, with which rights.
+void LogHeader() {
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    bool elevated = false;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        UniqueHandle owned(token);
+        TOKEN_ELEVATION elevation = {};
+        DWORD size = 0;
+        elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                   elevation.TokenIsElevated != 0;
+    }
+    LogAction(L"Tervix Uninstall.exe " + std::wstring(ProgramVersionText()) + L"; command line: " + GetCommandLineW() +
+              L"; elevated: " + (elevated ? L"yes" : L"no") + L"; Windows " + std::to_wstring(version.dwMajorVersion) +
+              L"." + std::to_wstring(version.dwMinorVersion) + L" build " + std::to_wstring(version.dwBuildNumber));
 }
 
 int Run(HINSTANCE instance) {
@@ -52,6 +63,12 @@ int Run(HINSTANCE instance) {
     bool uninstallRequested = false;
     ParseSwitches(true, sfxCommand, &setupRequested, &uninstallRequested);
     ParseSwitches(false, GetCommandLineW(), &setupRequested, &uninstallRequested);
+    const RunOptions& options = Options();
+    // A log that cannot be opened changes nothing else.
+    if (options.logPath[0] != L'\0' && OpenRunLog(options.logPath)) LogHeader();
+    // The file layer's messages would need a person; they go to the log instead.
+    Errors().silent = options.silent;
+    SetMessageHook(LogFileMessage);
 
     if (setupRequested) RunSetup();
     if (uninstallRequested) RunUninstall();
@@ -64,7 +81,10 @@ int Run(HINSTANCE instance) {
     ReleaseSettingsFile();
     ReleaseLanguage();
     FreeResourceLibrary();
-    return Options().exitCode;
+    const int32_t exitCode = FinalExitCode();
+    LogAction(L"exit code " + std::to_wstring(exitCode) + L": " + ExitCodeMeaning(exitCode));
+    CloseRunLog();
+    return exitCode;
 }
 
 }  // namespace

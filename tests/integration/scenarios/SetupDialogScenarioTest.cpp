@@ -7,13 +7,16 @@
 #include <map>
 #include <vector>
 #include <string>
+#include <thread>
 
 #include "GuiDriver.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/SetupDialog.h"
+#include "lang/Texts.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
+#include "settings/Settings.h"
 #include "startup/RunOptions.h"
 
 namespace tvx {
@@ -449,6 +452,52 @@ TEST_F(SetupDialogTest, SilentSetupAcceptsWithoutEverShowingTheDialog) {
     EXPECT_EQ(Stored(L"Setup\\.zip", L"Set"), 1u);
     EXPECT_EQ(Stored(L"Setup\\Links", L"Desktop"), 1u);
     EXPECT_EQ(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
+}
+
+}  // namespace
+}  // namespace tvx
+
+namespace tvx {
+namespace {
+
+// Wine lets every account write everywhere, so the refusal a standard user meets is
+// injected where the settings store writes the registry.
+TEST_F(SetupDialogTest, RefusedMachineWriteIsNamedNeedsRightsShowsNoCompletionAndExitsFive) {
+    RefuseRegistryWrites(HKEY_LOCAL_MACHINE, ERROR_ACCESS_DENIED);
+    std::wstring message;
+    bool completionShown = false;
+    std::thread user([&] {
+        HWND dialog = tvxtest::WaitForWindow(GetCurrentProcessId(), nullptr, L"#32770", 20000);
+        for (int i = 0; dialog && !IsWindowVisible(dialog) && i < 400; ++i) Sleep(25);
+        if (!dialog) return;
+        PressButton(dialog, IDOK, true);
+        HWND box = tvxtest::WaitForSecondDialog(dialog, 20000);
+        if (!box) return;
+        for (int i = 0; i < 100 && message.empty(); ++i, Sleep(50)) message = tvxtest::MessageBoxText(box);
+        PressButton(box, IDOK, true);
+        // A completion dialog would follow at once; end it so that the test cannot hang.
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(50)) {
+            for (HWND window : tvxtest::TopLevelWindows(GetCurrentProcessId(), L"#32770")) {
+                if (window == dialog || window == box || !IsWindowVisible(window)) continue;
+                completionShown = true;
+                PostMessageW(window, WM_COMMAND, IDOK, 0);
+            }
+        }
+    });
+    RunSetup();
+    user.join();
+    RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
+
+    wchar_t expected[1024];
+    InsertArgument(LoadText(IDS_NEEDADMIN), L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe",
+                   expected, 1024);
+    EXPECT_EQ(message, expected);
+    EXPECT_NE(message.find(L"dministrator"), std::wstring::npos);
+    EXPECT_FALSE(completionShown);
+    EXPECT_EQ(FinalExitCode(), kExitRefused);
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE,
+                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+    EXPECT_EQ(Stored(L"Setup", L"ShellExt"), 1u) << "the choices are stored for the next run";
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// The setup road around the setup dialog.
+#include "integration/SetupDialog.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "integration/Completion.h"
+#include "lang/Texts.h"
+#include "platform/FileSystem.h"
+#include "platform/RunLog.h"
+#include "startup/RunOptions.h"
+#include "startup/Startup.h"
+
+namespace tvx {
+
+void RunSetup() {
+    // A resource library without the template still gets the dialog, from the program.
+    const INT_PTR result = DialogBoxParamW(DialogModule(L"SETUPDLG"), L"SETUPDLG", nullptr, SetupDialog, 0);
+    if (result == -1) {
+        LogFailure(L"create the setup dialog", GetLastError());
+        return;
+    }
+    // Cancelled, or refused the rights: nothing is complete, so nothing says so.
+    if (result != 1) return;
+    LogAction(L"setup applied the choices");
+
+    CopyFromInstallerFolder();
+    const RunOptions& options = Options();
+    if (!options.msi &&
+        DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog, 0) == -1)
+        LogFailure(L"create the completion dialog", GetLastError());
+
+    const wchar_t* group = ProgramGroupPath();
+    if (group && group[0] != L'\0' && !options.silent && !options.msi && !options.noExplorer && FileExists(group))
+        ShellExecuteW(nullptr, L"open", group, nullptr, L"", SW_SHOWNORMAL);
+}
+
+}  // namespace tvx
