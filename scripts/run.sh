@@ -108,7 +108,8 @@ mkdir -p "$install"
 cp "$build/Uninstall.exe" "$install/"
 shipped=(Tervix.exe tvxext.dll tvxext32.dll Tervix.chm Tvx.txt WhatsNew.txt)
 for f in "${shipped[@]}"; do echo "sample" > "$install/$f"; done
-{ for f in "${shipped[@]}" tvxnew.dat zipnew.dat Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
+# The list names what the installer copied; the New-menu templates are setup's own.
+{ for f in "${shipped[@]}" Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
   > "$install/Uninstall.lst"
 wine reg add 'HKCR\.7z' /ve /d Other7z.File /f </dev/null >/dev/null 2>&1   # another program's type
 

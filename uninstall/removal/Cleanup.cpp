@@ -4,9 +4,13 @@
 #include <shlobj.h>
 
 #include "integration/Associations.h"
+#include "integration/NewMenu.h"
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "platform/FileSystem.h"
+#include "platform/Strings.h"
+#include "removal/Uninstall.h"
 #include "settings/Settings.h"
 
 namespace tvx {
@@ -25,7 +29,6 @@ const ProductKey kProductKeys[] = {
     {HKEY_CLASSES_ROOT, L"Tervix", true},
     {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
     {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
-    {HKEY_CLASSES_ROOT, L".rev", true},
     {HKEY_CURRENT_USER, L"", true},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", false},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false},
@@ -42,6 +45,7 @@ void CleanUpRegistryAndShell() {
     const SetupChoices nothing = {};
 
     AssociateAllTypes(nothing);
+    ReleaseRecoveryVolumeType();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 
     // The shell lets go of the extension while its files still exist.
@@ -57,6 +61,17 @@ void CleanUpRegistryAndShell() {
             SetRegistryView(0);
         }
     }
+}
+
+bool RemoveTemplateFiles() {
+    bool restartNeeded = false;
+    for (bool isNative : {true, false}) {
+        wchar_t path[kPathCapacity];
+        if (!HoldsTemplateBytes(isNative, path, kPathCapacity) || DeleteFileLong(path)) continue;
+        DeferFileRemoval(path);
+        restartNeeded = true;
+    }
+    return restartNeeded;
 }
 
 }  // namespace tvx

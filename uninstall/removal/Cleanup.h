@@ -4,5 +4,9 @@
 namespace tvx {
 
 void CleanUpRegistryAndShell();
+// Deletes the New-menu templates that setup wrote into the program folder, which no
+// list names, as long as they still hold the template bytes; true when one of them is
+// left for the next restart.
+bool RemoveTemplateFiles();
 
 }  // namespace tvx

@@ -76,7 +76,7 @@ void RunUninstall() {
         DeleteFileLong(helpFile);
     }
 
-    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath);
+    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath) | RemoveTemplateFiles();
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
     list.reset();
