@@ -74,7 +74,12 @@ printf 'Formats\r\nFormats\\Deep\r\nLang\r\nTervix.exe\r\ntvxext.dll\r\ntvxext32
 keys=('HKCR\Tervix' 'HKCR\Tervix.ZIP' 'HKCR\Tervix.REV' 'HKCR\.rev' 'HKCU\Software\Tervix'
       'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
       'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe')
-for k in "${keys[@]}"; do wine reg add "$k" /ve /d Tervix /f </dev/null >/dev/null 2>&1; done
+# ".rev" names the recovery-volume ProgID, as setup leaves it: the uninstall gives back
+# only what still points at Tervix.
+for k in "${keys[@]}"; do
+  data=Tervix; [ "$k" = 'HKCR\.rev' ] && data=Tervix.REV
+  wine reg add "$k" /ve /d "$data" /f </dev/null >/dev/null 2>&1
+done
 echo "  installed: $(cd "$install" && find . -type f | wc -l) files in $(cd "$install" && find . -mindepth 1 -type d | wc -l) folders, ${#keys[@]} registry keys"
 
 temp_win=$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')
@@ -108,7 +113,8 @@ mkdir -p "$install"
 cp "$build/Uninstall.exe" "$install/"
 shipped=(Tervix.exe tvxext.dll tvxext32.dll Tervix.chm Tvx.txt WhatsNew.txt)
 for f in "${shipped[@]}"; do echo "sample" > "$install/$f"; done
-{ for f in "${shipped[@]}" tvxnew.dat zipnew.dat Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
+# The list names what the installer copied; the New-menu templates are setup's own.
+{ for f in "${shipped[@]}" Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
   > "$install/Uninstall.lst"
 wine reg add 'HKCR\.7z' /ve /d Other7z.File /f </dev/null >/dev/null 2>&1   # another program's type
 
@@ -177,10 +183,6 @@ for item in "${others[@]}"; do
   else echo "    NOT GIVEN BACK: $(reg_label "$item") = $now (was ${before[$item]})"; left=1; fi
 done
 for item in "${reg_items[@]}"; do
-  case "$item" in
-    # The native type's key stays, emptied: the release rules keep it by design.
-    'HKCR\.tvx||') echo "    HKCR\\.tvx = \"$(reg_show "$item" || true)\" (emptied, kept by design)"; continue ;;
-  esac
   if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
   else echo "    gone:  $(reg_label "$item")"; fi
 done

@@ -1,8 +1,9 @@
 // The whole life of an install, as a user's machine sees it: a silent setup with every
-// choice on, then a silent uninstall, on a prefix where other programs already own
-// archive types. Afterwards the registry (compared as regedit exports it) is as it was
-// before, apart from what the release rules leave by design; every shortcut, program
-// group and the install folder are gone.
+// choice on, a second one, then a silent uninstall, on a prefix where other programs
+// already own archive types, volume names, ".rev" and a full New-menu entry. Afterwards
+// the registry (compared as regedit exports it) is as it was before, apart from empty
+// keys that the release rules leave by design; every shortcut, program group and the
+// install folder are gone.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -129,15 +130,13 @@ bool HasValues(const std::wstring& key, const std::set<std::wstring>& entries) {
     return next != entries.end() && StartsWith(*next, key + L" ");
 }
 
-// What the release rules leave on purpose: the empty parents above, an empty default
-// value where an extension key had none, and the native ".tvx" key emptied rather than
-// deleted.
+// What the release rules leave on purpose: the empty parents above, and an empty
+// default value where an extension key had none.
 bool IsDocumentedLeftover(const std::wstring& entry, const std::set<std::wstring>& before,
                           const std::set<std::wstring>& after) {
     const std::wstring classes = L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\";
     const bool isKey = entry.find(L"] ") == std::wstring::npos;
     const std::wstring key = isKey ? entry : entry.substr(0, entry.find(L"] ") + 1);
-    if (_wcsicmp(key.c_str(), (classes + L".tvx]").c_str()) == 0) return isKey || entry == key + L" @=\"\"";
     if (isKey) {
         if (HasValues(key, after)) return false;
         for (const wchar_t* parent : kEmptyParents) {
@@ -166,7 +165,8 @@ protected:
         CreateDirectoryW(L"C:\\Program Files", nullptr);
         ASSERT_TRUE(CreateDirectoryW(kInstall, nullptr));
         ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (std::wstring(kInstall) + L"\\Uninstall.exe").c_str(), FALSE));
-        std::string list = "Uninstall.exe\r\nUninstall.lst\r\ntvxnew.dat\r\nzipnew.dat\r\n";
+        // As the installer writes it: the New-menu templates that setup makes are not in it.
+        std::string list = "Uninstall.exe\r\nUninstall.lst\r\n";
         for (const wchar_t* name : kInstalledFiles) {
             ASSERT_TRUE(WriteFileBytes(std::wstring(kInstall) + L"\\" + name, "installed"));
             list += Narrow(name) + "\r\n";
@@ -177,13 +177,37 @@ protected:
     // Other programs' archive types, the way a user's machine has them.
     static void SeedOtherOwners() {
         RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive");
-        RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"NullFile", L"");
+        // A New-menu entry with every kind of value a program may put there.
+        const std::wstring shellNew = L".zip\\ShellNew";
+        RegWriteString(HKEY_CLASSES_ROOT, shellNew, L"NullFile", L"");
+        RegWriteString(HKEY_CLASSES_ROOT, shellNew, L"ItemName", L"@C:\\Other\\zip.dll,-101");
+        RegWriteString(HKEY_CLASSES_ROOT, shellNew, L"Command", L"\"C:\\Other\\zip.exe\" -new \"%1\"");
+        RegWriteDword(HKEY_CLASSES_ROOT, shellNew, L"BeforeSeparator", 7);
+        const BYTE emptyZip[22] = {0x50, 0x4B, 0x05, 0x06};
+        SetTypedValue(shellNew, L"Data", REG_BINARY, emptyZip, sizeof emptyZip);
+        const wchar_t icon[] = L"%ProgramFiles%\\Other\\zip.exe,2";
+        SetTypedValue(shellNew, L"IconPath", REG_EXPAND_SZ, icon, sizeof icon);
+        // Volume names of another splitter, within the thirty that setup takes and beyond.
+        for (const wchar_t* volume : {L".t05", L".t45", L".t64"})
+            RegWriteString(HKEY_CLASSES_ROOT, volume, L"", L"OtherSplit.Part");
+        RegWriteString(HKEY_CLASSES_ROOT, L".t05", L"Content Type", L"application/x-split");
+        RegWriteString(HKEY_CLASSES_ROOT, L".rev", L"", L"OtherRev.File");
+        RegWriteString(HKEY_CLASSES_ROOT, L".rev", L"Content Type", L"application/x-rev");
         RegWriteString(HKEY_CLASSES_ROOT, L"OtherZip.Archive\\shell\\open\\command", L"",
                        L"\"C:\\Other\\zip.exe\" \"%1\"");
         RegWriteString(HKEY_CLASSES_ROOT, L".7z", L"", L"Other7z.File");
         RegWriteString(HKEY_CLASSES_ROOT, L"Other7z.File\\DefaultIcon", L"", L"C:\\Other\\7z.exe,0");
         RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"OtherIso.Image");
         RegWriteString(HKEY_CLASSES_ROOT, L".cab", L"", L"");
+    }
+
+    static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
+                              DWORD bytes) {
+        HKEY handle = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
+        RegCloseKey(handle);
     }
 
     static std::vector<std::wstring> Shortcuts() {
@@ -232,6 +256,14 @@ TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAs
     EXPECT_TRUE(has(L"Classes\\CLSID\\{6F1C2D40-3A64-4A1B-9C3D-5E6F7A8B9C0D}\\InProcServer32]"));
     EXPECT_TRUE(has(L"RegisteredApplications] \"Tervix\""));
     EXPECT_TRUE(has(L"Classes\\.zip] @=\"Tervix.ZIP\""));
+    EXPECT_TRUE(has(L"Classes\\.t05] @=\"Tervix\""));
+    EXPECT_TRUE(has(L"Classes\\.rev] @=\"Tervix.REV\""));
+    EXPECT_TRUE(PathExists(std::wstring(kInstall) + L"\\zipnew.dat"));
+
+    // The other ZIP program takes back only its type; our New-menu entry stays. The
+    // second setup must not take that entry for the other program's.
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
+    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, kInstall), 0);
 
     ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, kInstall), 0);
     // The self-removal batch deletes the program and the folder after the program ended.

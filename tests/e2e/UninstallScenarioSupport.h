@@ -32,7 +32,11 @@ inline const ProductKey kProductKeys[] = {
 };
 
 inline void WriteProductKeys() {
-    for (const ProductKey& key : kProductKeys) ASSERT_TRUE(RegWriteString(key.root, key.path, L"", L"Tervix"));
+    // ".rev" is given back only while it still names our recovery-volume ProgID.
+    for (const ProductKey& key : kProductKeys) {
+        const wchar_t* value = wcscmp(key.path, L".rev") == 0 ? L"Tervix.REV" : L"Tervix";
+        ASSERT_TRUE(RegWriteString(key.root, key.path, L"", value));
+    }
     ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L"Tervix\\shell\\open\\command", L"", L"Tervix.exe \"%1\""));
     ASSERT_TRUE(RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Interface", L"WrittenByMainProgram", 1));
 }

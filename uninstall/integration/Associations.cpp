@@ -5,9 +5,9 @@
 #include "integration/NewMenu.h"
 #include "lang/Texts.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "resources/ResourceIds.h"
-#include "platform/RunLog.h"
 #include "settings/Settings.h"
 
 namespace tvx {
@@ -22,14 +22,27 @@ namespace {
 
 constexpr wchar_t kNativeProgId[] = L"Tervix";
 constexpr wchar_t kZipProgId[] = L"Tervix.ZIP";
+constexpr wchar_t kRecoveryProgId[] = L"Tervix.REV";
+constexpr wchar_t kRecoveryExtension[] = L".rev";
 // Volume names of a multi-volume native archive: ".t00" onwards. Taking the format
-// claims the first thirty; giving it back sweeps a hundred, the most a volume set
-// ever had.
+// claims the first thirty, each with a record of its own; giving it back looks at a
+// hundred, the most a volume set ever had, and touches only those that are ours.
 constexpr unsigned kVolumesTaken = 30;
 constexpr unsigned kVolumesReleased = 100;
+// "Exist" read with this default tells that no record was ever written.
+constexpr int32_t kNoRecord = -1;
 
 bool IsTervixProgId(const wchar_t* progId) {
     return CompareNoCase(progId, kNativeProgId) == 0 || CompareNoCase(progId, kZipProgId) == 0;
+}
+
+// Any of our ProgIDs: never recorded as a previous owner, never given back to.
+bool IsOwnType(const wchar_t* progId) { return IsTervixProgId(progId) || CompareNoCase(progId, kRecoveryProgId) == 0; }
+
+bool HasDefault(const wchar_t* key, const wchar_t* progId) {
+    wchar_t current[80];
+    ReadSettingString(HKEY_CLASSES_ROOT, key, L"", current, L"", 80);
+    return CompareNoCase(current, progId) == 0;
 }
 
 void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
@@ -38,47 +51,75 @@ void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
 
 void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
 
+bool HasRecord(const wchar_t* backupKey) { return ReadUserInt(backupKey, L"Exist", kNoRecord) != kNoRecord; }
+
+// Records whether the class key existed and its default value (the previous ProgID).
+// A default that is one of ours was not another program's: the older record stays.
+void RecordOwner(const wchar_t* name, const wchar_t* backupKey) {
+    wchar_t previous[512];
+    ReadSettingString(HKEY_CLASSES_ROOT, name, L"", previous, L"", 512);
+    if (IsOwnType(previous)) return;
+    WriteUserInt(backupKey, L"Exist", SettingKeyExists(HKEY_CLASSES_ROOT, name) ? 1 : 0);
+    WriteUserString(backupKey, L"Type", previous);
+}
+
+// The previous owner as recorded; one of our own ProgIDs (left by an older setup)
+// reads as empty, so that nothing is ever pointed back at us.
+void RecordedType(const wchar_t* backupKey, wchar_t* previous, size_t size) {
+    ReadUserString(backupKey, L"Type", previous, L"", size);
+    if (IsOwnType(previous)) previous[0] = L'\0';
+}
+
+// A key that did not exist goes again unless something else has moved in since.
+void GiveBack(const wchar_t* name, bool existed, const wchar_t* previous) {
+    LogAction(L"released " + std::wstring(name) + L", given back to " +
+              (existed && previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
+    if (existed) {
+        WriteSettingString(HKEY_CLASSES_ROOT, name, L"", previous);
+        return;
+    }
+    DeleteSettingValue(HKEY_CLASSES_ROOT, name, L"");
+    DeleteClassKeyIfEmpty(name);
+}
+
 // Records who owned the extension before Tervix takes it, so that a release can give
 // it back exactly.
 void BackUpOwner(const wchar_t* extension) {
-    wchar_t previous[512];
-    ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", previous, L"", 512);
-    wchar_t shellNew[kPathCapacity];
-    CaptureShellNew(extension, shellNew, kPathCapacity);
-    const bool existed = SettingKeyExists(HKEY_CLASSES_ROOT, extension);
-
     wchar_t key[80];
     BackupKeyOf(extension, key, 80);
-    WriteUserInt(key, L"Exist", existed ? 1 : 0);
-    WriteUserString(key, L"Type", previous);
-    WriteUserString(key, L"ShellNew", shellNew);
+    const bool hadRecord = HasRecord(key);
+    RecordOwner(extension, key);
+    RecordShellNew(extension, key, hadRecord);
 }
 
-void ReleaseExtension(const wchar_t* extension, const wchar_t* backupKey, bool existed, bool isNative) {
-    wchar_t previous[512];
-    ReadUserString(backupKey, L"Type", previous, L"", 512);
-    // A backup that names Tervix itself (left by an older setup) must never point the
-    // type back at us.
-    if (IsTervixProgId(previous)) previous[0] = L'\0';
-    LogAction(L"released " + std::wstring(extension) + L", given back to " +
-              (existed && previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
-
-    if (existed) {
-        WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", previous);
-    } else {
-        // The delete leaves the key in place when it still has subkeys, such as our
-        // own ShellNew entry; the value is emptied first for that case.
-        WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", L"");
-        DeleteSettingKey(HKEY_CLASSES_ROOT, extension);
-    }
-    if (!isNative) return;
-    for (unsigned number = 0; number < kVolumesReleased; ++number) {
-        wchar_t volume[16];
+void TakeVolumeNames() {
+    for (unsigned number = 0; number < kVolumesTaken; ++number) {
+        wchar_t volume[16], key[80];
         VolumeName(number, volume, 16);
-        if (existed && previous[0] != L'\0')
-            WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", previous);
-        else
+        BackupKeyOf(volume, key, 80);
+        if (!HasDefault(volume, kNativeProgId)) RecordOwner(volume, key);
+        WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", kNativeProgId);
+    }
+}
+
+// nativeExisted and nativePrevious come from the record of ".tvx": a name that an
+// earlier version took without a record of its own follows them, as it always did.
+void ReleaseVolumeNames(bool nativeExisted, const wchar_t* nativePrevious) {
+    for (unsigned number = 0; number < kVolumesReleased; ++number) {
+        wchar_t volume[16], key[80];
+        VolumeName(number, volume, 16);
+        if (!HasDefault(volume, kNativeProgId)) continue;
+        BackupKeyOf(volume, key, 80);
+        const int32_t exist = ReadUserInt(key, L"Exist", kNoRecord);
+        if (exist != kNoRecord) {
+            wchar_t previous[512];
+            RecordedType(key, previous, 512);
+            GiveBack(volume, exist != 0, previous);
+        } else if (nativeExisted && nativePrevious[0] != L'\0') {
+            WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", nativePrevious);
+        } else {
             DeleteSettingKey(HKEY_CLASSES_ROOT, volume);
+        }
     }
 }
 
@@ -96,7 +137,7 @@ constexpr ProgIdRow kProgIdRows[] = {
     {L"Tervix.ZIP", ProgIdData::Text, IDS_TERVIXZIPARC, nullptr},
     {L"Tervix.ZIP\\shell\\open\\command", ProgIdData::OpenCommand, 0, nullptr},
     {L"Tervix.ZIP\\DefaultIcon", ProgIdData::IconFirst, 0, nullptr},
-    {L".rev", ProgIdData::Literal, 0, L"Tervix.REV"},
+    {kRecoveryExtension, ProgIdData::Literal, 0, kRecoveryProgId},
     {L"Tervix.REV", ProgIdData::Text, IDS_TVXRECVOL, nullptr},
     {L"Tervix.REV\\shell\\open\\command", ProgIdData::OpenCommand, 0, nullptr},
     {L"Tervix.REV\\DefaultIcon", ProgIdData::IconSecond, 0, nullptr},
@@ -135,25 +176,25 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
         if (!IsOwnedExtension(extension)) BackUpOwner(extension);
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);
         LogAction(L"took " + std::wstring(extension));
-        if (isNative) {
-            for (unsigned number = 0; number < kVolumesTaken; ++number) {
-                wchar_t volume[16];
-                VolumeName(number, volume, 16);
-                WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", kNativeProgId);
-            }
-        }
+        if (isNative) TakeVolumeNames();
         if (wanted && (isNative || isZip)) CreateShellNewEntry(extension, isNative);
     }
-
-    if (!IsOwnedExtension(extension)) return;
-    if (associate && wanted) return;
 
     wchar_t backupKey[80];
     BackupKeyOf(extension, backupKey, 80);
     const bool existed = ReadUserInt(backupKey, L"Exist", 1) != 0;
-    if (!associate) ReleaseExtension(extension, backupKey, existed, isNative);
-    if (!isNative && !isZip) return;
-    RestoreShellNewEntry(extension, existed);
+    wchar_t previous[512];
+    RecordedType(backupKey, previous, 512);
+    // The volume names have records of their own: those still ours go back even when
+    // another program has taken ".tvx" itself in the meantime.
+    if (!associate && isNative) ReleaseVolumeNames(existed, previous);
+
+    if (!IsOwnedExtension(extension)) return;
+    if (associate && wanted) return;
+    if (!associate) GiveBack(extension, existed, previous);
+    if (isNative || isZip) RestoreShellNewEntry(extension, existed);
+    // Our "ShellNew" subkey kept the key of an extension that had none; now it can go.
+    if (!associate && !existed) DeleteClassKeyIfEmpty(extension);
 }
 
 void AssociateAllTypes(const SetupChoices& choices) {
@@ -187,9 +228,15 @@ bool RegisterProgIds() {
         case ProgIdData::Text:
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", LoadText(row.textId));
             break;
-        case ProgIdData::Literal:
+        case ProgIdData::Literal: {
+            // ".rev" may belong to another program: its owner is recorded as an
+            // extension's is, and given back at uninstall.
+            wchar_t backupKey[80];
+            BackupKeyOf(row.key, backupKey, 80);
+            RecordOwner(row.key, backupKey);
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", row.literal);
             break;
+        }
         case ProgIdData::OpenCommand:
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", openCommand);
             break;
@@ -207,6 +254,18 @@ bool RegisterProgIds() {
     }
     SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
     return true;
+}
+
+void ReleaseRecoveryVolumeType() {
+    if (!HasDefault(kRecoveryExtension, kRecoveryProgId)) return;
+    wchar_t backupKey[80];
+    BackupKeyOf(kRecoveryExtension, backupKey, 80);
+    // An earlier version kept no record: the key goes as it always did, but only as far
+    // as nothing of another program lives in it.
+    const int32_t exist = ReadUserInt(backupKey, L"Exist", kNoRecord);
+    wchar_t previous[512];
+    RecordedType(backupKey, previous, 512);
+    GiveBack(kRecoveryExtension, exist != kNoRecord && exist != 0, previous);
 }
 
 }  // namespace tvx

@@ -20,5 +20,8 @@ bool IsOwnedExtension(const wchar_t* extension);
 void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip);
 void AssociateAllTypes(const SetupChoices& choices);
 bool RegisterProgIds();
+// Gives ".rev" back to the owner recorded when setup took it; at uninstall, after the
+// archive types and before the ProgIDs go.
+void ReleaseRecoveryVolumeType();
 
 }  // namespace tvx

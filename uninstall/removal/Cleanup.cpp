@@ -4,9 +4,14 @@
 #include <shlobj.h>
 
 #include "integration/Associations.h"
+#include "integration/NewMenu.h"
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "platform/FileSystem.h"
+#include "platform/RunLog.h"
+#include "platform/Strings.h"
+#include "removal/Uninstall.h"
 #include "settings/Settings.h"
 
 namespace tvx {
@@ -25,7 +30,6 @@ const ProductKey kProductKeys[] = {
     {HKEY_CLASSES_ROOT, L"Tervix", true},
     {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
     {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
-    {HKEY_CLASSES_ROOT, L".rev", true},
     {HKEY_CURRENT_USER, L"", true},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", false},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false},
@@ -42,6 +46,7 @@ void CleanUpRegistryAndShell() {
     const SetupChoices nothing = {};
 
     AssociateAllTypes(nothing);
+    ReleaseRecoveryVolumeType();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 
     // The shell lets go of the extension while its files still exist.
@@ -57,6 +62,23 @@ void CleanUpRegistryAndShell() {
             SetRegistryView(0);
         }
     }
+}
+
+bool RemoveTemplateFiles(std::vector<std::wstring>* notRemoved) {
+    bool restartNeeded = false;
+    for (bool isNative : {true, false}) {
+        wchar_t path[kPathCapacity];
+        if (!HoldsTemplateBytes(isNative, path, kPathCapacity)) continue;
+        if (DeleteFileLong(path)) {
+            LogAction(L"deleted file " + std::wstring(path));
+        } else if (DeferFileRemoval(path)) {
+            restartNeeded = true;
+        } else {
+            LogAction(L"left " + std::wstring(path));
+            if (notRemoved) notRemoved->push_back(path);
+        }
+    }
+    return restartNeeded;
 }
 
 }  // namespace tvx

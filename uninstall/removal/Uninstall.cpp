@@ -83,7 +83,8 @@ void RunUninstall() {
     }
 
     std::vector<std::wstring> notRemoved;
-    const bool restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved);
+    const bool restartNeeded =
+        RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
     list.reset();

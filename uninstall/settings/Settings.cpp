@@ -325,6 +325,52 @@ bool SettingKeyExists(HKEY root, const wchar_t* key) {
     return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE));
 }
 
+bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values) {
+    key = OrEmpty(key);
+    values->clear();
+    if (RouteOf(root, key) != Route::Registry) return false;
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | registryView);
+    if (!handle) return false;
+    DWORD nameLength = 0, dataLength = 0;
+    if (RegQueryInfoKeyW(handle.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameLength,
+                         &dataLength, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::vector<wchar_t> name(nameLength + 1);
+    std::vector<BYTE> data(dataLength + 1);
+    for (DWORD index = 0;;) {
+        DWORD nameSize = static_cast<DWORD>(name.size());
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        DWORD type = REG_NONE;
+        LONG result =
+            RegEnumValueW(handle.get(), index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+        if (result == ERROR_MORE_DATA) {
+            // A value grew since the key was asked for its sizes: try it again with room.
+            name.resize(name.size() * 2);
+            data.resize(data.size() * 2 + 64);
+            continue;
+        }
+        if (result != ERROR_SUCCESS) break;
+        values->push_back({std::wstring(name.data(), nameSize), type,
+                           std::vector<BYTE>(data.begin(), data.begin() + dataSize)});
+        ++index;
+    }
+    return true;
+}
+
+LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value) {
+    key = OrEmpty(key);
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        return ERROR_NOT_SUPPORTED;
+    case Route::Nowhere:
+        return ERROR_SUCCESS;
+    case Route::Registry:
+        break;
+    }
+    return SetValue(root, key, value.name.c_str(), value.type, value.data.data(),
+                    static_cast<DWORD>(value.data.size()));
+}
+
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
     return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue);
 }

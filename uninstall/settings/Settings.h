@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tvx {
 
@@ -24,6 +25,18 @@ void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name);
 void DeleteSettingKey(HKEY root, const wchar_t* key);
 void DeleteSettingTree(HKEY root, const wchar_t* key);
 bool SettingKeyExists(HKEY root, const wchar_t* key);
+
+// A registry value with its own type and raw data, for entries of other programs that
+// must come back exactly as they were (binary data, expandable strings).
+struct RegistryValue {
+    std::wstring name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+// Every value of a registry key in enumeration order; false, with none, when the key
+// cannot be opened. The settings file keeps no types: its entries read as none here.
+bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values);
+LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value);
 
 // Forms with the root fixed to HKEY_CURRENT_USER.
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue);

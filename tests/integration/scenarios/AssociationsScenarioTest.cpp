@@ -125,14 +125,10 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     AssociateAllTypes(Choices(false, false));
 
     RegSnapshot expected = before;
-    // Keys that existed without a default value get an empty one.
+    // Keys that existed without a default value get an empty one; .tvx, which had no
+    // key, and the previous New entry of .zip with all its values come back as they were.
     for (auto& [key, values] : expected)
         if (key.find(L'\\') == std::wstring::npos && !values.count(L"")) values[L""] = StringValue(L"");
-    // .tvx did not exist: its key outlives the release with an empty default, because our
-    // ShellNew subkey still held it when the key was deleted.
-    expected[L".tvx"][L""] = StringValue(L"");
-    // The previous New entry comes back as its FileName; its other values are gone.
-    expected[L".zip\\ShellNew"].erase(L"ItemName");
     EXPECT_EQ(Differences(expected, CaptureExtensions()), std::vector<std::wstring>{});
 }
 
@@ -178,27 +174,85 @@ TEST_F(Associations, DeselectingTypesOwnedBySomeoneElseTouchesNothing) {
     EXPECT_EQ(ClassDefault(L".tgz"), L"TgzTool");
 }
 
-TEST_F(Associations, NativeFormatTakesThirtyVolumeNamesAndReleasesAHundred) {
+TEST_F(Associations, VolumeNamesAreTakenWithRecordsAndOnlyOursAreGivenBack) {
     SetClassString(L".tvx", L"", L"OldTvx");
+    SetClassString(Volume(5), L"", L"Splitter");
+    SetClassString(Volume(6), L"", L"Splitter");
     SetClassString(Volume(45), L"", L"Splitter");
+    SetClassString(Volume(64), L"", L"");
+    // Taken by an earlier version, which kept no record of the volume names.
+    SetClassString(Volume(70), L"", L"Tervix");
 
     AssociateExtension(L".tvx", true, false, true, false);
     for (int number = 0; number < 30; ++number) EXPECT_EQ(ClassDefault(Volume(number)), L"Tervix") << number;
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(30)));
-    EXPECT_EQ(ClassDefault(Volume(45)), L"Splitter");
+    EXPECT_EQ(Backup(Volume(5), L"Type"), L"Splitter");
+    EXPECT_EQ(BackupExist(Volume(5)), 1u);
+    EXPECT_EQ(BackupExist(Volume(7)), 0u);
+    // Between two setups another program takes one name back; the next setup records
+    // it, and leaves the records of names still ours alone.
+    SetClassString(Volume(6), L"", L"Joiner");
+    AssociateExtension(L".tvx", true, false, true, false);
+    EXPECT_EQ(Backup(Volume(5), L"Type"), L"Splitter");
+    EXPECT_EQ(Backup(Volume(6), L"Type"), L"Joiner");
 
     AssociateExtension(L".tvx", false, false, true, false);
     EXPECT_EQ(ClassDefault(L".tvx"), L"OldTvx");
-    for (int number = 0; number < 100; ++number) EXPECT_EQ(ClassDefault(Volume(number)), L"OldTvx") << number;
+    for (int number = 0; number < 100; ++number) {
+        const wchar_t* expected = number == 5 || number == 45 ? L"Splitter"
+                                  : number == 6               ? L"Joiner"
+                                  : number == 64              ? L""
+                                  : number == 70              ? L"OldTvx"
+                                                              : L"<none>";
+        EXPECT_EQ(ClassDefault(Volume(number)), expected) << number;
+    }
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(0)));
 
-    // When .tvx had no key before, releasing it removes every volume name.
+    // When .tvx had no key before, releasing it removes every volume name it took.
     tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
     tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
     AssociateExtension(L".tvx", true, false, true, false);
     AssociateExtension(L".tvx", false, false, true, false);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tvx"));
-    for (int number = 0; number < 100; ++number)
-        EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(number))) << number;
+    for (int number = 0; number < 30; ++number)
+        EXPECT_EQ(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(number)), number == 5 || number == 6) << number;
+}
+
+TEST_F(Associations, RecordsOfTheCurrentLayoutAreReadAsBefore) {
+    // Records that the previous version wrote: "Exist", "Type" and the "ShellNew" summary,
+    // with our template entry in place under .zip.
+    const std::wstring ownTemplate = folder_ + L"\\zipnew.dat";
+    struct Case {
+        DWORD exist;
+        std::wstring summary;
+        const wchar_t* name;  // the value expected under .zip\ShellNew, or null for none
+        const wchar_t* data;
+    } cases[] = {
+        {1, L"C:\\old\\zip.zip", L"FileName", L"C:\\old\\zip.zip"},
+        {1, L"*", L"NullFile", L""},
+        {1, ownTemplate, nullptr, nullptr},  // an earlier setup recorded our own entry
+        {0, L"", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SetClassString(L".zip", L"", L"Tervix.ZIP");
+        SetClassString(L".zip\\ShellNew", L"FileName", ownTemplate);
+        const std::wstring backup = L"Software\\Tervix\\Setup\\.zip";
+        tvxtest::RegWriteDword(HKEY_CURRENT_USER, backup, L"Exist", c.exist);
+        tvxtest::RegWriteString(HKEY_CURRENT_USER, backup, L"Type", c.exist ? L"OldZip" : L"");
+        tvxtest::RegWriteString(HKEY_CURRENT_USER, backup, L"ShellNew", c.summary);
+
+        AssociateExtension(L".zip", false, false, false, true);
+
+        RegSnapshot after;
+        CaptureKey(HKEY_CLASSES_ROOT, L".zip", &after);
+        RegSnapshot expected;
+        if (c.exist) expected[L".zip"][L""] = StringValue(L"OldZip");
+        if (c.exist) expected[L".zip\\ShellNew"];
+        if (c.name) expected[L".zip\\ShellNew"][c.name] = StringValue(c.data);
+        EXPECT_EQ(Differences(expected, after), std::vector<std::wstring>{}) << "case " << &c - cases;
+        tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".zip");
+        tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
+    }
 }
 
 TEST_F(Associations, NewMenuEntryFollowsTheShellExtensionAndTheItemSettings) {

@@ -7,6 +7,7 @@
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/NewMenu.h"
+#include "removal/Cleanup.h"
 
 namespace tvx {
 namespace {
@@ -91,6 +92,20 @@ TEST_F(Templates, FileOfTheRightLengthIsKeptAndAnyOtherLengthRewritten) {
     ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ + L"\\zipnew.dat", std::string(21, 'x')));
     Write(false);
     EXPECT_EQ(tvxtest::ReadFileBytes(folder_ + L"\\zipnew.dat").substr(0, 4), "PK\x05\x06");
+}
+
+TEST_F(Templates, UninstallDeletesTheTemplatesThatStillHoldTheirBytes) {
+    const std::wstring native = Write(true), zip = Write(false);
+    // Same length, other content: a file the user put there, which setup never rewrites.
+    std::string changed = tvxtest::ReadFileBytes(zip);
+    changed[21] = 'x';
+    ASSERT_TRUE(tvxtest::WriteFileBytes(zip, changed));
+
+    std::vector<std::wstring> notRemoved;
+    EXPECT_FALSE(RemoveTemplateFiles(&notRemoved)) << "nothing is left for a restart";
+    EXPECT_TRUE(notRemoved.empty());
+    EXPECT_FALSE(tvxtest::PathExists(native));
+    EXPECT_EQ(tvxtest::ReadFileBytes(zip), changed);
 }
 
 }  // namespace
