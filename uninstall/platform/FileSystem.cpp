@@ -42,6 +42,8 @@ void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* r
     record->isFolder =
         data.dwFileAttributes != INVALID_FILE_ATTRIBUTES && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     record->isReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // The find data carries the reparse tag in dwReserved0.
+    record->isLink = IsLinkReparseTag(data.dwFileAttributes, data.dwReserved0);
     record->lastWriteNs = Nanoseconds(data.ftLastWriteTime);
     record->creationNs = Nanoseconds(data.ftCreationTime);
     record->lastAccessNs = Nanoseconds(data.ftLastAccessTime);
@@ -68,6 +70,25 @@ bool IsDotEntry(const wchar_t* name) {
 }
 
 }  // namespace
+
+bool IsLinkReparseTag(DWORD attributes, DWORD tag) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    return tag == 0 || IsReparseTagNameSurrogate(tag);
+}
+
+bool IsLink(const wchar_t* name, DWORD attributes) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(HasWildcards(name) ? INVALID_HANDLE_VALUE : FindFirstLong(name, &data));
+    if (find) return IsLinkReparseTag(data.dwFileAttributes, data.dwReserved0);
+    // A drive root or a share has no find entry of its own; its handle tells.
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(CreateFileW(name, FILE_READ_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO info = {};
+    if (!file || !GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &info, sizeof info)) return true;
+    return IsLinkReparseTag(attributes, info.ReparseTag);
+}
 
 bool DeleteFileLong(const wchar_t* name) {
     if (DeleteFileW(name)) return true;
@@ -195,7 +216,7 @@ void DeleteFolderTree(const wchar_t* path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
     // Deleting through a link or junction would empty the folder it points to.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;
+    if (IsLink(path, attributes)) return;
 
     // The shell takes a list of names ended by an empty one.
     wchar_t from[kPathCapacity + 1];

@@ -82,12 +82,21 @@ std::vector<ListedEntry> CollectEntries(FILE* list, const wchar_t* installFolder
     return entries;
 }
 
-// Attributes of the folders that entries pass through, read at most once per run.
+// The attributes with the reparse-point flag kept only for a link: every other reparse
+// point (a cloud placeholder, a compressed file) is removed like any other entry.
+DWORD LinkAttributes(const wchar_t* path, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsLink(path, attributes))
+        attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+    return attributes;
+}
+
+// Attributes of the folders that entries pass through, read at most once per run, with
+// the reparse-point flag meaning a link (LinkAttributes).
 class FolderAttributes {
 public:
     DWORD Get(const std::wstring& path) {
         auto [it, inserted] = known_.try_emplace(path, 0);
-        if (inserted) it->second = GetAttributesLong(path.c_str());
+        if (inserted) it->second = LinkAttributes(path.c_str(), GetAttributesLong(path.c_str()));
         return it->second;
     }
     const DWORD* Find(const std::wstring& path) const {
@@ -160,6 +169,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         } else {
             attributes = GetAttributesLong(path);
             if (attributes == INVALID_FILE_ATTRIBUTES) error = GetLastError();
+            attributes = LinkAttributes(path, attributes);
         }
         if (IsAbsent(attributes, error)) continue;
 
