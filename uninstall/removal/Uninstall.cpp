@@ -55,7 +55,12 @@ void RunUninstall() {
         if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) return;
     }
 
-    UniqueCrtFile list(OpenCrtFile(kListName, L"rb"));
+    // Every name below is taken from the install folder, not from the current folder:
+    // setting that one fails for a path beyond MAX_PATH, and an elevated start begins
+    // in System32.
+    wchar_t listPath[kPathCapacity];
+    JoinPath(installFolder, kListName, listPath, std::size(listPath));
+    UniqueCrtFile list(OpenCrtFile(listPath, L"rb"));
     if (!list) {
         wchar_t text[200];
         FormatText(text, std::size(text), LoadText(IDS_CANNOTOPENLIST), kListName);
@@ -71,7 +76,9 @@ void RunUninstall() {
     CleanUpRegistryAndShell();
     FreeResourceLibrary();
 
-    for (const wchar_t* helpFile : {L"tervix.gid", L"tervix.fts"}) {
+    for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
+        wchar_t helpFile[kPathCapacity];
+        JoinPath(installFolder, helpName, helpFile, std::size(helpFile));
         SetAttributesLong(helpFile, FILE_ATTRIBUTE_NORMAL);
         DeleteFileLong(helpFile);
     }
@@ -80,23 +87,22 @@ void RunUninstall() {
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
     list.reset();
-    DeleteFileLong(kListName);
+    DeleteFileLong(listPath);
 
     wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
     GetTempFolder(tempFolder, std::size(tempFolder), false);
     JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
     if (FileExists(webViewData)) DeleteFolderTree(webViewData);
 
-    wchar_t currentFolder[kPathCapacity] = {};
-    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(currentFolder)), currentFolder);
-    if (length == 0 || length >= std::size(currentFolder)) currentFolder[0] = 0;
+    wchar_t plainFolder[kPathCapacity] = {};
+    InstallFolderOf(programPath, plainFolder, std::size(plainFolder));
 
     if (restartNeeded && !silent) {
         ShowMessage(nullptr, restartText, caption, kNoticeFlags);
-        if (EqualsNoCase(FileNamePart(currentFolder), L"Tervix")) DeleteAtRestart(currentFolder);
+        if (EqualsNoCase(FileNamePart(plainFolder), L"Tervix")) DeleteAtRestart(plainFolder);
     }
 
-    WriteRemovalBatch(programPath, currentFolder);
+    WriteRemovalBatch(programPath, plainFolder);
 }
 
 }  // namespace tvx
