@@ -294,6 +294,49 @@ TEST(DeleteFolderTreeTest, LeavesFilesAndMissingPathsAlone) {
     EXPECT_TRUE(tvxtest::PathExists(sandbox.path()));
 }
 
+// Windows refuses a plain name beyond MAX_PATH and Wine has no such limit: with every
+// first attempt made to fail, each wrapper must reach the file through its long form,
+// whose "/", "." and ".." the system no longer resolves.
+TEST(LongPathRetries, EveryWrapperReachesTheFileThroughTheLongForm) {
+    tvxtest::TempFolder sandbox(L"tvxretry");
+    const std::wstring odd = sandbox.path() + L"/x/../";  // "/" and ".." the long form must resolve
+    struct PlainFailure {
+        PlainFailure() { FailPlainAttemptsForTest(true); }
+        ~PlainFailure() { FailPlainAttemptsForTest(false); }
+    };
+    {
+        PlainFailure failing;
+        EXPECT_EQ(CreateFolder((odd + L"sub").c_str()), CreateFolderResult::Created);
+        EXPECT_EQ(CreateFolder((odd + L"sub").c_str()), CreateFolderResult::Failed) << "it exists";
+        EXPECT_EQ(CreateFolder((odd + L"none/deeper").c_str()), CreateFolderResult::PathMissing);
+        FILE* file = OpenCrtFile((odd + L"sub/./f.txt").c_str(), L"wb");
+        ASSERT_NE(file, nullptr);
+        fputs("data", file);
+        fclose(file);
+        EXPECT_TRUE(FileExists((odd + L"sub\\f.txt").c_str()));
+        EXPECT_TRUE(SetAttributesLong((odd + L"sub/f.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(GetAttributesLong((odd + L"sub/f.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+                  DWORD{FILE_ATTRIBUTE_READONLY});
+        FoundEntry record;
+        EXPECT_TRUE(FindSingle((odd + L"sub/f.txt").c_str(), &record));
+        EXPECT_EQ(record.size, 4u);
+        DirectoryScan scan;
+        scan.SetMask((odd + L"sub/*").c_str());
+        EXPECT_TRUE(scan.Next(&record));
+        EXPECT_FALSE(scan.Next(&record));
+        EXPECT_FALSE(record.error);
+        EXPECT_TRUE(SetAttributesLong((odd + L"sub/f.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+        EXPECT_TRUE(DeleteFileLong((odd + L"sub/f.txt").c_str()));
+        EXPECT_FALSE(FileExists((odd + L"sub/f.txt").c_str()));
+    }
+    EXPECT_TRUE(tvxtest::PathExists(sandbox / L"sub"));
+    EXPECT_FALSE(tvxtest::PathExists(sandbox / L"x")) << "the long form resolved \"..\"";
+    // Made to fail, the plain attempt really fails.
+    FailPlainAttemptsForTest(true);
+    EXPECT_FALSE(DeleteFileW(PlainAttemptName((sandbox / L"sub").c_str())));
+    FailPlainAttemptsForTest(false);
+}
+
 TEST(ReparseTags, OnlyNameSurrogatesAndUnreadableTagsAreLinks) {
     constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
     constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;

@@ -54,7 +54,7 @@ void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* r
 
 // FindFirstFileW on the name, then on its long form. The error stays in GetLastError().
 HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
-    HANDLE find = FindFirstFileW(name, data);
+    HANDLE find = FindFirstFileW(PlainAttemptName(name), data);
     if (find != INVALID_HANDLE_VALUE) return find;
     DWORD error = GetLastError();
     LongName longName(name);
@@ -91,13 +91,13 @@ bool IsLink(const wchar_t* name, DWORD attributes) {
 }
 
 bool DeleteFileLong(const wchar_t* name) {
-    if (DeleteFileW(name)) return true;
+    if (DeleteFileW(PlainAttemptName(name))) return true;
     LongName longName(name);
     return longName.valid && DeleteFileW(longName.text);
 }
 
 DWORD GetAttributesLong(const wchar_t* name) {
-    DWORD attributes = GetFileAttributesW(name);
+    DWORD attributes = GetFileAttributesW(PlainAttemptName(name));
     if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
     LongName longName(name);
     return longName.valid ? GetFileAttributesW(longName.text) : INVALID_FILE_ATTRIBUTES;
@@ -116,7 +116,7 @@ bool ExistsWithWildcards(const wchar_t* name) {
 }
 
 bool SetAttributesLong(const wchar_t* name, DWORD attributes) {
-    if (SetFileAttributesW(name, attributes)) return true;
+    if (SetFileAttributesW(PlainAttemptName(name), attributes)) return true;
     LongName longName(name);
     return longName.valid && SetFileAttributesW(longName.text, attributes);
 }
@@ -125,11 +125,11 @@ CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD a
     // The system strips a trailing dot or blank from a plain name and would create a
     // different folder; only the long form keeps it.
     bool plainUsable = !EndsInDotOrBlank(name);
-    bool created = plainUsable && CreateDirectoryW(name, nullptr);
+    bool created = plainUsable && CreateDirectoryW(PlainAttemptName(name), nullptr);
     DWORD error = created ? ERROR_SUCCESS : GetLastError();
     if (!created) {
         LongName longName(name);
-        DWORD existing = plainUsable ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
+        DWORD existing = plainUsable ? GetFileAttributesW(PlainAttemptName(name)) : INVALID_FILE_ATTRIBUTES;
         if (existing == INVALID_FILE_ATTRIBUTES && !plainUsable && longName.valid) {
             existing = GetFileAttributesW(longName.text);
         }
@@ -205,7 +205,7 @@ bool DirectoryScan::Next(FoundEntry* record) {
 }
 
 FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode) {
-    FILE* file = _wfsopen(name, mode, _SH_DENYNO);
+    FILE* file = _wfsopen(PlainAttemptName(name), mode, _SH_DENYNO);
     if (file != nullptr) return file;
     LongName longName(name);
     return longName.valid ? _wfsopen(longName.text, mode, _SH_DENYNO) : nullptr;

@@ -29,7 +29,7 @@ bool IsAbsent(DWORD attributes, DWORD error) {
 // The second attempt in long-path form that every file operation by name makes.
 template <typename Operation>
 bool WithLongPathRetry(const wchar_t* path, Operation operation) {
-    if (operation(path)) return true;
+    if (operation(PlainAttemptName(path))) return true;
     wchar_t longForm[kPathCapacity + 8];
     return MakeLongPathForm(path, longForm, std::size(longForm)) && operation(longForm);
 }
@@ -39,7 +39,7 @@ bool RemoveFolderLong(const wchar_t* path) {
 }
 
 bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    if (MoveFileW(from, to)) return true;
+    if (MoveFileW(PlainAttemptName(from), to)) return true;
     wchar_t longFrom[kPathCapacity + 8], longTo[kPathCapacity + 8];
     return MakeLongPathForm(from, longFrom, std::size(longFrom)) && MakeLongPathForm(to, longTo, std::size(longTo)) &&
            MoveFileW(longFrom, longTo);
@@ -156,7 +156,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         // Most entries are plain files that go at the first attempt, which makes the
         // attribute query unnecessary: a plain delete changes nothing when it fails, and
         // what follows is then the full sequence.
-        if (!known && DeleteFileW(path)) {
+        if (!known && DeleteFileW(PlainAttemptName(path))) {
             ++removed;
             entry.settled = true;
             continue;
