@@ -25,6 +25,21 @@ tvx_prefix_down() {
   WINEPREFIX="$1" wineserver -w </dev/null >/dev/null 2>&1 || true
 }
 
+# Makes the Wine programs started after it run in the Linux locale $1, from which Wine
+# takes the Windows user locale and code pages: hi_IN.UTF-8 has no ANSI code page and
+# gives 65001 (UTF-8) for both, cy_GB.UTF-8 the Welsh collation. The locale is built
+# once into the build folder with localedef (its sources come with the package locales).
+tvx_use_locale() {
+  local name="$1" dir="${TVX_BUILD_DIR:?}/locales"
+  mkdir -p "$dir"
+  (
+    flock 8
+    [ -d "$dir/$name" ] || localedef -i "${name%%.*}" -f UTF-8 "$dir/$name" >/dev/null 2>&1 ||
+      { echo "cannot build the locale $name" >&2; exit 1; }
+  ) 8>"$dir.lock" || return 1
+  export LOCPATH="$dir" LC_ALL="$name"
+}
+
 # Creates the prefix $1 once; a finished prefix carries the stamp file .tvx-ready.
 tvx_prefix_create() {
   local prefix="$1"

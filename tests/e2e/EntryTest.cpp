@@ -170,6 +170,26 @@ TEST_F(InstalledProgram, WarningTellsWhichFileToDeleteAndEndsWhenAnswered) {
     EXPECT_EQ(code, 0u);
 }
 
+// Run as the test e2e.WelshLocale: Welsh collation takes "ng" as one letter, so a
+// linguistic comparison would not find "warning" in "WARNInG".
+class WelshLocale : public InstalledProgram {};
+
+TEST_F(WelshLocale, SwitchesInCapitalsMatchWhateverTheCollation) {
+    if (tvxtest::LocaleOfRun().empty()) GTEST_SKIP() << "runs as the test e2e.WelshLocale";
+    wchar_t locale[LOCALE_NAME_MAX_LENGTH] = {};
+    GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH);
+    ASSERT_STREQ(locale, L"cy-GB");
+    Process process;
+    ASSERT_TRUE(Start(&process, L"/WARNInG"));
+    Notice notice = WaitForNotice(process);
+    ASSERT_NE(notice.box, nullptr) << "the switch was not recognised";
+    EXPECT_NE(notice.text.find(program()), std::wstring::npos);
+    tvxtest::PressButton(notice.box, IDOK, true);
+    DWORD code = 1;
+    ASSERT_TRUE(process.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
 // Nobody watches a silent run, not even the batch's helper: it says nothing and ends.
 TEST_F(InstalledProgram, WarningStaysSilentInASilentRun) {
     Process process;

@@ -18,8 +18,6 @@ namespace {
 
 using namespace tvxtest;
 
-constexpr wchar_t kInstall[] = L"C:\\Program Files\\Tervix";
-
 const wchar_t* const kInstalledFiles[] = {L"Tervix.exe", L"tvxext.dll", L"tvxext32.dll", L"Tervix.chm",
                                           L"Tvx.txt",    L"WhatsNew.txt"};
 
@@ -157,21 +155,21 @@ std::wstring Describe(const std::vector<std::wstring>& entries) {
 class RoundTrip : public ::testing::Test {
 protected:
     void TearDown() override {
-        RemoveTree(kInstall);
+        RemoveTree(removeAfter_.empty() ? install_ : removeAfter_);
         RemoveTree(scratch_.path());
     }
 
     void InstallProduct() {
-        CreateDirectoryW(L"C:\\Program Files", nullptr);
-        ASSERT_TRUE(CreateDirectoryW(kInstall, nullptr));
-        ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (std::wstring(kInstall) + L"\\Uninstall.exe").c_str(), FALSE));
+        CreateDirectoryW(install_.substr(0, install_.find_last_of(L'\\')).c_str(), nullptr);
+        ASSERT_TRUE(CreateDirectoryW(install_.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (install_ + L"\\Uninstall.exe").c_str(), FALSE));
         // As the installer writes it: the New-menu templates that setup makes are not in it.
         std::string list = "Uninstall.exe\r\nUninstall.lst\r\n";
         for (const wchar_t* name : kInstalledFiles) {
-            ASSERT_TRUE(WriteFileBytes(std::wstring(kInstall) + L"\\" + name, "installed"));
+            ASSERT_TRUE(WriteFileBytes(install_ + L"\\" + name, "installed"));
             list += Narrow(name) + "\r\n";
         }
-        ASSERT_TRUE(WriteFileBytes(std::wstring(kInstall) + L"\\Uninstall.lst", list));
+        ASSERT_TRUE(WriteFileBytes(install_ + L"\\Uninstall.lst", list));
     }
 
     // Other programs' archive types, the way a user's machine has them.
@@ -217,22 +215,52 @@ protected:
                 KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"};
     }
 
+    void Run();
+
+    std::wstring install_ = L"C:\\Program Files\\Tervix";
+    std::wstring removeAfter_;  // the folder made for the install, when not its parent
     TempFolder scratch_{L"tvxroundtrip"};
 };
 
-TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAsItWas) {
+TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAsItWas) { Run(); }
+
+// A program path of 255 characters, most of them "%" signs: each is doubled in the
+// self-removal batch, whose lines must still hold one whole command each.
+TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
+    removeAfter_ = L"C:\\Apps " + std::wstring(226, L'%');
+    install_ = removeAfter_ + L"\\Tervix";
+    ASSERT_EQ((install_ + L"\\Uninstall.exe").size(), 255u);
+    Run();
+}
+
+// Run as the test e2e.Utf8CodePage under a Linux locale that gives the UTF-8 code page
+// (65001) for both ANSI and OEM: the batch is then UTF-8, as the interpreter reads it.
+class Utf8CodePage : public RoundTrip {};
+
+TEST_F(Utf8CodePage, RoundTripWithANonAsciiInstallFolder) {
+    if (LocaleOfRun().empty()) GTEST_SKIP() << "runs as the test e2e.Utf8CodePage";
+    ASSERT_EQ(GetACP(), 65001u);
+    ASSERT_EQ(GetOEMCP(), 65001u);
+    install_ = L"C:\\Program Files\\\u0924\u0930\u094d\u0935\u093f\u0915\u094d\u0938 Tervix \u00e9\u0416";
+    Run();
+}
+
+void RoundTrip::Run() {
+    // Else the 32-bit App Paths entry would be the 64-bit one under Wine, made and
+    // removed with it.
+    ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
     SeedOtherOwners();
     ASSERT_NO_FATAL_FAILURE(InstallProduct());
     const std::set<std::wstring> before = ExportRegistry(scratch_.path());
     ASSERT_GT(before.size(), 1000u);
 
-    const std::wstring program = L"\"" + std::wstring(kInstall) + L"\\Uninstall.exe\"";
+    const std::wstring program = L"\"" + install_ + L"\\Uninstall.exe\"";
     // The administrator's log, in a folder with a blank; both runs append to it.
     const std::wstring logFolder = scratch_.path() + L"\\run logs";
     ASSERT_TRUE(CreateDirectoryW(logFolder.c_str(), nullptr));
     const std::wstring log = logFolder + L"\\tervix.log";
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1 /log=\"" + log + L"\"", 120000,
-                         kInstall),
+                         install_),
               0);
 
     // Setup made all of it.
@@ -258,19 +286,19 @@ TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAs
     EXPECT_TRUE(has(L"Classes\\.zip] @=\"Tervix.ZIP\""));
     EXPECT_TRUE(has(L"Classes\\.t05] @=\"Tervix\""));
     EXPECT_TRUE(has(L"Classes\\.rev] @=\"Tervix.REV\""));
-    EXPECT_TRUE(PathExists(std::wstring(kInstall) + L"\\zipnew.dat"));
+    EXPECT_TRUE(PathExists(install_ + L"\\zipnew.dat"));
 
     // The other ZIP program takes back only its type; our New-menu entry stays. The
     // second setup must not take that entry for the other program's.
     ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
-    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, kInstall), 0);
+    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, install_), 0);
 
-    ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, kInstall), 0);
+    ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
     // The self-removal batch deletes the program and the folder after the program ended.
-    for (DWORD start = GetTickCount(); PathExists(kInstall) && GetTickCount() - start < 30000;) Sleep(200);
+    for (DWORD start = GetTickCount(); PathExists(install_) && GetTickCount() - start < 30000;) Sleep(200);
 
-    EXPECT_FALSE(PathExists(kInstall)) << "the install folder is still there";
-    const std::wstring folder = kInstall;
+    EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
+    const std::wstring folder = install_;
     const std::wstring expected[] = {
         L"Tervix Uninstall.exe ",  // the header of each run
         L"wrote HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe default value",

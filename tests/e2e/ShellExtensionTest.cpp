@@ -271,6 +271,8 @@ TEST(ShellExtensionWindows10, ApplicationPathInBothViews) {
         return;
     }
     const std::wstring folder = ProgramFolderOfTest();
+    // Else the 32-bit view would show the 64-bit entry under Wine.
+    ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
 
     EXPECT_TRUE(tvx::RegisterAppPath());
 

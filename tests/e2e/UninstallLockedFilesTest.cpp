@@ -98,5 +98,27 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfThe
     RemoveTree(webView);
 }
 
+// A program that is still closing holds its file after the batch's two-second wait:
+// the five attempts, a second apart, outlast a hold of three and a half seconds.
+TEST(UninstallLockedFiles, ProgramHeldPastTheWaitGoesAtALaterAttempt) {
+    SampleInstall install(L"C:\\Program Files\\Tervix");
+    ASSERT_TRUE(install.WriteList("Uninstall.exe\n"));
+    FileLocker closing;
+    ASSERT_TRUE(closing.Hold(FileLocker::Mode::LoadAsLibrary, install.Program()));
+
+    Process uninstall;
+    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(uninstall.Wait(60000, &exitCode));
+    const ULONGLONG ended = GetTickCount64();
+    EXPECT_EQ(exitCode, 0u);
+    Sleep(3500);
+    ASSERT_TRUE(PathExists(install.Program())) << "the hold did not keep the file";
+    closing.Release();
+    EXPECT_TRUE(WaitUntilGone(install.Folder(), 30000)) << "no attempt came after the hold, "
+                                                        << GetTickCount64() - ended << " ms after the end";
+    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000));
+}
+
 }  // namespace
 }  // namespace uninstalltest

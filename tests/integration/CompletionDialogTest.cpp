@@ -44,10 +44,13 @@ protected:
 };
 
 TEST_F(CompletionDialogTest, ShowsTheInstallFolderAndTheThanksInBold) {
+    // The program's own folder, whatever the current one (System32 after an elevation prompt).
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring install = program;
+    install.resize(install.find_last_of(L'\\'));
     TempFolder sandbox(L"tvxdone");
-    std::wstring install = sandbox / L"Tervix Archiver";
-    ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
-    CurrentFolder current(install);
+    CurrentFolder current(sandbox.path());
 
     INT_PTR result = RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
         EXPECT_EQ(DialogItemText(dialog, IDC_INSTFOLDER), install);

@@ -9,6 +9,7 @@
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
 #include "OpenRecorder.h"
+#include "../e2e/ShellSandbox.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
 #include "resources/ResourceIds.h"
@@ -18,11 +19,17 @@ using namespace tvxtest;
 
 namespace {
 
+// The licence lies beside the program: the case runs in a copy of this test program in
+// a sandbox folder, which stands for the install folder, from a current folder elsewhere.
 TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy copy;
+        copy.Put(L"license.txt", "Licence\r\n");
+        EXPECT_TRUE(copy.RunCurrentTest());
+        return;
+    }
     TempFolder sandbox(L"tvxshell");
-    std::wstring install = sandbox / L"Tervix";
-    ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(install + L"\\license.txt", "Licence\r\n"));
+    const std::wstring install = ProgramFolderOfTest();
 
     OpenRecorder recorder(sandbox / L"opened.txt");
     RegWriteString(HKEY_CLASSES_ROOT, L".txt", L"", L"txtfile");
@@ -31,7 +38,7 @@ TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
 
     wchar_t previous[MAX_PATH * 4] = {};
     GetCurrentDirectoryW(MAX_PATH * 4, previous);
-    SetCurrentDirectoryW(install.c_str());
+    SetCurrentDirectoryW(sandbox.path().c_str());
     tvx::Options().silent = false;
 
     std::vector<std::wstring> lines;

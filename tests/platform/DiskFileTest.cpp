@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "platform/Owner.h"
+#include "platform/Paths.h"
 
 namespace tvx {
 namespace {
@@ -118,6 +119,16 @@ TEST_F(DiskFileTest, OpeningAMissingFileReportsNotFound) {
     ASSERT_TRUE(tvxtest::WriteFileBytes(sandbox / L"there.ini", "x"));
     EXPECT_TRUE(file.Open((sandbox / L"there.ini").c_str()));
     EXPECT_EQ(file.lastErrorKind, DiskFile::kNoError);
+
+    // Through the long form alone, as for a name beyond MAX_PATH on Windows.
+    FailPlainAttemptsForTest(true);
+    DiskFile longFile;
+    const bool opened = longFile.Open((sandbox.path() + L"/sub/../there.ini").c_str());
+    const bool missing = !longFile.Open((sandbox / L"missing.ini").c_str());
+    FailPlainAttemptsForTest(false);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(missing);
+    EXPECT_EQ(longFile.lastErrorKind, DiskFile::kNotFound);
 }
 
 TEST_F(DiskFileTest, ZeroByteWriteSucceedsWithoutTheSystem) {

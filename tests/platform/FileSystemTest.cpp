@@ -65,6 +65,7 @@ TEST(DirectoryScanTest, PopulatedFolderListsEveryEntryOnceWithItsDetails) {
     EXPECT_EQ(a.size, 5u);
     EXPECT_FALSE(a.isFolder);
     EXPECT_FALSE(a.isReparsePoint);
+    EXPECT_FALSE(a.isLink);
     EXPECT_NE(a.lastWriteNs, 0u);
     uint64_t raw = (static_cast<uint64_t>(a.lastWriteTime.dwHighDateTime) << 32) | a.lastWriteTime.dwLowDateTime;
     EXPECT_EQ(a.lastWriteNs, raw * 100);
@@ -293,6 +294,67 @@ TEST(DeleteFolderTreeTest, LeavesFilesAndMissingPathsAlone) {
     EXPECT_TRUE(tvxtest::PathExists(sandbox.path()));
 }
 
+// Windows refuses a plain name beyond MAX_PATH and Wine has no such limit: with every
+// first attempt made to fail, each wrapper must reach the file through its long form,
+// whose "/", "." and ".." the system no longer resolves.
+TEST(LongPathRetries, EveryWrapperReachesTheFileThroughTheLongForm) {
+    tvxtest::TempFolder sandbox(L"tvxretry");
+    const std::wstring odd = sandbox.path() + L"/x/../";  // "/" and ".." the long form must resolve
+    struct PlainFailure {
+        PlainFailure() { FailPlainAttemptsForTest(true); }
+        ~PlainFailure() { FailPlainAttemptsForTest(false); }
+    };
+    {
+        PlainFailure failing;
+        EXPECT_EQ(CreateFolder((odd + L"sub").c_str()), CreateFolderResult::Created);
+        EXPECT_EQ(CreateFolder((odd + L"none/deeper").c_str()), CreateFolderResult::PathMissing);
+        FILE* file = OpenCrtFile((odd + L"sub/./f.txt").c_str(), L"wb");
+        ASSERT_NE(file, nullptr);
+        fputs("data", file);
+        fclose(file);
+        EXPECT_TRUE(SetAttributesLong((odd + L"sub/f.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(GetAttributesLong((odd + L"sub/f.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+                  DWORD{FILE_ATTRIBUTE_READONLY});
+        FoundEntry record;
+        EXPECT_TRUE(FindSingle((odd + L"sub/f.txt").c_str(), &record));
+        EXPECT_EQ(record.size, 4u);
+        DirectoryScan scan;
+        scan.SetMask((odd + L"sub/*").c_str());
+        EXPECT_TRUE(scan.Next(&record));
+        EXPECT_FALSE(scan.Next(&record));
+        EXPECT_TRUE(SetAttributesLong((odd + L"sub/f.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+        EXPECT_TRUE(DeleteFileLong((odd + L"sub/f.txt").c_str()));
+        EXPECT_FALSE(FileExists((odd + L"sub/f.txt").c_str()));
+    }
+    EXPECT_TRUE(tvxtest::PathExists(sandbox / L"sub"));
+    EXPECT_FALSE(tvxtest::PathExists(sandbox / L"x")) << "the long form resolved \"..\"";
+}
+
+TEST(ReparseTags, OnlyNameSurrogatesAndUnreadableTagsAreLinks) {
+    constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
+    constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    struct Row {
+        DWORD attributes, tag;
+        bool link;
+    } const rows[] = {
+        {kFolder, IO_REPARSE_TAG_MOUNT_POINT, true},  // junction or mounted volume
+        {kFolder, IO_REPARSE_TAG_SYMLINK, true},
+        {kReparse, IO_REPARSE_TAG_SYMLINK, true},
+        {kReparse, 0x8000001B, false},                // IO_REPARSE_TAG_APPEXECLINK has no surrogate bit
+        {kFolder, 0x9000001A, false},                 // OneDrive folder (IO_REPARSE_TAG_CLOUD_6)
+        {kReparse, 0x9000601A, false},                // a file kept online
+        {kReparse, 0x80000017, false},                // compact /exe, Compact OS (IO_REPARSE_TAG_WOF)
+        {kReparse, 0x80000013, false},                // deduplicated (IO_REPARSE_TAG_DEDUP)
+        {kReparse, 0x8000001E, false},                // IO_REPARSE_TAG_PROJFS
+        {kReparse, 0xA0000027, true},                 // IO_REPARSE_TAG_WCI_LINK_1, a name surrogate
+        {kFolder, 0, true},                           // no tag to read: as a link
+        {FILE_ATTRIBUTE_DIRECTORY, IO_REPARSE_TAG_SYMLINK, false},  // no reparse point at all
+        {INVALID_FILE_ATTRIBUTES, IO_REPARSE_TAG_SYMLINK, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(IsLinkReparseTag(row.attributes, row.tag), row.link) << std::hex << row.attributes << " " << row.tag;
+}
+
 TEST(DeleteFolderTreeTest, NeverDeletesThroughALink) {
     tvxtest::TempFolder sandbox(L"tvxtree");
     std::wstring target = sandbox / L"target";
@@ -301,6 +363,13 @@ TEST(DeleteFolderTreeTest, NeverDeletesThroughALink) {
     std::wstring link = sandbox / L"link";
     UnixLink unixLink(target, link);
     ASSERT_TRUE(unixLink.ok());
+
+    // Wine reports no tag for the link (dwReserved0 is 0), which counts as a link.
+    EXPECT_TRUE(IsLink(link.c_str(), GetFileAttributesW(link.c_str())));
+    EXPECT_FALSE(IsLink(target.c_str(), GetFileAttributesW(target.c_str())));
+    FoundEntry record;
+    ASSERT_TRUE(FindSingle(link.c_str(), &record));
+    EXPECT_TRUE(record.isLink);
 
     DeleteFolderTree(link.c_str());
     EXPECT_TRUE(tvxtest::PathExists(link)) << "the link itself is left alone";

@@ -136,6 +136,26 @@ TEST(LongPathForm, FullAndNetworkPathsAndTheirSizeLimits) {
     EXPECT_EQ(LongForm(L"\\\\server\\share", n + 7), L"\\\\?\\UNC\\server\\share");
 
     EXPECT_EQ(LongForm(L""), L"<false>");
+
+    // The literal form must be canonical: the system resolves nothing in it.
+    const struct {
+        const wchar_t* path;
+        const wchar_t* longForm;
+    } rows[] = {
+        {L"C:/dir/file.txt", L"\\\\?\\C:\\dir\\file.txt"},
+        {L"c:\\a\\.\\b\\..\\c\\\\d", L"\\\\?\\C:\\a\\c\\d"},
+        {L"C:\\..\\..\\x", L"\\\\?\\C:\\x"},
+        {L"C:\\a\\b\\..\\..", L"\\\\?\\C:\\"},
+        {L"C:\\a\\", L"\\\\?\\C:\\a\\"},
+        {L"C:\\", L"\\\\?\\C:\\"},
+        {L"C:\\dots.\\blank ", L"\\\\?\\C:\\dots.\\blank "},
+        {L"C:\\a\\...\\b", L"\\\\?\\C:\\a\\...\\b"},
+        {L"//server/share/dir/../f", L"\\\\?\\UNC\\server\\share\\f"},
+        {L"\\\\server\\share\\..\\..\\f", L"\\\\?\\UNC\\server\\share\\f"},
+        {L"\\\\.\\C:\\a\\..\\b", L"\\\\?\\C:\\b"},
+        {L"\\\\?\\C:\\kept\\..\\as is", L"\\\\?\\C:\\kept\\..\\as is"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(LongForm(row.path), row.longForm);
 }
 
 TEST(LongPathForm, RelativePathsFollowTheRealCurrentFolder) {
@@ -147,7 +167,9 @@ TEST(LongPathForm, RelativePathsFollowTheRealCurrentFolder) {
     std::wstring drive = folder.substr(0, 2);
 
     EXPECT_EQ(LongForm(L"\\x"), L"\\\\?\\" + drive + L"\\x") << "rooted on the current drive";
-    EXPECT_EQ(LongForm(L"/x"), L"\\\\?\\" + drive + L"/x");
+    EXPECT_EQ(LongForm(L"/x"), L"\\\\?\\" + drive + L"\\x");
+    EXPECT_EQ(LongForm(L"sub/../c/./d"), L"\\\\?\\" + folder + L"\\c\\d");
+    EXPECT_EQ(LongForm((drive + L"e").c_str()), L"\\\\?\\" + folder + L"\\e") << "relative on the current drive";
     EXPECT_EQ(LongForm(L"./a"), L"\\\\?\\" + folder + L"\\a");
     EXPECT_EQ(LongForm(L".\\a"), L"\\\\?\\" + folder + L"\\a");
     EXPECT_EQ(LongForm(L".a"), L"\\\\?\\" + folder + L"\\.a");
@@ -168,6 +190,7 @@ TEST(LongPathForm, RelativePathsFollowTheRealCurrentFolder) {
     if (onZ.ok()) {
         EXPECT_EQ(LongForm(L"\\etc"), L"\\\\?\\Z:\\etc");
         EXPECT_EQ(LongForm(L"y"), L"\\\\?\\Z:\\tmp\\y");
+        EXPECT_EQ(LongForm(L"..\\y"), L"\\\\?\\Z:\\y");
     }
 }
 

@@ -172,6 +172,9 @@ TEST(Characters, UpperCaseAndComparison) {
     EXPECT_NE(CompareNoCase(L"combobox", L"combobo"), 0);
     EXPECT_EQ(CompareNoCase(L"a", L"b"), -1);
     EXPECT_EQ(CompareNoCase(L"b", L"a"), 1);
+    // Ordinal: a composed letter is not its decomposed spelling, and a soft hyphen counts.
+    EXPECT_NE(CompareNoCase(L"\u00C5.zip", L"A\u030A.zip"), 0);
+    EXPECT_NE(CompareNoCase(L"Ter\u00ADvix", L"Tervix"), 0);
 }
 
 TEST(StringListTest, ReadsBackInOrderIncludingEmptyStrings) {

@@ -41,6 +41,8 @@ std::string FirstLine(const std::string& bytes) { return bytes.substr(0, bytes.f
 const wchar_t kProgram[] = L"C:\\Program Files\\Tervix\\Uninstall.exe";
 const wchar_t kFolder[] = L"C:\\Program Files\\Tervix";
 const wchar_t kBatch[] = L"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat";
+// A second between two attempts.
+const std::string kPause = "\"%SystemRoot%\\System32\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n";
 
 TEST(BatchText, InteractiveRunWaitsDeletesFiveTimesWarnsAndDeletesItself) {
     const BatchResult batch = WriteBatch(kProgram, kFolder, kBatch, false);
@@ -49,7 +51,7 @@ TEST(BatchText, InteractiveRunWaitsDeletesFiveTimesWarnsAndDeletesItself) {
         "rd \"C:\\Program Files\\Tervix\"\r\n"
         "if not exist \"C:\\Program Files\\Tervix\\Uninstall.exe\" goto done\r\n";
     EXPECT_EQ(batch.bytes,
-              "\"C:\\Program Files\\Tervix\\Uninstall.exe\" /wait\r\n" + Repeat(attempt, 5) +
+              "\"C:\\Program Files\\Tervix\\Uninstall.exe\" /wait\r\n" + Repeat(attempt + kPause, 4) + attempt +
                   ":done\r\n"
                   "if exist \"C:\\Program Files\\Tervix\\Uninstall.exe\" "
                   "\"C:\\Program Files\\Tervix\\Uninstall.exe\" /warning\r\n"
@@ -62,7 +64,7 @@ TEST(BatchText, SilentRunHasNoWarningLine) {
     EXPECT_EQ(batch.bytes.find("/warning"), std::string::npos);
     size_t lines = 0;
     for (char c : batch.bytes) lines += c == '\n';
-    EXPECT_EQ(lines, 18u);
+    EXPECT_EQ(lines, 22u);
     EXPECT_EQ(batch.bytes.substr(batch.bytes.size() - 49), ":done\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
 }
 
@@ -99,6 +101,58 @@ TEST(BatchText, NonAsciiPathWithoutShortFormIsWrittenInTheOemCodePage) {
     EXPECT_NE(batch.bytes.find("rd \"C:\\Caf\x82\"\r\n"), std::string::npos);
     EXPECT_EQ(batch.bytes.find('\xe9'), std::string::npos);
     EXPECT_TRUE(batch.everythingNamed);
+}
+
+TEST(BatchText, EveryCommandHasALineOfItsOwnAtAnyLength) {
+    // 250 characters of "%" signs: each doubled, the old shared attempt line ran past
+    // 1,023 characters and was cut.
+    const std::wstring folder = L"C:\\" + std::wstring(250, L'%');
+    const std::wstring program = folder + L"\\Uninstall.exe";
+    const BatchResult batch = WriteBatch(program.c_str(), folder.c_str(), kBatch, false);
+    const std::string named = "\"C:\\" + std::string(500, '%') + "\\Uninstall.exe\"";
+    const std::string attempt = "del " + named + "\r\nrd \"C:\\" + std::string(500, '%') + "\"\r\nif not exist " + named +
+                                " goto done\r\n";
+    EXPECT_EQ(batch.bytes, named + " /wait\r\n" + Repeat(attempt + kPause, 4) + attempt + ":done\r\nif exist " + named +
+                               " " + named + " /warning\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n");
+}
+
+// Paths that have no short form (the folders do not exist), named in each code page as
+// the interpreter reads it, or left out where that code page cannot hold them.
+TEST(BatchText, PathsWithoutShortFormAreNamedExactlyInEveryCodePage) {
+    struct Row {
+        UINT codePage;
+        const wchar_t* folder;
+        const char* named;  // nullptr: the commands are left out
+    } const rows[] = {
+        {437, L"C:\\Caf\u00e9", "C:\\Caf\x82"},
+        {437, L"C:\\\u041a\u0430\u0444\u0435", nullptr},
+        {437, L"C:\\r\u00e9sum\u0113", nullptr},  // no best-fit "e" for the macron
+        {866, L"C:\\\u041a\u0430\u0444\u0435", "C:\\\x8a\xa0\xe4\xa5"},
+        {65001, L"C:\\\u041a\u0430\u0444\u0435 \u0939\u093f", "C:\\\xd0\x9a\xd0\xb0\xd1\x84\xd0\xb5 \xe0\xa4\xb9\xe0\xa4\xbf"},
+        {65001, L"C:\\Caf\u00e9", "C:\\Caf\xc3\xa9"},
+        {65001, L"C:\\bad\xd800", nullptr},  // a lone surrogate has no UTF-8 form
+        {932, L"C:\\\u4e2d", "C:\\\x92\x86"},
+    };
+    for (const Row& row : rows) {
+        const std::wstring program = std::wstring(row.folder) + L"\\Uninstall.exe";
+        std::string bytes;
+        {
+            tvxtest::TempFolder sandbox(L"tvxcp");
+            const std::wstring path = sandbox / L"batch.bat";
+            FILE* file = _wfopen(path.c_str(), L"wb");
+            ASSERT_NE(file, nullptr);
+            const bool named = tvx::WriteBatchLines(file, program.c_str(), row.folder, kBatch, true, nullptr, row.codePage);
+            fclose(file);
+            bytes = tvxtest::ReadFileBytes(path);
+            EXPECT_EQ(named, row.named != nullptr) << row.codePage;
+        }
+        if (row.named) {
+            EXPECT_EQ(FirstLine(bytes), "\"" + std::string(row.named) + "\\Uninstall.exe\" /wait\r\n") << row.codePage;
+            EXPECT_NE(bytes.find("rd \"" + std::string(row.named) + "\"\r\n"), std::string::npos) << row.codePage;
+        } else {
+            EXPECT_EQ(bytes, ":done\r\ndel \"C:\\users\\me\\Temp\\Uninstall_Tvx.Bat\"\r\n") << row.codePage;
+        }
+    }
 }
 
 TEST(BatchText, PathThatCannotBeNamedLosesItsCommands) {

@@ -214,6 +214,9 @@ TEST_F(SettingsStore, TreeDeletionRemovesADeepAndWideTreeAndNothingBeside) {
             }
         }
     }
+    // Names of the longest length a key may have, deep enough to pass any path cut.
+    const std::wstring longName(255, L'n');
+    ASSERT_TRUE(RegWriteDword(HKEY_CURRENT_USER, base + L"\\" + longName + L"\\" + longName, L"v", 1));
     std::wstring chain = base + L"\\deep";
     for (int level = 0; level < 24; ++level) chain += L"\\level" + std::to_wstring(level);
     ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, chain, L"", L"bottom"));

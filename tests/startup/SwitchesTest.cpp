@@ -63,6 +63,8 @@ TEST(MatchSwitch, ComparesOnlyTheFirstCharactersIgnoringCase) {
     EXPECT_NE(MatchSwitch(L"set", L"setup", 5), 0);
     EXPECT_NE(MatchSwitch(L"noe", L"noexplorer", 4), 0);
     EXPECT_NE(MatchSwitch(L"warn", L"wait", 4), 0);
+    // Code point by code point: no letter stands in for another spelling of it.
+    EXPECT_NE(MatchSwitch(L"w\u00ADait", L"wait", 4), 0);
     EXPECT_LT(MatchSwitch(L"abc", L"abd", 3), 0);
     EXPECT_GT(MatchSwitch(L"abd", L"abc", 3), 0);
 }

@@ -250,4 +250,29 @@ long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wst
     return static_cast<long>(code);
 }
 
+bool SeparateAppPathsViews() {
+    const wchar_t kWow[] = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    const wchar_t kProbe[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TvxViewProbe.exe";
+    HKEY link;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWow, REG_OPTION_OPEN_LINK, DELETE | KEY_WOW64_64KEY, &link) == ERROR_SUCCESS) {
+        RegDeleteKeyW(link, L"");
+        RegCloseKey(link);
+    }
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kWow, 0, nullptr, 0, KEY_READ | KEY_WOW64_64KEY, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    if (!RegWriteString(HKEY_LOCAL_MACHINE, kProbe, L"", L"probe")) return false;
+    const bool apart = !RegKeyExists(HKEY_LOCAL_MACHINE, kProbe, KEY_WOW64_32KEY);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, kProbe);
+    return apart;
+}
+
+std::wstring LocaleOfRun() {
+    wchar_t name[256] = {};
+    const DWORD length = GetEnvironmentVariableW(L"TVX_LOCALE", name, 256);
+    return length > 0 && length < 256 ? name : L"";
+}
+
 }  // namespace tvxtest

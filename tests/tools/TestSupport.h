@@ -46,6 +46,13 @@ bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, 
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view = 0);
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+// Wine links the 32-bit view of HKLM\...\App Paths to the 64-bit one, where Windows keeps
+// two keys: a write to either view would show in both. In a fresh prefix, replaces the
+// link by a key of its own; true when the two views are then apart.
+bool SeparateAppPathsViews();
+// The Linux locale a locale suite runs under (TVX_LOCALE, set by its own ctest entry in
+// tests/e2e/CMakeLists.txt); empty in the ordinary run, which skips those suites.
+std::wstring LocaleOfRun();
 
 // A started process; the destructor waits a moment and then ends it if still running.
 class Process {

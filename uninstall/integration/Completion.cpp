@@ -58,8 +58,9 @@ void OpenThroughShell(HWND owner, const wchar_t* target) {
 }
 
 void OpenLicense(HWND dialog) {
+    // Beside the program, not in the current folder: an elevated start begins in System32.
     wchar_t path[kPathCapacity] = {};
-    GetCurrentDirectoryW(kPathCapacity, path);
+    GetProgramFolder(path, kPathCapacity);
     AppendText(path, L"\\", kPathCapacity);
     AppendText(path, kLicenseFileName, kPathCapacity);
     ResolveInLanguageFolder(path, path, kPathCapacity);
@@ -69,9 +70,10 @@ void OpenLicense(HWND dialog) {
 void InitializeDialog(HWND dialog) {
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon()));
     SendDlgItemMessageW(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
-    // The installer starts setup in the install folder and nothing here changes it.
+    // The program lives in the install folder; the current folder is whatever the
+    // starter left (System32 after an elevation prompt).
     wchar_t folder[kPathCapacity] = {};
-    if (GetCurrentDirectoryW(kPathCapacity, folder) >= kPathCapacity) folder[0] = L'\0';
+    GetProgramFolder(folder, kPathCapacity);
     SetDlgItemTextW(dialog, IDC_INSTFOLDER, folder);
     if (Options().silent) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }

@@ -103,8 +103,8 @@ bool DiskFile::Open(const wchar_t* name, unsigned mode) {
     DWORD share = (mode & kOpenDenyRead) != 0 ? 0 : FILE_SHARE_READ;
     if ((mode & kOpenShareWrite) != 0 || shared) share |= FILE_SHARE_WRITE;
 
-    HANDLE opened =
-        CreateFileW(name, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE opened = CreateFileW(PlainAttemptName(name), access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         wchar_t longName[kLongCapacity];
@@ -140,15 +140,21 @@ bool DiskFile::Create(const wchar_t* name, unsigned mode) {
     DWORD access = (mode & kCreateWriteOnly) != 0 ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
     DWORD share = (mode & kCreateShareRead) != 0 || shared ? FILE_SHARE_READ : 0;
     HANDLE created = INVALID_HANDLE_VALUE;
+    // Windows refuses to create over a hidden or system file unless those attributes
+    // are asked for again, and the file keeps them.
+    const DWORD existing = GetAttributesLong(name);
+    const DWORD kept = existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0
+                           ? existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)
+                           : 0;
     // The system strips a trailing dot or blank from a plain name; unless the caller
     // wants exactly that, only the long form creates the name as given.
     if ((mode & kCreateKeepTrailingDot) != 0 || !EndsInDotOrBlank(name)) {
-        created = CreateFileW(name, access, share, nullptr, CREATE_ALWAYS, 0, nullptr);
+        created = CreateFileW(PlainAttemptName(name), access, share, nullptr, CREATE_ALWAYS, kept, nullptr);
     }
     if (created == INVALID_HANDLE_VALUE) {
         wchar_t longName[kLongCapacity];
         if (MakeLongPathForm(name, longName, kLongCapacity)) {
-            created = CreateFileW(longName, access, share, nullptr, CREATE_ALWAYS, 0, nullptr);
+            created = CreateFileW(longName, access, share, nullptr, CREATE_ALWAYS, kept, nullptr);
         }
     }
     if (created == INVALID_HANDLE_VALUE) return false;

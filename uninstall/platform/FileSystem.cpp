@@ -42,6 +42,8 @@ void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* r
     record->isFolder =
         data.dwFileAttributes != INVALID_FILE_ATTRIBUTES && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     record->isReparsePoint = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // The find data carries the reparse tag in dwReserved0.
+    record->isLink = IsLinkReparseTag(data.dwFileAttributes, data.dwReserved0);
     record->lastWriteNs = Nanoseconds(data.ftLastWriteTime);
     record->creationNs = Nanoseconds(data.ftCreationTime);
     record->lastAccessNs = Nanoseconds(data.ftLastAccessTime);
@@ -52,7 +54,7 @@ void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* r
 
 // FindFirstFileW on the name, then on its long form. The error stays in GetLastError().
 HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
-    HANDLE find = FindFirstFileW(name, data);
+    HANDLE find = FindFirstFileW(PlainAttemptName(name), data);
     if (find != INVALID_HANDLE_VALUE) return find;
     DWORD error = GetLastError();
     LongName longName(name);
@@ -69,14 +71,33 @@ bool IsDotEntry(const wchar_t* name) {
 
 }  // namespace
 
+bool IsLinkReparseTag(DWORD attributes, DWORD tag) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    return tag == 0 || IsReparseTagNameSurrogate(tag);
+}
+
+bool IsLink(const wchar_t* name, DWORD attributes) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(HasWildcards(name) ? INVALID_HANDLE_VALUE : FindFirstLong(name, &data));
+    if (find) return IsLinkReparseTag(data.dwFileAttributes, data.dwReserved0);
+    // A drive root or a share has no find entry of its own; its handle tells.
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(CreateFileW(name, FILE_READ_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO info = {};
+    if (!file || !GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &info, sizeof info)) return true;
+    return IsLinkReparseTag(attributes, info.ReparseTag);
+}
+
 bool DeleteFileLong(const wchar_t* name) {
-    if (DeleteFileW(name)) return true;
+    if (DeleteFileW(PlainAttemptName(name))) return true;
     LongName longName(name);
     return longName.valid && DeleteFileW(longName.text);
 }
 
 DWORD GetAttributesLong(const wchar_t* name) {
-    DWORD attributes = GetFileAttributesW(name);
+    DWORD attributes = GetFileAttributesW(PlainAttemptName(name));
     if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
     LongName longName(name);
     return longName.valid ? GetFileAttributesW(longName.text) : INVALID_FILE_ATTRIBUTES;
@@ -95,7 +116,7 @@ bool ExistsWithWildcards(const wchar_t* name) {
 }
 
 bool SetAttributesLong(const wchar_t* name, DWORD attributes) {
-    if (SetFileAttributesW(name, attributes)) return true;
+    if (SetFileAttributesW(PlainAttemptName(name), attributes)) return true;
     LongName longName(name);
     return longName.valid && SetFileAttributesW(longName.text, attributes);
 }
@@ -104,11 +125,11 @@ CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD a
     // The system strips a trailing dot or blank from a plain name and would create a
     // different folder; only the long form keeps it.
     bool plainUsable = !EndsInDotOrBlank(name);
-    bool created = plainUsable && CreateDirectoryW(name, nullptr);
+    bool created = plainUsable && CreateDirectoryW(PlainAttemptName(name), nullptr);
     DWORD error = created ? ERROR_SUCCESS : GetLastError();
     if (!created) {
         LongName longName(name);
-        DWORD existing = plainUsable ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
+        DWORD existing = plainUsable ? GetFileAttributesW(PlainAttemptName(name)) : INVALID_FILE_ATTRIBUTES;
         if (existing == INVALID_FILE_ATTRIBUTES && !plainUsable && longName.valid) {
             existing = GetFileAttributesW(longName.text);
         }
@@ -184,7 +205,7 @@ bool DirectoryScan::Next(FoundEntry* record) {
 }
 
 FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode) {
-    FILE* file = _wfsopen(name, mode, _SH_DENYNO);
+    FILE* file = _wfsopen(PlainAttemptName(name), mode, _SH_DENYNO);
     if (file != nullptr) return file;
     LongName longName(name);
     return longName.valid ? _wfsopen(longName.text, mode, _SH_DENYNO) : nullptr;
@@ -195,7 +216,7 @@ void DeleteFolderTree(const wchar_t* path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
     // Deleting through a link or junction would empty the folder it points to.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;
+    if (IsLink(path, attributes)) return;
 
     // The shell takes a list of names ended by an empty one.
     wchar_t from[kPathCapacity + 1];

@@ -22,12 +22,23 @@ CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes = false,
 
 uint64_t FreeDiskSpace(const wchar_t* path);
 
+// Whether a reparse point leads elsewhere: only name surrogates do (symbolic links,
+// junctions, mount points). Cloud placeholders (OneDrive), compressed (compact /exe,
+// Compact OS) and deduplicated files carry the attribute too and are ordinary files
+// and folders. A tag that could not be read (0, which no reparse point has) counts as
+// a link: nothing is ever removed through one.
+bool IsLinkReparseTag(DWORD attributes, DWORD tag);
+// The same for the entry at name, whose attributes the caller has read; the tag is
+// read only for a reparse point.
+bool IsLink(const wchar_t* name, DWORD attributes);
+
 struct FoundEntry {
     wchar_t fullName[2048];
     uint64_t size;
     DWORD attributes;
     bool isFolder;
     bool isReparsePoint;
+    bool isLink;  // a reparse point that leads elsewhere (IsLinkReparseTag)
     uint64_t lastWriteNs, creationNs, lastAccessNs;  // nanoseconds since 1601-01-01
     FILETIME creationTime, lastAccessTime, lastWriteTime;
     bool error;  // the scan stopped on a real error, not at the end of the listing
@@ -51,8 +62,8 @@ private:
 FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode);
 
 // Removes a real directory with everything below it through the shell, without any
-// confirmation, progress or error UI. A missing path, a file or a reparse point (link,
-// junction) is left alone.
+// confirmation, progress or error UI. A missing path, a file or a link (IsLink) is left
+// alone.
 void DeleteFolderTree(const wchar_t* path);
 
 }  // namespace tvx

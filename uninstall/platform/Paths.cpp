@@ -3,6 +3,8 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -117,42 +119,127 @@ bool HasWildcards(const wchar_t* path) {
     return wcspbrk(path, L"*?") != nullptr;
 }
 
+namespace {
+
+// The "\\?\" form is taken literally: the system no longer turns "/" into "\" nor
+// drops "." and ".." components, so the path is made canonical here. ".." never
+// climbs above the root (a drive or a share), as the system's own rule has it.
+void AppendCanonical(std::wstring& result, const wchar_t* rest) {
+    const size_t rootLength = result.size();
+    const wchar_t* p = rest;
+    while (*p != 0) {
+        while (IsSeparator(*p)) ++p;
+        const wchar_t* start = p;
+        while (*p != 0 && !IsSeparator(*p)) ++p;
+        const std::wstring_view part(start, static_cast<size_t>(p - start));
+        if (part.empty() || part == L".") continue;
+        if (part == L"..") {
+            size_t cut = result.size();
+            if (cut > rootLength) {
+                cut = result.find_last_of(L'\\', cut - 2) + 1;
+                if (cut < rootLength) cut = rootLength;
+            }
+            result.resize(cut);
+            continue;
+        }
+        result.append(part);
+        result += L'\\';
+    }
+    // A trailing separator stays only where the path had one (or is the bare root).
+    const bool trailing = rest[0] == 0 || IsSeparator(*LastCharacter(rest));
+    if (!trailing && result.size() > rootLength && result.back() == L'\\') result.pop_back();
+}
+
+// The long form of a full path (drive, UNC share or device path), empty when the path
+// is not full.
+std::wstring LongFormOfFullPath(const wchar_t* path) {
+    std::wstring result;
+    const wchar_t* rest;
+    if (wcsncmp(path, L"\\\\?\\", 4) == 0) return path;  // already literal
+    if (HasDriveLetter(path) && IsSeparator(path[2])) {
+        result = std::wstring(L"\\\\?\\") + AsciiUpper(path[0]) + L":\\";
+        rest = path + 3;
+    } else if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+        // "\\.\C:\x" names the device path of a drive; "\\server\share\x" a share.
+        const bool device = path[2] == L'.' && IsSeparator(path[3]);
+        const wchar_t* p = path + (device ? 4 : 2);
+        result = device ? L"\\\\?\\" : L"\\\\?\\UNC\\";
+        for (int part = 0; part < (device ? 1 : 2); ++part) {
+            while (IsSeparator(*p)) ++p;
+            const wchar_t* start = p;
+            while (*p != 0 && !IsSeparator(*p)) ++p;
+            if (p == start) {
+                if (part == 0) return L"";
+                break;
+            }
+            result.append(start, p);
+            result += L'\\';
+        }
+        rest = p;
+        // "\\server\share" alone names the share without a separator.
+        if (*rest == 0) {
+            result.pop_back();
+            return result;
+        }
+    } else {
+        return L"";
+    }
+    AppendCanonical(result, rest);
+    return result;
+}
+
+}  // namespace
+
 bool MakeLongPathForm(const wchar_t* path, wchar_t* output, size_t size) {
-    size_t n = wcslen(path);
-    if (n == 0) return false;
-    if (HasDriveLetter(path) && IsFullPath(path)) {
-        if (n + 4 >= size) return false;
-        CopyText(output, L"\\\\?\\", size);
-        AppendText(output, path, size);
-        return true;
+    if (path[0] == 0 || size == 0) return false;
+    std::wstring longForm = LongFormOfFullPath(path);
+    if (longForm.empty()) {
+        wchar_t current[kPathCapacity];
+        if (!ReadCurrentFolder(current)) return false;
+        std::wstring full;
+        if (HasDriveLetter(path) && AsciiUpper(path[0]) != AsciiUpper(current[0])) {
+            // "D:x" is relative to the current folder of drive D, which the system keeps.
+            wchar_t driveFolder[kPathCapacity];
+            const wchar_t drive[3] = {path[0], L':', 0};
+            const DWORD length = GetFullPathNameW(drive, kPathCapacity, driveFolder, nullptr);
+            if (length == 0 || length >= kPathCapacity) return false;
+            full = std::wstring(driveFolder) + L'\\' + (path + 2);
+        } else if (HasDriveLetter(path)) {
+            full = std::wstring(current) + L'\\' + (path + 2);
+        } else if (IsSeparator(path[0])) {
+            // Rooted on the current drive or share: its root is the part of the current
+            // folder that ".." cannot climb above.
+            const std::wstring currentLong = LongFormOfFullPath(current);
+            if (currentLong.empty()) return false;
+            const bool share = wcsncmp(currentLong.c_str(), L"\\\\?\\UNC\\", 8) == 0;
+            size_t rootEnd = 2;  // "C:", or "\\\\server\\share" for a share
+            if (share) {
+                for (int separators = 0; rootEnd < wcslen(current); ++rootEnd) {
+                    if (IsSeparator(current[rootEnd]) && ++separators == 2) break;
+                }
+            }
+            full = std::wstring(current, rootEnd) + path;
+        } else {
+            full = std::wstring(current) + L'\\' + path;
+        }
+        longForm = LongFormOfFullPath(full.c_str());
+        if (longForm.empty()) return false;
     }
-    if (IsFullPath(path)) {
-        // \\server\share becomes \\?\UNC\server\share.
-        if (n + 6 >= size) return false;
-        CopyText(output, L"\\\\?\\UNC", size);
-        AppendText(output, path + 1, size);
-        return true;
-    }
-    wchar_t current[kPathCapacity];
-    if (!ReadCurrentFolder(current)) return false;
-    if (IsSeparator(path[0])) {
-        // Rooted on the current drive.
-        if (n + 6 >= size) return false;
-        CopyText(output, L"\\\\?\\", size);
-        wchar_t drive[3] = {current[0], current[0] != 0 ? current[1] : L'\0', 0};
-        AppendText(output, drive, size);
-        AppendText(output, path, size);
-        return true;
-    }
-    AppendSeparator(current, kPathCapacity);
-    if (wcslen(current) + n + 4 >= size) return false;
-    // The "\\?\" form is taken literally, so a leading ".\" would stay in the name.
-    if (path[0] == L'.' && IsSeparator(path[1])) path += 2;
-    CopyText(output, L"\\\\?\\", size);
-    AppendText(output, current, size);
-    AppendText(output, path, size);
+    if (longForm.size() >= size) return false;
+    CopyText(output, longForm.c_str(), size);
     return true;
 }
+
+namespace {
+bool failPlainAttempts = false;
+}  // namespace
+
+const wchar_t* PlainAttemptName(const wchar_t* name) {
+    // An empty name fails every file operation with "path not found".
+    return failPlainAttempts ? L"" : name;
+}
+
+void FailPlainAttemptsForTest(bool fail) { failPlainAttempts = fail; }
 
 bool GetRoamingProductFolder(wchar_t* output, size_t size, bool create) {
     if (size == 0) return false;

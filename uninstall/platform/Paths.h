@@ -25,8 +25,17 @@ bool HasDriveLetter(const wchar_t* path);
 bool IsFullPath(const wchar_t* path);
 bool HasWildcards(const wchar_t* path);
 
-// "\\?\" form of a path, used only as the second attempt of a failed file operation.
+// The canonical "\\?\" (or "\\?\UNC\") form of a path, full or relative to the current
+// folder: "/" becomes "\", "." and ".." components are resolved (never above the drive or
+// share), trailing dots and blanks of names are kept. Used only as the second attempt
+// of a failed file operation. False when it does not fit in size.
 bool MakeLongPathForm(const wchar_t* path, wchar_t* output, size_t size);
+
+// The name a file operation tries first, before its long form: the name itself. A test
+// can make every first attempt fail, as a name beyond MAX_PATH does on Windows, so that
+// the long-form retries are exercised under Wine, which has no such limit.
+const wchar_t* PlainAttemptName(const wchar_t* name);
+void FailPlainAttemptsForTest(bool fail);
 
 void GetUserDataFolder(wchar_t* output, size_t size, bool create);
 bool GetRoamingProductFolder(wchar_t* output, size_t size, bool create);

@@ -239,8 +239,9 @@ wchar_t UpperChar(wchar_t c) {
 }
 
 int CompareNoCase(const wchar_t* a, const wchar_t* b) {
-    int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a != nullptr ? a : L"", -1,
-                                b != nullptr ? b : L"", -1);
+    // Names and identifiers compare as Windows compares them, by code point after case
+    // folding: a locale's collation (Welsh "ng" is one letter) must not change a match.
+    int result = CompareStringOrdinal(a != nullptr ? a : L"", -1, b != nullptr ? b : L"", -1, TRUE);
     // 0 is a failed comparison; it must never read as "equal".
     return result == 0 ? -1 : result - 2;
 }

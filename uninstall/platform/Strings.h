@@ -39,7 +39,7 @@ void FormatDecimal(int64_t value, wchar_t* destination, size_t size);
 bool IsDigit(wchar_t c);
 wchar_t AsciiUpper(wchar_t c);
 wchar_t UpperChar(wchar_t c);
-// CompareStringW in the user's default locale, ignoring case, string sort: -1, 0 or 1.
+// Ordinal comparison ignoring case (CompareStringOrdinal), whatever the user's locale: -1, 0 or 1.
 int CompareNoCase(const wchar_t* a, const wchar_t* b);
 
 // Zero-terminated strings stored back to back, read back in order.

@@ -30,7 +30,7 @@ bool IsAbsent(DWORD attributes, DWORD error) {
 // The second attempt in long-path form that every file operation by name makes.
 template <typename Operation>
 bool WithLongPathRetry(const wchar_t* path, Operation operation) {
-    if (operation(path)) return true;
+    if (operation(PlainAttemptName(path))) return true;
     wchar_t longForm[kPathCapacity + 8];
     return MakeLongPathForm(path, longForm, std::size(longForm)) && operation(longForm);
 }
@@ -40,7 +40,7 @@ bool RemoveFolderLong(const wchar_t* path) {
 }
 
 bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    if (MoveFileW(from, to)) return true;
+    if (MoveFileW(PlainAttemptName(from), to)) return true;
     wchar_t longFrom[kPathCapacity + 8], longTo[kPathCapacity + 8];
     return MakeLongPathForm(from, longFrom, std::size(longFrom)) && MakeLongPathForm(to, longTo, std::size(longTo)) &&
            MoveFileW(longFrom, longTo);
@@ -83,12 +83,21 @@ std::vector<ListedEntry> CollectEntries(FILE* list, const wchar_t* installFolder
     return entries;
 }
 
-// Attributes of the folders that entries pass through, read at most once per run.
+// The attributes with the reparse-point flag kept only for a link: every other reparse
+// point (a cloud placeholder, a compressed file) is removed like any other entry.
+DWORD LinkAttributes(const wchar_t* path, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsLink(path, attributes))
+        attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
+    return attributes;
+}
+
+// Attributes of the folders that entries pass through, read at most once per run, with
+// the reparse-point flag meaning a link (LinkAttributes).
 class FolderAttributes {
 public:
     DWORD Get(const std::wstring& path) {
         auto [it, inserted] = known_.try_emplace(path, 0);
-        if (inserted) it->second = GetAttributesLong(path.c_str());
+        if (inserted) it->second = LinkAttributes(path.c_str(), GetAttributesLong(path.c_str()));
         return it->second;
     }
     const DWORD* Find(const std::wstring& path) const {
@@ -148,7 +157,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         // Most entries are plain files that go at the first attempt, which makes the
         // attribute query unnecessary: a plain delete changes nothing when it fails, and
         // what follows is then the full sequence.
-        if (!known && DeleteFileW(path)) {
+        if (!known && DeleteFileW(PlainAttemptName(path))) {
             LogAction(L"deleted file " + entry.path);
             ++removed;
             entry.settled = true;
@@ -162,6 +171,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         } else {
             attributes = GetAttributesLong(path);
             if (attributes == INVALID_FILE_ATTRIBUTES) error = GetLastError();
+            attributes = LinkAttributes(path, attributes);
         }
         if (IsAbsent(attributes, error)) continue;
 

@@ -14,8 +14,6 @@ namespace tvx {
 namespace {
 
 constexpr wchar_t kBatchName[] = L"Uninstall_Tvx.Bat";
-// The command line is formatted into a buffer of this many characters.
-constexpr size_t kCommandCapacity = 1024;
 
 }  // namespace
 
@@ -39,8 +37,8 @@ void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder)
     wchar_t interpreter[kPathCapacity] = {};
     const DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, static_cast<DWORD>(std::size(interpreter)));
     if (length >= std::size(interpreter)) interpreter[0] = 0;
+    // Never cut: a cut command line would name no batch at all.
     std::wstring command = std::wstring(interpreter) + L" /c \"" + batchPath + L"\"";
-    if (command.size() >= kCommandCapacity) command.resize(kCommandCapacity - 1);
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

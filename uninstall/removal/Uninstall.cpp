@@ -58,10 +58,15 @@ void RunUninstall() {
         if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) return;
     }
 
-    UniqueCrtFile list(OpenCrtFile(kListName, L"rb"));
+    // Every name below is taken from the install folder, not from the current folder:
+    // setting that one fails for a path beyond MAX_PATH, and an elevated start begins
+    // in System32.
+    wchar_t listPath[kPathCapacity];
+    JoinPath(installFolder, kListName, listPath, std::size(listPath));
+    UniqueCrtFile list(OpenCrtFile(listPath, L"rb"));
     if (!list) {
         const DWORD error = GetLastError();
-        LogFailure(L"open the file list " + std::wstring(installFolder) + kListName, error);
+        LogFailure(L"open the file list " + std::wstring(listPath), error);
         wchar_t text[1024];
         InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListName, text, std::size(text));
         ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
@@ -77,7 +82,9 @@ void RunUninstall() {
     CleanUpRegistryAndShell();
     FreeResourceLibrary();
 
-    for (const wchar_t* helpFile : {L"tervix.gid", L"tervix.fts"}) {
+    for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
+        wchar_t helpFile[kPathCapacity];
+        JoinPath(installFolder, helpName, helpFile, std::size(helpFile));
         SetAttributesLong(helpFile, FILE_ATTRIBUTE_NORMAL);
         DeleteFileLong(helpFile);
     }
@@ -88,16 +95,15 @@ void RunUninstall() {
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
     list.reset();
-    DeleteFileLong(kListName);
+    DeleteFileLong(listPath);
 
     wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
     GetTempFolder(tempFolder, std::size(tempFolder), false);
     JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
     if (FileExists(webViewData)) DeleteFolderTree(webViewData);
 
-    wchar_t currentFolder[kPathCapacity] = {};
-    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(currentFolder)), currentFolder);
-    if (length == 0 || length >= std::size(currentFolder)) currentFolder[0] = 0;
+    wchar_t plainFolder[kPathCapacity] = {};
+    InstallFolderOf(programPath, plainFolder, std::size(plainFolder));
 
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.
@@ -110,9 +116,9 @@ void RunUninstall() {
     } else if (restartNeeded) {
         ShowMessage(nullptr, restartText, caption, kNoticeFlags);
     }
-    if (restartNeeded && !silent && EqualsNoCase(FileNamePart(currentFolder), L"Tervix")) DeleteAtRestart(currentFolder);
+    if (restartNeeded && !silent && EqualsNoCase(FileNamePart(plainFolder), L"Tervix")) DeleteAtRestart(plainFolder);
 
-    WriteRemovalBatch(programPath, currentFolder);
+    WriteRemovalBatch(programPath, plainFolder);
 }
 
 }  // namespace tvx

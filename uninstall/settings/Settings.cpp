@@ -16,7 +16,8 @@ namespace {
 constexpr size_t kRegistryPathCapacity = 512;
 constexpr size_t kEntryNameCapacity = 1024;
 constexpr size_t kTempFolderCapacity = 2048;
-constexpr DWORD kSubkeyNameCapacity = 200;
+// A key name has at most 255 characters, so every subkey fits.
+constexpr DWORD kSubkeyNameCapacity = 256;
 
 REGSAM registryView = 0;
 std::wstring refusedWriteName;
@@ -134,10 +135,10 @@ int DeleteTreePass(HKEY root, const wchar_t* path) {
         wchar_t subkey[kSubkeyNameCapacity];
         DWORD length = kSubkeyNameCapacity;
         LONG result = RegEnumKeyExW(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_MORE_DATA) continue;  // a name too long for us: pass it over
         if (result != ERROR_SUCCESS) break;
-        std::wstring child = std::wstring(path) + L'\\' + subkey;
-        CutTo(child, kRegistryPathCapacity);
+        // Never cut: a shortened child name could name a sibling, and a child left
+        // behind keeps its whole parent.
+        const std::wstring child = std::wstring(path) + L'\\' + subkey;
         deleted += DeleteTreePass(root, child.c_str());
     }
     key.reset();

@@ -19,8 +19,12 @@ void CopyFromInstallerFolder() {
     DWORD length = GetEnvironmentVariableW(L"sfxname", source, kPathCapacity);
     if (length == 0 || length >= kPathCapacity) return;
     ReplaceFileName(source, L"tervix.ini", kPathCapacity);
-    // The current folder is the install folder; an existing file there is kept.
-    if (FileExists(source)) CopyFileW(source, L"tervix.ini", TRUE);
+    // Into the install folder, the program's own (the current folder may be System32
+    // after an elevation prompt); an existing file there is kept.
+    wchar_t target[kPathCapacity];
+    GetProgramFolder(target, kPathCapacity);
+    JoinPath(target, L"tervix.ini", target, kPathCapacity);
+    if (FileExists(source)) CopyFileW(source, target, TRUE);
 }
 
 }  // namespace tvx

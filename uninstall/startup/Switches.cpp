@@ -71,8 +71,9 @@ bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' &&
 int MatchSwitch(const wchar_t* text, const wchar_t* keyword, int n) {
     int textLength = static_cast<int>(wcsnlen(text, static_cast<size_t>(n)));
     int keywordLength = static_cast<int>(wcsnlen(keyword, static_cast<size_t>(n)));
-    int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, text, textLength, keyword,
-                                keywordLength);
+    // Ordinal: a switch is an identifier, and a locale that joins letters ("ng" in
+    // Welsh) would otherwise refuse "/warninG".
+    int result = CompareStringOrdinal(text, textLength, keyword, keywordLength, TRUE);
     return result == 0 ? -1 : result - CSTR_EQUAL;
 }
 
