@@ -45,6 +45,7 @@ protected:
     void SetUp() override {
         install_ = sandbox_ / L"Tervix";
         ASSERT_TRUE(CreateDirectoryW(install_.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (install_ + L"\\Uninstall.exe").c_str(), FALSE));
         // Both classes a folder may be opened through.
         for (const wchar_t* folderClass : {L"Folder", L"Directory"}) recorder_.RegisterVerb(folderClass, L"open");
     }
@@ -53,11 +54,12 @@ protected:
         RemoveTree(CommonProgramGroup());
     }
 
-    // Starts setup, accepts the setup dialog and then the completion dialog, checking
-    // that the latter shows the install folder. Returns the exit code.
+    // Starts setup from the install folder, accepts the setup dialog and then the
+    // completion dialog, checking that the latter shows the program's folder whatever
+    // the current one (System32 after an elevation prompt). Returns the exit code.
     DWORD RunInteractiveSetup(const std::wstring& switches) {
         Process setup;
-        EXPECT_TRUE(setup.Start(L"\"" + UninstallExe() + L"\" " + switches, install_));
+        EXPECT_TRUE(setup.Start(L"\"" + install_ + L"\\Uninstall.exe\" " + switches, sandbox_.path()));
         HWND setupDialog = WaitForDialog(setup.id(), kContextMenuButton, 0);
         EXPECT_NE(setupDialog, nullptr) << "no setup dialog";
         if (!setupDialog) return ~0u;
