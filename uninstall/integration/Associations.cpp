@@ -45,10 +45,6 @@ bool HasDefault(const wchar_t* key, const wchar_t* progId) {
     return CompareNoCase(current, progId) == 0;
 }
 
-void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
-    FormatText(key, size, L"Setup\\%s", extension);
-}
-
 void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
 
 bool HasRecord(const wchar_t* backupKey) { return ReadUserInt(backupKey, L"Exist", kNoRecord) != kNoRecord; }

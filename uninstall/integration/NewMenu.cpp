@@ -186,6 +186,10 @@ void RestoreFromSummary(const wchar_t* key, const wchar_t* backupKey, bool exist
 
 }  // namespace
 
+void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
+    FormatText(key, size, L"Setup\\%s", extension);
+}
+
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip) {
     if (!shellExtension) return false;
     if (isNative && ReadUserInt(L"Setup\\MenuItems", L"NewTVX", 1) == 0) return false;
@@ -241,7 +245,7 @@ void CreateShellNewEntry(const wchar_t* extension, bool isNative) {
     // given back to its owner by an earlier setup: what it holds now is what returns.
     if (!HasOwnValue(values)) {
         wchar_t backupKey[80];
-        FormatText(backupKey, 80, L"Setup\\%s", extension);
+        BackupKeyOf(extension, backupKey, 80);
         RecordShellNew(extension, backupKey, false);
     }
     // The values go one by one: a key delete would fail on subkeys of another program
@@ -260,7 +264,7 @@ void RestoreShellNewEntry(const wchar_t* extension, bool existed) {
     // Whatever is there now is someone else's, or was given back already.
     if (!HasOwnValue(values)) return;
     wchar_t backupKey[80];
-    FormatText(backupKey, 80, L"Setup\\%s", extension);
+    BackupKeyOf(extension, backupKey, 80);
     const int32_t keyExisted = ReadUserInt(backupKey, kKeyExistedValue, kNoRecord);
     if (keyExisted == kNoRecord) {
         RestoreFromSummary(key, backupKey, existed);

@@ -6,6 +6,9 @@
 namespace tvx {
 
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip);
+// The key below the product key that records the previous owner of a class-root name
+// (an extension or a volume name): "Setup\.zip" and the like.
+void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size);
 // Records the "ShellNew" entry of an extension in its backup key, every value with its
 // type and data. Tervix's own template entry is never recorded as a previous owner's:
 // while it is in place and an older record exists, that record is kept.

@@ -59,8 +59,7 @@ void WriteUninstallEntry() {
     ComposeDisplayName(text, kPathCapacity);
     WriteEntryString(L"DisplayName", text);
 
-    FormatText(text, kPathCapacity, L"%d.%02d.%d", kVersionMajor, kVersionMinor, kBuildNumber);
-    WriteEntryString(L"DisplayVersion", text);
+    WriteEntryString(L"DisplayVersion", ProgramVersionText());
     WriteEntryInt(L"VersionMajor", kVersionMajor);
     WriteEntryInt(L"VersionMinor", kVersionMinor);
 

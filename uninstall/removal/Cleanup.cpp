@@ -69,14 +69,10 @@ bool RemoveTemplateFiles(std::vector<std::wstring>* notRemoved) {
     for (bool isNative : {true, false}) {
         wchar_t path[kPathCapacity];
         if (!HoldsTemplateBytes(isNative, path, kPathCapacity)) continue;
-        if (DeleteFileLong(path)) {
+        if (DeleteFileLong(path))
             LogAction(L"deleted file " + std::wstring(path));
-        } else if (DeferFileRemoval(path)) {
+        else if (DeferOrName(path, notRemoved))
             restartNeeded = true;
-        } else {
-            LogAction(L"left " + std::wstring(path));
-            if (notRemoved) notRemoved->push_back(path);
-        }
     }
     return restartNeeded;
 }

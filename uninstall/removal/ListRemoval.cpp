@@ -200,12 +200,7 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
         if (FileExists(path) && !IsKeptForLater(path, programPath)) {
             // Deferred once: a later run would only schedule it again.
             entry.settled = true;
-            if (DeferFileRemoval(path)) {
-                *restartNeeded = true;
-            } else {
-                LogAction(L"left " + entry.path);
-                if (notRemoved) notRemoved->push_back(entry.path);
-            }
+            if (DeferOrName(path, notRemoved)) *restartNeeded = true;
         }
     }
     return removed;
@@ -243,6 +238,13 @@ bool DeferFileRemoval(const wchar_t* path) {
     else
         CopyText(candidate, path, std::size(candidate));
     return DeleteAtRestart(candidate);
+}
+
+bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved) {
+    if (DeferFileRemoval(path)) return true;
+    LogAction(L"left " + std::wstring(path));
+    if (notRemoved) notRemoved->push_back(path);
+    return false;
 }
 
 bool DeleteAtRestart(const wchar_t* path) {

@@ -49,6 +49,9 @@ void RunUninstall() {
     wchar_t installFolder[kPathCapacity];
     if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
     SetCurrentDirectoryW(installFolder);
+    // The batch takes the folder without its closing separator.
+    wchar_t plainFolder[kPathCapacity];
+    CopyText(plainFolder, installFolder, std::size(plainFolder));
     AppendSeparator(installFolder, std::size(installFolder));
 
     if (!silent) {
@@ -101,9 +104,6 @@ void RunUninstall() {
     GetTempFolder(tempFolder, std::size(tempFolder), false);
     JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
     if (FileExists(webViewData)) DeleteFolderTree(webViewData);
-
-    wchar_t plainFolder[kPathCapacity] = {};
-    InstallFolderOf(programPath, plainFolder, std::size(plainFolder));
 
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.

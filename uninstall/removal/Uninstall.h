@@ -16,6 +16,9 @@ bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* 
 // Moves a file that cannot be deleted to a free temporary name and schedules it for
 // deletion at the next restart; false when the schedule could not be recorded.
 bool DeferFileRemoval(const wchar_t* path);
+// Defers a file that could not be deleted; one that cannot even be scheduled is logged
+// as left and added to notRemoved, when given. True when it was scheduled.
+bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved);
 // Schedules a file or an empty folder for deletion at the next restart.
 bool DeleteAtRestart(const wchar_t* path);
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "lang/Texts.h"
-#include "platform/RunLog.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "resources/ResourceIds.h"
 #include "startup/Ui.h"
