@@ -30,6 +30,7 @@
 #include "lang/DialogLocalization.h"
 #include "lang/Language.h"
 #include "platform/Owner.h"
+#include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
@@ -431,7 +432,7 @@ protected:
     void TearDown() override {
         tvx::ReleaseProgramResources();
         tvx::ResetWindowsVersionCaches();
-        tvx::Options().exitCode = 0;
+        tvx::ResetRunOutcome();
     }
 
 private:

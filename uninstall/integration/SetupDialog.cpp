@@ -13,6 +13,7 @@
 #include "lang/DialogLocalization.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
@@ -130,8 +131,8 @@ void AcceptChoices(HWND dialog) {
     StoreSetupChoices(dialogChoices);
     // The choices are stored first: a failed apply step leaves them for the next run.
     if (!ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity)) {
+        // The refused write has already been reported where it was made.
         ShowRightsNeeded(dialog);
-        Options().exitCode = kExitRefused;
         EndDialog(dialog, kSetupRefused);
         return;
     }
@@ -165,7 +166,7 @@ bool OnCommand(HWND dialog, int id) {
         AcceptChoices(dialog);
         return true;
     case IDCANCEL:
-        Options().exitCode = 1;
+        ReportOutcome(Outcome::Cancelled);
         EndDialog(dialog, 0);
         return true;
     case IDC_SHELLEXT:

@@ -16,6 +16,9 @@ DWORD GetAttributesLong(const wchar_t* name);
 bool FileExists(const wchar_t* name);
 bool ExistsWithWildcards(const wchar_t* name);
 bool SetAttributesLong(const wchar_t* name, DWORD attributes);
+// Removes an empty folder.
+bool RemoveFolderLong(const wchar_t* name);
+bool MoveFileLong(const wchar_t* from, const wchar_t* to);
 
 enum class CreateFolderResult { Created = 0, Failed = 1, PathMissing = 2 };
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes = false, DWORD attributes = 0);

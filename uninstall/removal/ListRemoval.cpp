@@ -27,25 +27,6 @@ bool IsAbsent(DWORD attributes, DWORD error) {
     return attributes == INVALID_FILE_ATTRIBUTES && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
 }
 
-// The second attempt in long-path form that every file operation by name makes.
-template <typename Operation>
-bool WithLongPathRetry(const wchar_t* path, Operation operation) {
-    if (operation(PlainAttemptName(path))) return true;
-    wchar_t longForm[kPathCapacity + 8];
-    return MakeLongPathForm(path, longForm, std::size(longForm)) && operation(longForm);
-}
-
-bool RemoveFolderLong(const wchar_t* path) {
-    return WithLongPathRetry(path, [](const wchar_t* p) { return RemoveDirectoryW(p) != FALSE; });
-}
-
-bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    if (MoveFileW(PlainAttemptName(from), to)) return true;
-    wchar_t longFrom[kPathCapacity + 8], longTo[kPathCapacity + 8];
-    return MakeLongPathForm(from, longFrom, std::size(longFrom)) && MakeLongPathForm(to, longTo, std::size(longTo)) &&
-           MoveFileW(longFrom, longTo);
-}
-
 struct ListedEntry {
     std::wstring path;      // install folder + entry, cut at kEntryPathLength
     size_t relativeStart;   // where the part below the install folder begins
@@ -248,16 +229,12 @@ bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved) {
 }
 
 bool DeleteAtRestart(const wchar_t* path) {
-    DWORD error = ERROR_SUCCESS;
-    const bool scheduled = WithLongPathRetry(path, [&error](const wchar_t* p) {
-        if (MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
-        error = GetLastError();
-        return false;
-    });
+    const bool scheduled = WithLongPathRetry(
+        path, [](const wchar_t* p) { return MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE; });
     if (scheduled)
         LogAction(L"scheduled for deletion at the next restart: " + std::wstring(path));
     else
-        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), error);
+        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), GetLastError());
     return scheduled;
 }
 

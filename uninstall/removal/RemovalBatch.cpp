@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "startup/RunOptions.h"
 
@@ -58,7 +59,7 @@ void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder)
     if (!everythingNamed) {
         LogAction(L"left what the self-removal batch cannot name of " + std::wstring(programPath) + L" and " +
                   installFolder);
-        NoteRunFailure(RunFailure::Failed);
+        ReportOutcome(Outcome::Failed);
         ShowUninstallWarning();
     }
 }
