@@ -175,7 +175,7 @@ void RegisterShellExtension(bool remove, const SetupChoices& choices) {
         DeleteSettingTree(HKEY_LOCAL_MACHINE, L"");
     }
 
-    SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+    NotifyAssociationsChanged();
 }
 
 void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* dllName, const wchar_t* classId,

@@ -1,7 +1,6 @@
 #include "removal/Cleanup.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "integration/Associations.h"
 #include "integration/NewMenu.h"
@@ -47,7 +46,7 @@ void CleanUpRegistryAndShell() {
 
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+    NotifyAssociationsChanged();
 
     // The shell lets go of the extension while its files still exist.
     RegisterShellExtension(true, nothing);
