@@ -306,7 +306,7 @@ void RoundTrip::Run() {
         L"took .zip",
         L"wrote shortcut ",
         L"released .zip, given back to \"OtherZip.Archive\"",
-        L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
+        L"deleted key HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
         L"deleted file " + folder + L"\\" + kInstalledFiles[0],
         L"exit code 0: done",
         L"batch: deleted the program file",

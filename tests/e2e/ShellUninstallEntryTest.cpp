@@ -1,18 +1,27 @@
-// The Add/Remove Programs entry as the registry and Wine's own "uninstaller" tool
-// see it. Each scenario runs in a fresh prefix; the in-process ones from a copy of this
-// program in a sandbox folder, since the entry names the running program.
+// The Add/Remove Programs entry as the registry and Wine's own "uninstaller" tool see
+// it, and when setup and the uninstall write and remove it. Each scenario runs in a
+// fresh prefix; the in-process ones from a copy of this program in a sandbox folder,
+// since the entry names the running program.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "FileLocker.h"
 #include "GuiDriver.h"
 #include "ShellSandbox.h"
 #include "TestSupport.h"
 #include "UninstallScenarioSupport.h"
+#include "integration/SetupDialog.h"
 #include "integration/UninstallEntry.h"
+#include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
+#include "removal/Uninstall.h"
 #include "resources/ResourceIds.h"
+#include "startup/RunOptions.h"
 
 namespace {
 
@@ -146,6 +155,120 @@ TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\gone.ico");
     tvx::WriteUninstallEntry();
     EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
+}
+
+// The actions of a run log, in their order, without their time.
+static std::vector<std::wstring> LoggedActions(const std::wstring& log) {
+    std::vector<std::wstring> actions;
+    for (std::wstring line : ReadUtf8Lines(log)) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        actions.push_back(line.substr(std::min<size_t>(20, line.size())));
+    }
+    return actions;
+}
+
+// The entry comes first: whatever setup goes on to write can be removed from Installed
+// apps, even when setup is ended half-way.
+TEST(ShellUninstallEntry, SetupWritesTheEntryBeforeAnythingElse) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    TempFolder logs(L"tvxlog");
+    ASSERT_TRUE(tvx::OpenRunLog((logs / L"setup.log").c_str()));
+    tvx::SetupChoices choices = {};
+    choices.bytes[1] = 1;  // .zip
+    choices.bytes[tvx::kChoiceShellExtension] = 1;
+    wchar_t group[MAX_PATH] = L"";
+    EXPECT_TRUE(tvx::ApplyIntegration(choices, group, MAX_PATH));
+    tvx::CloseRunLog();
+
+    std::vector<std::wstring> writes;
+    for (const std::wstring& action : LoggedActions(logs / L"setup.log"))
+        if (action.rfind(L"wrote ", 0) == 0) writes.push_back(action);
+    const std::wstring entry = L"wrote HKLM\\" + std::wstring(kEntry) + L" value ";
+    ASSERT_GT(writes.size(), 3u);
+    EXPECT_EQ(writes[0], entry + L"\"DisplayName\"");
+    EXPECT_EQ(writes[1], entry + L"\"UninstallString\"");
+    EXPECT_EQ(writes[2], entry + L"\"QuietUninstallString\"");
+    EXPECT_EQ(EntryString(L"QuietUninstallString"), L"\"" + ProgramFolderOfTest() + L"\\ShellTests.exe\" -s");
+    std::wstring zip;
+    EXPECT_TRUE(RegReadString(HKEY_CLASSES_ROOT, L".zip", L"", &zip) && zip == L"Tervix.ZIP") << "setup stopped";
+}
+
+// The entry goes after the files, once nothing is left but the program, and the list
+// last: a run ended before then leaves both for the entry's uninstall to finish with.
+TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        ASSERT_TRUE(CreateDirectoryW((sandbox / L"Formats").c_str(), nullptr));
+        sandbox.Put(L"Formats\\zip.fmt");
+        sandbox.Put(L"Tervix.exe");
+        sandbox.Put(L"Uninstall.lst", "Formats\r\nTervix.exe\r\nFormats\\zip.fmt\r\nShellTests.exe\r\nUninstall.lst\r\n");
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    const std::wstring folder = ProgramFolderOfTest();
+    tvx::Options().silent = true;
+    tvx::WriteUninstallEntry();
+    TempFolder logs(L"tvxlog");
+    ASSERT_TRUE(tvx::OpenRunLog((logs / L"uninstall.log").c_str()));
+    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), (folder + L"\\ShellTests.exe").c_str()));
+    tvx::CloseRunLog();
+
+    std::vector<std::wstring> order;
+    for (const std::wstring& action : LoggedActions(logs / L"uninstall.log")) {
+        if (action.rfind(L"deleted file ", 0) == 0 || action.rfind(L"deleted folder ", 0) == 0 ||
+            action == L"flushed the registry" || action.find(L"Tervix archiver") != std::wstring::npos)
+            order.push_back(action);
+    }
+    const std::vector<std::wstring> expected = {
+        L"flushed the registry",
+        L"deleted file " + folder + L"\\Formats\\zip.fmt",
+        L"deleted folder " + folder + L"\\Formats",
+        L"deleted file " + folder + L"\\Tervix.exe",
+        L"deleted key HKLM\\" + std::wstring(kEntry),
+        L"flushed the registry",
+        L"deleted file " + folder + L"\\Uninstall.lst",
+    };
+    EXPECT_EQ(order, expected);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    EXPECT_TRUE(PathExists(folder + L"\\ShellTests.exe")) << "the program is the batch's to remove";
+}
+
+// A file that can be neither removed nor scheduled for the restart keeps the entry and
+// the list: once the file is free, the entry's uninstall finishes the job.
+TEST(ShellUninstallEntry, AFileLeftForNobodyKeepsTheEntryAndTheListForTheNextRun) {
+    if (!RunningInSandboxCopy()) {
+        SandboxCopy sandbox;
+        sandbox.Put(L"Tervix.exe");
+        sandbox.Put(L"history.dat");
+        sandbox.Put(L"Uninstall.lst", "Tervix.exe\r\nhistory.dat\r\nShellTests.exe\r\nUninstall.lst\r\n");
+        EXPECT_TRUE(sandbox.RunCurrentTest());
+        return;
+    }
+    const std::wstring folder = ProgramFolderOfTest();
+    const std::wstring program = folder + L"\\ShellTests.exe";
+    tvx::Options().silent = true;
+    tvx::WriteUninstallEntry();
+    {
+        // The main program holds its file, and the account may not write the restart list.
+        FileLocker mainProgram;
+        ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, folder + L"\\history.dat"));
+        tvx::RefuseRestartSchedules(ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str()));
+        tvx::RefuseRestartSchedules(ERROR_SUCCESS);
+    }
+    EXPECT_EQ(tvx::FinalExitCode(), tvx::kExitRefused);
+    EXPECT_FALSE(PathExists(folder + L"\\Tervix.exe"));
+    EXPECT_TRUE(PathExists(folder + L"\\Uninstall.lst"));
+    EXPECT_EQ(EntryString(L"QuietUninstallString"), L"\"" + program + L"\" -s");
+
+    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str()));
+    EXPECT_FALSE(PathExists(folder + L"\\history.dat"));
+    EXPECT_FALSE(PathExists(folder + L"\\Uninstall.lst"));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
 }
 
 // The real program in an install folder whose path has a blank, as setup leaves it.

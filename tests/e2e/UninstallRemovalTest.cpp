@@ -82,7 +82,7 @@ TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
     ExpectProductGone(install);
 }
 
-TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
+TEST(UninstallSample, DeclinedConfirmationExitsOneAndChangesNothing) {
     SampleInstall install(kInstall);
     LayOutSample(install);
     WriteProductKeys();
@@ -92,9 +92,9 @@ TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
     HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
     ASSERT_TRUE(PressButton(question, IDNO));
-    DWORD exitCode = 1;
+    DWORD exitCode = 0;
     ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(exitCode, 1u) << "a declined uninstall counts as done";
 
     for (const wchar_t* kept : {L"Tervix.exe", L"tvxext.dll", L"Formats\\Deep\\rev.fmt", L"Uninstall.lst",
                                 L"Uninstall.exe", L"tervix.gid", L"tervix.fts"})
@@ -156,6 +156,66 @@ TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheL
         named |= line.find(L"FAILED open the file list " + install.Path(L"Uninstall.lst")) != std::wstring::npos;
     EXPECT_TRUE(named);
     ExpectNothingChanged(install);
+}
+
+constexpr wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+
+// An install with thousands of files, whose removal takes long enough to be cut short:
+// "data\00000.bin" onwards, removed in that order, the folder after them.
+std::wstring LargeFile(int index) {
+    wchar_t name[32];
+    swprintf(name, 32, L"data\\%05d.bin", index);
+    return name;
+}
+constexpr int kLargeCount = 2000;
+
+void LayOutLargeSample(SampleInstall& install) {
+    ASSERT_TRUE(install.MakeFolder(L"data"));
+    ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
+    std::string list = "data\r\nTervix.exe\r\n";
+    for (int i = 0; i < kLargeCount; ++i) {
+        ASSERT_TRUE(install.MakeFile(LargeFile(i)));
+        list += Narrow(LargeFile(i)) + "\r\n";
+    }
+    ASSERT_TRUE(install.WriteList(list + "Uninstall.exe\r\nUninstall.lst\r\n"));
+}
+
+std::wstring ClassOf(const wchar_t* extension) {
+    std::wstring owner = L"<none>";
+    RegReadString(HKEY_CLASSES_ROOT, extension, L"", &owner);
+    return owner;
+}
+
+// A task kill in the middle of a silent uninstall leaves the entry, whose quiet command
+// then finishes the job: nothing of the product left, the other program's type back.
+TEST(UninstallSample, UninstallEndedPartWayIsFinishedByTheQuietUninstallString) {
+    SampleInstall install(kInstall);
+    LayOutLargeSample(install);
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L"OtherZip.Archive\\shell\\open\\command", L"", L"other.exe \"%1\""));
+    ASSERT_EQ(RunAndWait(L"\"" + install.Program() + L"\" /setup -s -initA11S0", 60000, install.Folder()), 0);
+    ASSERT_EQ(ClassOf(L".zip"), L"Tervix.ZIP");
+    std::wstring quiet;
+    ASSERT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, kEntry, L"QuietUninstallString", &quiet));
+
+    Process uninstall;
+    ASSERT_TRUE(uninstall.Start(quiet));
+    // Ended as a task kill ends it, once the files have begun to go.
+    for (DWORD start = GetTickCount(); PathExists(install.Path(LargeFile(0))) && GetTickCount() - start < 60000;)
+        Sleep(1);
+    uninstall.Kill();
+    ASSERT_TRUE(uninstall.Wait(20000));
+    ASSERT_FALSE(PathExists(install.Path(LargeFile(0))));
+    ASSERT_TRUE(PathExists(install.Path(LargeFile(kLargeCount - 1)))) << "the run ended before the kill";
+    EXPECT_EQ(ClassOf(L".zip"), L"OtherZip.Archive") << "the clean-up comes before the files";
+
+    std::wstring again;
+    ASSERT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, kEntry, L"QuietUninstallString", &again)) << "the entry went early";
+    EXPECT_EQ(again, quiet);
+    EXPECT_EQ(RunAndWait(again, 120000), 0);
+    ExpectProductGone(install);
+    EXPECT_EQ(ClassOf(L".zip"), L"OtherZip.Archive");
+    EXPECT_EQ(ClassOf(L".tvx"), L"<none>");
 }
 
 }  // namespace

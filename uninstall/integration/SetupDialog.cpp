@@ -309,6 +309,9 @@ void StoreSetupChoices(const SetupChoices& choices) {
 }
 
 bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize) {
+    // The entry comes first: from here on, whatever setup installs can be removed from
+    // Installed apps, even when setup is ended half-way.
+    if (!Options().msi && !BeginUninstallEntry()) return false;
     if (!RegisterAppPath()) return false;
     RegisterShellExtension(false, choices);
     AssociateAllTypes(choices);

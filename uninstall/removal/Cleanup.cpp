@@ -24,13 +24,13 @@ struct ProductKey {
 };
 
 // In this order; the settings store decides whether the registry or the portable
-// settings file is touched.
+// settings file is touched. The uninstall entry is not among them: it goes last, after
+// the files, so that a run ended before then can be finished from Installed apps.
 const ProductKey kProductKeys[] = {
     {HKEY_CLASSES_ROOT, L"Tervix", true},
     {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
     {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
     {HKEY_CURRENT_USER, L"", true},
-    {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", false},
     {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false},
     // Setup writes the application path for 32-bit programs too; left there it would
     // point them at a deleted program.

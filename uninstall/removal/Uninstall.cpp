@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "integration/UninstallEntry.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
@@ -43,24 +44,10 @@ bool EqualsNoCase(const wchar_t* a, const wchar_t* b) { return CompareNoCase(a, 
 
 }  // namespace
 
-void RunUninstall() {
-    const bool silent = Options().silent;
-    wchar_t programPath[kPathCapacity];
-    GetProgramPath(programPath, std::size(programPath));
+bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
     wchar_t installFolder[kPathCapacity];
-    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
-    SetCurrentDirectoryW(installFolder);
-    // The batch takes the folder without its closing separator.
-    wchar_t plainFolder[kPathCapacity];
-    CopyText(plainFolder, installFolder, std::size(plainFolder));
+    CopyText(installFolder, plainFolder, std::size(installFolder));
     AppendSeparator(installFolder, std::size(installFolder));
-
-    if (!silent) {
-        // LoadText rotates its buffers; both texts are taken before the call.
-        const wchar_t* question = LoadText(IDS_CONTINUEUNINSTALL);
-        const wchar_t* caption = LoadText(IDS_UNINSTALLTVX);
-        if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) return;
-    }
 
     // Every name below is taken from the install folder, not from the current folder:
     // setting that one fails for a path beyond MAX_PATH, and an elevated start begins
@@ -74,7 +61,7 @@ void RunUninstall() {
         wchar_t text[1024];
         InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListName, text, std::size(text));
         ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
-        return;
+        return false;
     }
 
     // The resource library goes before the files; its texts are needed after it.
@@ -84,6 +71,9 @@ void RunUninstall() {
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
 
     CleanUpRegistryAndShell();
+    // On disk before the first file goes: after a power cut the registry must not come
+    // back naming files that are gone.
+    FlushRegistry();
     FreeResourceLibrary();
 
     for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
@@ -98,8 +88,6 @@ void RunUninstall() {
         RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
-    list.reset();
-    DeleteFileLong(listPath);
 
     wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
     GetTempFolder(tempFolder, std::size(tempFolder), false);
@@ -108,18 +96,52 @@ void RunUninstall() {
 
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.
+        // The entry, the list and the program stay too, so that the uninstall can be run
+        // again once those files are free.
         ReportOutcome(Outcome::Failed);
         std::wstring names;
         for (const std::wstring& path : notRemoved) names += (names.empty() ? L"" : L"\n") + path;
         wchar_t text[4096];
         InsertArgument(notRemovedText, names.c_str(), text, std::size(text));
         ShowMessage(nullptr, text, caption, kErrorFlags);
-    } else if (restartNeeded) {
-        ShowMessage(nullptr, restartText, caption, kNoticeFlags);
+        return false;
     }
-    if (restartNeeded && !silent && EqualsNoCase(FileNamePart(plainFolder), L"Tervix")) DeleteAtRestart(plainFolder);
+    // Said while the entry and the list are still there: a user who restarts Windows at
+    // this notice can still finish the uninstall from Installed apps.
+    if (restartNeeded) ShowMessage(nullptr, restartText, caption, kNoticeFlags);
 
-    WriteRemovalBatch(programPath, plainFolder);
+    // Nothing of the product is left but the program, its list and what the restart
+    // deletes: the entry goes, and for good before the list that a rerun would need.
+    RemoveUninstallEntry();
+    FlushRegistry();
+    list.reset();
+    if (DeleteFileLong(listPath)) LogAction(L"deleted file " + std::wstring(listPath));
+
+    if (restartNeeded && !Options().silent && EqualsNoCase(FileNamePart(plainFolder), L"Tervix"))
+        DeleteAtRestart(plainFolder);
+    return true;
+}
+
+void RunUninstall() {
+    wchar_t programPath[kPathCapacity];
+    GetProgramPath(programPath, std::size(programPath));
+    wchar_t installFolder[kPathCapacity];
+    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
+    SetCurrentDirectoryW(installFolder);
+
+    if (!Options().silent) {
+        // LoadText rotates its buffers; both texts are taken before the call.
+        const wchar_t* question = LoadText(IDS_CONTINUEUNINSTALL);
+        const wchar_t* caption = LoadText(IDS_UNINSTALLTVX);
+        if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) {
+            // Nothing was removed: a deployment tool must not count the product as gone.
+            ReportOutcome(Outcome::Cancelled);
+            return;
+        }
+    }
+
+    if (!RemoveProduct(installFolder, programPath)) return;
+    WriteRemovalBatch(programPath, installFolder);
 }
 
 }  // namespace tvx
