@@ -1,6 +1,8 @@
 // The uninstall as a user runs it: a sample install, the confirmation answered, and
 // afterwards nothing of the product left, neither files nor registry keys nor batch.
 
+#include <algorithm>
+
 #include "UninstallScenarioSupport.h"
 #include "resources/ResourceIds.h"
 
@@ -82,7 +84,10 @@ TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
     ExpectProductGone(install);
 }
 
-TEST(UninstallSample, DeclinedConfirmationExitsOneAndChangesNothing) {
+// Runs started while the question waits change nothing either: an unattended one ends
+// at once with 1618, an interactive one brings the question to the front instead of a
+// window of its own, and one of another install, which has no such window, says why.
+TEST(UninstallSample, DeclinedConfirmationExitsOneAndRunsStartedMeanwhileChangeNothing) {
     SampleInstall install(kInstall);
     LayOutSample(install);
     WriteProductKeys();
@@ -91,6 +96,35 @@ TEST(UninstallSample, DeclinedConfirmationExitsOneAndChangesNothing) {
     ASSERT_TRUE(install.Start(&uninstall));
     HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
+    auto expectBusyWithoutWindow = [](Process& run) {
+        DWORD code = 0;
+        for (DWORD start = GetTickCount(); !run.Wait(0, &code) && GetTickCount() - start < 30000; Sleep(50))
+            ASSERT_TRUE(TopLevelWindows(run.id(), L"#32770").empty()) << "the second run shows a window";
+        EXPECT_EQ(code, 1618u);
+    };
+    Process silentSetup;
+    ASSERT_TRUE(install.Start(&silentSetup, L"/setup -s"));
+    expectBusyWithoutWindow(silentSetup);
+
+    SampleInstall otherInstall(L"C:\\Program Files\\Tervix 2");
+    Process otherSetup;
+    ASSERT_TRUE(otherInstall.Start(&otherSetup, L"/setup"));
+    HWND notice = WaitForSecondDialog(otherSetup.id(), 30000);
+    ASSERT_NE(notice, nullptr);
+    ASSERT_FALSE(ProgramText(IDS_RUNINPROGRESS).empty());
+    EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_RUNINPROGRESS));
+    EXPECT_EQ(WindowText(notice), ProgramText(IDS_UNINSTTITLE));
+    ASSERT_EQ(GetForegroundWindow(), notice);
+
+    Process userSetup;
+    ASSERT_TRUE(install.Start(&userSetup, L"/setup"));
+    expectBusyWithoutWindow(userSetup);
+    EXPECT_EQ(GetForegroundWindow(), question);
+    ASSERT_TRUE(PressButton(notice, IDOK));
+    DWORD otherCode = 0;
+    ASSERT_TRUE(otherSetup.Wait(20000, &otherCode));
+    EXPECT_EQ(otherCode, 1618u);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup")) << "a second setup stored its choices";
     ASSERT_TRUE(PressButton(question, IDNO));
     DWORD exitCode = 0;
     ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
@@ -216,6 +250,23 @@ TEST(UninstallSample, UninstallEndedPartWayIsFinishedByTheQuietUninstallString) 
     ExpectProductGone(install);
     EXPECT_EQ(ClassOf(L".zip"), L"OtherZip.Archive");
     EXPECT_EQ(ClassOf(L".tvx"), L"<none>");
+}
+
+// Two unattended uninstalls started together run as one.
+TEST(UninstallSample, UninstallsStartedTogetherRunOneAtATime) {
+    SampleInstall install(kInstall);
+    LayOutLargeSample(install);
+    WriteProductKeys();
+
+    Process first, second;
+    ASSERT_TRUE(install.Start(&first, L"-s"));
+    ASSERT_TRUE(install.Start(&second, L"-s"));
+    DWORD codes[2] = {};
+    ASSERT_TRUE(first.Wait(60000, &codes[0]));
+    ASSERT_TRUE(second.Wait(60000, &codes[1]));
+    EXPECT_EQ(std::min(codes[0], codes[1]), 0u);
+    EXPECT_EQ(std::max(codes[0], codes[1]), 1618u);
+    ExpectProductGone(install);
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_SINGLETOPITEM", 5150},
     {"s:IDS_NEEDADMIN", 5160},
     {"s:IDS_NOTREMOVED", 5161},
+    {"s:IDS_RUNINPROGRESS", 5162},
 
     {"$SETUPDLG:SIZE", 0},
     {"$SETUPDLG:CAPTION", 0},
