@@ -197,21 +197,29 @@ TEST(ShellUninstallEntry, SetupWritesTheEntryBeforeAnythingElse) {
     EXPECT_TRUE(RegReadString(HKEY_CLASSES_ROOT, L".zip", L"", &zip) && zip == L"Tervix.ZIP") << "setup stopped";
 }
 
+// The install that the uninstall cases remove, beside the sandbox copy of this program,
+// which stands for Uninstall.exe and has just written the entry. True in the outer run,
+// once the copy has run the case.
+static bool RanInSandboxInstall() {
+    if (RunningInSandboxCopy()) {
+        tvx::Options().silent = true;
+        tvx::WriteUninstallEntry();
+        return false;
+    }
+    SandboxCopy sandbox;
+    EXPECT_TRUE(CreateDirectoryW((sandbox / L"Formats").c_str(), nullptr));
+    for (const wchar_t* name : {L"Formats\\zip.fmt", L"Tervix.exe", L"history.dat"}) sandbox.Put(name);
+    sandbox.Put(L"Uninstall.lst",
+                "Formats\r\nTervix.exe\r\nFormats\\zip.fmt\r\nhistory.dat\r\nShellTests.exe\r\nUninstall.lst\r\n");
+    EXPECT_TRUE(sandbox.RunCurrentTest());
+    return true;
+}
+
 // The entry goes after the files, once nothing is left but the program, and the list
 // last: a run ended before then leaves both for the entry's uninstall to finish with.
 TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        ASSERT_TRUE(CreateDirectoryW((sandbox / L"Formats").c_str(), nullptr));
-        sandbox.Put(L"Formats\\zip.fmt");
-        sandbox.Put(L"Tervix.exe");
-        sandbox.Put(L"Uninstall.lst", "Formats\r\nTervix.exe\r\nFormats\\zip.fmt\r\nShellTests.exe\r\nUninstall.lst\r\n");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxInstall()) return;
     const std::wstring folder = ProgramFolderOfTest();
-    tvx::Options().silent = true;
-    tvx::WriteUninstallEntry();
     TempFolder logs(L"tvxlog");
     ASSERT_TRUE(tvx::OpenRunLog((logs / L"uninstall.log").c_str()));
     EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), (folder + L"\\ShellTests.exe").c_str()));
@@ -228,6 +236,7 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
         L"deleted file " + folder + L"\\Formats\\zip.fmt",
         L"deleted folder " + folder + L"\\Formats",
         L"deleted file " + folder + L"\\Tervix.exe",
+        L"deleted file " + folder + L"\\history.dat",
         L"deleted key HKLM\\" + std::wstring(kEntry),
         L"flushed the registry",
         L"deleted file " + folder + L"\\Uninstall.lst",
@@ -240,18 +249,9 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
 // A file that can be neither removed nor scheduled for the restart keeps the entry and
 // the list: once the file is free, the entry's uninstall finishes the job.
 TEST(ShellUninstallEntry, AFileLeftForNobodyKeepsTheEntryAndTheListForTheNextRun) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        sandbox.Put(L"Tervix.exe");
-        sandbox.Put(L"history.dat");
-        sandbox.Put(L"Uninstall.lst", "Tervix.exe\r\nhistory.dat\r\nShellTests.exe\r\nUninstall.lst\r\n");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxInstall()) return;
     const std::wstring folder = ProgramFolderOfTest();
     const std::wstring program = folder + L"\\ShellTests.exe";
-    tvx::Options().silent = true;
-    tvx::WriteUninstallEntry();
     {
         // The main program holds its file, and the account may not write the restart list.
         FileLocker mainProgram;
