@@ -198,6 +198,9 @@ protected:
         RegWriteString(HKEY_CLASSES_ROOT, L"Other7z.File\\DefaultIcon", L"", L"C:\\Other\\7z.exe,0");
         RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"OtherIso.Image");
         RegWriteString(HKEY_CLASSES_ROOT, L".cab", L"", L"");
+        // The user gave ".7z" to the other program in Default apps.
+        const std::wstring fileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+        RegWriteString(HKEY_CURRENT_USER, fileExts + L".7z\\UserChoice", L"ProgId", L"Other7z.File");
     }
 
     static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
@@ -329,6 +332,7 @@ void RoundTrip::Run() {
         L"wrote HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe default value",
         L"wrote HKCR\\.zip default value",
         L"took .zip",
+        L"Default apps: .7z (Other7z.File)",
         L"wrote shortcut ",
         L"released .zip, given back to \"OtherZip.Archive\"",
         L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",

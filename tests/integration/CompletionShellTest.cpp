@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
@@ -12,6 +13,7 @@
 #include "../e2e/ShellSandbox.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
+#include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
 
@@ -56,6 +58,28 @@ TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
     EXPECT_EQ(lines[0], L"open|" + install + L"\\license.txt");
     EXPECT_EQ(lines[1], L"open|https://www.tervix.example.com/");
     // The registrations go with this case's prefix.
+}
+
+// Windows 11 from its update of April 2023 opens Default apps at Tervix's own page.
+TEST(CompletionShell, DefaultAppsOpenAtTervixsPageWhereWindowsHasOne) {
+    TempFolder sandbox(L"tvxshell");
+    OpenRecorder recorder(sandbox / L"opened.txt");
+    recorder.RegisterScheme(L"ms-settings");
+    tvx::Options().silent = false;
+    tvx::PrimeWindowsVersion(true, 0x0A00, 22631);
+
+    const std::vector<std::wstring> kept = {L".zip"};
+    std::vector<std::wstring> lines;
+    RunDialog(L"DONEDLG", tvx::CompletionDialog, reinterpret_cast<LPARAM>(&kept), IDC_INSTFOLDER, [&](HWND dialog) {
+        EXPECT_NE(DialogItemText(dialog, IDC_TYPESKEPT).find(L".zip"), std::wstring::npos);
+        PressButton(dialog, IDC_DEFAULTAPPS);
+        lines = recorder.WaitForLines(1);
+        PressButton(dialog, IDOK);
+    });
+    tvx::ResetWindowsVersionCaches();
+
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], L"open|ms-settings:defaultapps?registeredAppMachine=Tervix");
 }
 
 }  // namespace

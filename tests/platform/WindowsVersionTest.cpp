@@ -42,6 +42,19 @@ TEST(Windows11Decision, BuildDecidesFirstAndTheNameOnlyInTheOverlap) {
     }
 }
 
+TEST(DefaultAppsPageDecision, WindowsElevenFromItsUpdateOfApril2023) {
+    struct Case {
+        uint32_t build, revision;
+        bool expected;
+    } cases[] = {
+        {19045, 5000, false},  // Windows 10, however recent
+        {22000, 1816, false}, {22000, 1817, true}, {22621, 1554, false},
+        {22623, 1555, true},  {22631, 0, true},    {26100, 0, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DecideDefaultAppsAppPage(c.build, c.revision), c.expected) << c.build << "." << c.revision;
+}
+
 TEST(Windows11Decision, AnUnavailableManagementServiceLeavesTheBuildToDecide) {
     // OsNameIsWindows10 answers false for every COM failure.
     EXPECT_TRUE(DecideWindows11(10, 22000, [] { return false; }));
@@ -66,9 +79,11 @@ TEST(VersionCaches, PrimedAnswersStandUntilReset) {
     EXPECT_EQ(WindowsVersionNumber(), system);
     EXPECT_FALSE(IsWindows11()) << "the test prefix is Windows 10";
 
-    PrimeWindowsVersion(true, 0x0A00);
+    EXPECT_FALSE(HasDefaultAppsAppPage());
+    PrimeWindowsVersion(true, 0x0A00, 22631);
     EXPECT_TRUE(IsWindows11());
     EXPECT_EQ(WindowsVersionNumber(), 0x0A00u);
+    EXPECT_TRUE(HasDefaultAppsAppPage());
     PrimeWindowsVersion(false, 0x0501);
     EXPECT_FALSE(IsWindows11());
     EXPECT_EQ(WindowsVersionNumber(), 0x0501u);
@@ -76,6 +91,7 @@ TEST(VersionCaches, PrimedAnswersStandUntilReset) {
     ResetWindowsVersionCaches();
     EXPECT_EQ(WindowsVersionNumber(), system);
     EXPECT_FALSE(IsWindows11());
+    EXPECT_FALSE(HasDefaultAppsAppPage());
 }
 
 // Runs the probe program under the Windows version Wine is told to report to it.

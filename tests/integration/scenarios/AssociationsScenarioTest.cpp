@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/Associations.h"
 #include "integration/SetupChoices.h"
+#include "integration/UserChoice.h"
+#include "platform/WindowsVersion.h"
 
 namespace tvx {
 namespace {
@@ -320,6 +323,28 @@ TEST_F(Associations, AceIsGivenBackOnlyWhenItIsStillOurs) {
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"Stale");
     AssociateExtension(L".ace", false, false, false, false);
     EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
+}
+
+// From Windows 8 a type the user gave a program keeps opening with it: setup names such
+// types of the chosen groups, unless the choice is Tervix's in any case. Windows 7 has
+// no such choice. (The choices go with this case's prefix.)
+TEST_F(Associations, TypesKeptByAUserChoiceOfAnotherProgramAreNamed) {
+    struct Choice {
+        const wchar_t* type;
+        const wchar_t* progId;
+    };
+    for (const Choice& choice : {Choice{L".tgz", L"OtherGz"}, Choice{L".zip", L"tervix.zip"}, Choice{L".tar", L"Tar"}})
+        tvxtest::RegWriteString(HKEY_CURRENT_USER,
+                                std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\") +
+                                    choice.type + L"\\UserChoice",
+                                L"ProgId", choice.progId);
+    SetupChoices chosen = Choices(true, false);
+    chosen.bytes[7] = 0;  // .tar
+    PrimeWindowsVersion(false, 0x0602);
+    EXPECT_EQ(FindTypesKeptByUserChoice(chosen), std::vector<std::wstring>{L".tgz"});
+    PrimeWindowsVersion(false, 0x0601);
+    EXPECT_TRUE(FindTypesKeptByUserChoice(chosen).empty());
+    ResetWindowsVersionCaches();
 }
 
 }  // namespace
