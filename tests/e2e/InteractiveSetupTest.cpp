@@ -97,23 +97,25 @@ TEST_F(InteractiveSetupTest, SetupDialogThenCompletionThenTheProgramGroupInExplo
 
 // Windows keeps ".zip" for the program the user chose there, which only the user can
 // change: the completion dialog names it and opens Default apps (Wine says Windows 10,
-// which has no page per program). A choice of Tervix is no such type. After the user
-// picked Tervix, the uninstall takes back every choice of Tervix and no other.
+// which has no page per program). A choice of Tervix, or of a type not chosen, is not
+// named. After the user picked Tervix, the uninstall deletes the choices of Tervix only.
 TEST_F(InteractiveSetupTest, TypeKeptForAnotherProgramIsNamedAndItsChoiceOfTervixGoesAtUninstall) {
     const std::wstring choices = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
     auto choose = [&](const wchar_t* type, const wchar_t* progId) {
         ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, choices + type + L"\\UserChoice", L"ProgId", progId));
     };
     choose(L".zip", L"OtherZip.Archive");
-    choose(L".7z", L"Tervix");
+    choose(L".tvx", L"tervix");
+    choose(L".tar", L"OtherTar.File");
     recorder_.RegisterScheme(L"ms-settings");
 
     std::vector<std::wstring> lines;
-    EXPECT_EQ(RunInteractiveSetup(L"/setup", [&](HWND done) {
+    EXPECT_EQ(RunInteractiveSetup(L"/setup -initA110000000000000000", [&](HWND done) {
                   EXPECT_TRUE(IsControlVisible(done, kDefaultAppsButton));
                   const std::wstring text = ControlText(done, kTypesKeptText);
                   EXPECT_NE(text.find(L".zip"), std::wstring::npos) << text;
-                  EXPECT_EQ(text.find(L".7z"), std::wstring::npos) << text;
+                  EXPECT_EQ(text.find(L".tvx"), std::wstring::npos) << text;
+                  EXPECT_EQ(text.find(L".tar"), std::wstring::npos) << text;
                   PressButton(done, kDefaultAppsButton, true);
                   lines = recorder_.WaitForLines(1);
               }),
@@ -125,13 +127,12 @@ TEST_F(InteractiveSetupTest, TypeKeptForAnotherProgramIsNamedAndItsChoiceOfTervi
     EXPECT_EQ(progId, L"OtherZip.Archive") << "setup changed the user's choice";
 
     choose(L".zip", L"Tervix.ZIP");
-    choose(L".rar", L"OtherRar.File");
     ASSERT_TRUE(WriteFileBytes(install_ + L"\\Uninstall.lst", "Uninstall.exe\r\nUninstall.lst\r\n"));
     ASSERT_EQ(RunAndWait(L"\"" + install_ + L"\\Uninstall.exe\" -s", 120000, install_), 0);
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, choices + L".zip\\UserChoice"));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, choices + L".7z\\UserChoice"));
-    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, choices + L".rar\\UserChoice", L"ProgId", &progId));
-    EXPECT_EQ(progId, L"OtherRar.File");
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, choices + L".tvx\\UserChoice"));
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, choices + L".tar\\UserChoice", L"ProgId", &progId));
+    EXPECT_EQ(progId, L"OtherTar.File");
     // The choices and the scheme go with this case's prefix.
 }
 
