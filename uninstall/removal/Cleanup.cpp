@@ -7,6 +7,7 @@
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "integration/UserChoice.h"
 #include "platform/FileSystem.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
@@ -46,6 +47,7 @@ void CleanUpRegistryAndShell() {
 
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
+    RemoveTervixUserChoices();
     NotifyAssociationsChanged();
 
     // The shell lets go of the extension while its files still exist.

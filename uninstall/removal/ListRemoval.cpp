@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/ListFile.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
-#include "removal/ListFile.h"
 
 namespace tvx {
 namespace {
