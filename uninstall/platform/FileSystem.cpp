@@ -121,6 +121,18 @@ bool SetAttributesLong(const wchar_t* name, DWORD attributes) {
     return longName.valid && SetFileAttributesW(longName.text, attributes);
 }
 
+bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
+    if (MoveFileExW(PlainAttemptName(from), to, 0)) return true;
+    LongName longFrom(from), longTo(to);
+    return longFrom.valid && longTo.valid && MoveFileExW(longFrom.text, longTo.text, 0);
+}
+
+bool RemoveFolderLong(const wchar_t* name) {
+    if (RemoveDirectoryW(PlainAttemptName(name))) return true;
+    LongName longName(name);
+    return longName.valid && RemoveDirectoryW(longName.text);
+}
+
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
     // The system strips a trailing dot or blank from a plain name and would create a
     // different folder; only the long form keeps it.

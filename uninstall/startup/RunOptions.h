@@ -38,7 +38,8 @@ void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequest
 int32_t FinalExitCode();
 const wchar_t* ExitCodeMeaning(int32_t code);
 
-// The notice that the uninstall finished but the program file could not be removed.
-void ShowUninstallWarning();
+// The notice that the uninstall finished but the program file could not be removed;
+// it names the running program's file unless given another place.
+void ShowUninstallWarning(const wchar_t* programPath = nullptr);
 
 }  // namespace tvx
