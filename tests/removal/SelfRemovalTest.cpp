@@ -1,0 +1,157 @@
+// The end of the uninstall in-process: the private folder the batch goes into, the
+// install folder removed before the program exits, and a batch that nobody else's file
+// can stand in for.
+
+#include "removal/SelfRemoval.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "PendingRenames.h"
+#include "TestSupport.h"
+#include "platform/RunLog.h"
+#include "removal/RemovalBatch.h"
+
+namespace {
+
+using tvxtest::PathExists;
+
+std::wstring TempPath() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
+        if (!PathExists(path)) return true;
+    return !PathExists(path);
+}
+
+// Wine keeps only part of a folder's access list, so what is checked is the descriptor
+// the program asks for.
+TEST(PrivateFolder, OnlyTheAccountSystemAndAdministratorsGetInAndNothingIsInherited) {
+    const std::wstring account = tvx::CurrentAccountSid();
+    ASSERT_EQ(account.rfind(L"S-1-5-", 0), 0u) << std::string(account.begin(), account.end());
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(tvx::PrivateFolderSecurity(account).c_str(),
+                                                                     SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted));
+    ASSERT_TRUE(present && acl);
+
+    const std::wstring expected[] = {account, L"S-1-5-18", L"S-1-5-32-544"};
+    ASSERT_EQ(acl->AceCount, std::size(expected));
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << i;
+        EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS)) << i;
+        wchar_t* sid = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &sid));
+        EXPECT_EQ(std::wstring(sid), expected[i]) << i;
+        LocalFree(sid);
+    }
+    LocalFree(descriptor);
+}
+
+TEST(PrivateFolder, WhatStandsAtTheNameIsRefusedAndEachFolderIsNewUnderItsOwnName) {
+    tvxtest::TempFolder sandbox(L"tvxprivate");
+    ASSERT_TRUE(CreateDirectoryW((sandbox / L"folder").c_str(), nullptr));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(sandbox / L"file", "someone else's"));
+    for (const wchar_t* taken : {L"folder", L"file"}) {
+        EXPECT_FALSE(tvx::CreatePrivateFolderAt(sandbox / taken)) << taken;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << taken;
+    }
+    EXPECT_EQ(tvxtest::ReadFileBytes(sandbox / L"file"), "someone else's");
+
+    const std::wstring first = tvx::CreatePrivateFolder(sandbox.path() + L"\\");
+    const std::wstring second = tvx::CreatePrivateFolder(sandbox.path() + L"\\");
+    EXPECT_NE(first, second);
+    for (const std::wstring& folder : {first, second}) {
+        const std::wstring name = folder.substr(folder.rfind(L'\\') + 1);
+        EXPECT_EQ(name.size(), 13u + 32u) << std::string(name.begin(), name.end());
+        EXPECT_EQ(name.rfind(L"TvxUninstall-", 0), 0u);
+        EXPECT_NE(GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    }
+}
+
+// Where earlier versions wrote their batch, someone else's file waits to be rewritten
+// once the uninstall has written it. The uninstall never opens it and never runs it.
+TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
+    tvxtest::TempFolder sandbox(L"tvxhijack");
+    const std::wstring oldBatch = TempPath() + L"Uninstall_Tvx.Bat";
+    const std::wstring marker = sandbox / L"ran.txt";
+    const std::string trap = "echo hijacked > \"" + std::string(marker.begin(), marker.end()) + "\"\r\n";
+    ASSERT_TRUE(tvxtest::WriteFileBytes(oldBatch, trap));
+    // Held without sharing: any attempt to open it would fail, and the run with it.
+    HANDLE held = CreateFileW(oldBatch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    tvx::SelfRemoval removal;
+    removal.batchFolder = tvx::CreatePrivateFolder(TempPath());
+    ASSERT_FALSE(removal.batchFolder.empty());
+    removal.program = removal.batchFolder + L"\\Uninstall.exe";
+    removal.programMoved = true;
+    ASSERT_TRUE(tvxtest::WriteFileBytes(removal.program, "MZ"));
+    tvx::WriteRemovalBatch(removal, (sandbox / L"Tervix").c_str());
+
+    // The batch ran: the program file went, then the batch with its folder.
+    EXPECT_TRUE(WaitUntilGone(removal.batchFolder, 30000));
+    EXPECT_EQ(tvx::WorstRunFailure(), tvx::RunFailure::None);
+    CloseHandle(held);
+    EXPECT_EQ(tvxtest::ReadFileBytes(oldBatch), trap);
+    EXPECT_FALSE(PathExists(marker));
+    DeleteFileW(oldBatch.c_str());
+    tvxtest::RemoveTree(removal.batchFolder);
+}
+
+// What counts as done: an emptied folder goes at once; one kept by the user's own files
+// stays without a failure; one kept by files deferred to the restart follows them then.
+TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheRestart) {
+    struct Row {
+        const wchar_t* leftFile;  // nullptr: nothing but the program file
+        bool filesDeferred;
+        bool folderStays;
+        bool atRestart;
+    } const rows[] = {
+        {nullptr, false, false, false},
+        {L"my notes.txt", false, true, false},
+        {L"tvxext.dll.0.tmp", true, true, true},
+    };
+    for (const Row& row : rows) {
+        tvxtest::TempFolder sandbox(L"tvxself");
+        tvxtest::PendingRenames pending(sandbox.path());
+        const std::wstring install = sandbox / L"Tervix";
+        ASSERT_TRUE(CreateDirectoryW(install.c_str(), nullptr));
+        const std::wstring program = install + L"\\Uninstall.exe";
+        ASSERT_TRUE(tvxtest::WriteFileBytes(program, "MZ"));
+        if (row.leftFile) {
+            ASSERT_TRUE(tvxtest::WriteFileBytes(install + L"\\" + row.leftFile, "left"));
+        }
+
+        const tvx::SelfRemoval removal = tvx::RemoveInstallFolder(program.c_str(), install.c_str(), row.filesDeferred);
+
+        EXPECT_TRUE(removal.programMoved);
+        EXPECT_EQ(removal.program, removal.batchFolder + L"\\Uninstall.exe");
+        EXPECT_TRUE(PathExists(removal.program));
+        EXPECT_FALSE(PathExists(program));
+        EXPECT_EQ(PathExists(install), row.folderStays);
+        EXPECT_EQ(removal.folderAtRestart, row.atRestart);
+        EXPECT_EQ(pending.CountDeletionsOf(install), row.atRestart ? 1u : 0u);
+        EXPECT_EQ(tvx::WorstRunFailure(), tvx::RunFailure::None);
+        tvxtest::RemoveTree(removal.batchFolder);
+    }
+}
+
+}  // namespace
