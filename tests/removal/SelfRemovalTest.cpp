@@ -116,18 +116,21 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     tvxtest::RemoveTree(removal.batchFolder);
 }
 
-// What counts as done: an emptied folder goes at once; one kept by the user's own files
-// stays without a failure; one kept by files deferred to the restart follows them then.
+// What counts as done: an emptied folder goes at once, even while a file just deleted
+// is still open elsewhere for a moment; one kept by the user's own files stays without
+// a failure; one kept by files deferred to the restart follows them then.
 TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheRestart) {
     struct Row {
         const wchar_t* leftFile;  // nullptr: nothing but the program file
+        bool lingers;             // deleted, but held open for a moment by someone else
         bool filesDeferred;
         bool folderStays;
         bool atRestart;
     } const rows[] = {
-        {nullptr, false, false, false},
-        {L"my notes.txt", false, true, false},
-        {L"tvxext.dll.0.tmp", true, true, true},
+        {nullptr, false, false, false, false},
+        {L"scanned.dll", true, false, false, false},
+        {L"my notes.txt", false, false, true, false},
+        {L"tvxext.dll.0.tmp", false, true, true, true},
     };
     for (const Row& row : rows) {
         tvxtest::TempFolder sandbox(L"tvxself");
@@ -138,6 +141,18 @@ TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheResta
         ASSERT_TRUE(tvxtest::WriteFileBytes(program, "MZ"));
         if (row.leftFile) {
             ASSERT_TRUE(tvxtest::WriteFileBytes(install + L"\\" + row.leftFile, "left"));
+        }
+        HANDLE scanner = INVALID_HANDLE_VALUE;
+        if (row.lingers) {
+            const std::wstring scanned = install + L"\\" + row.leftFile;
+            scanner = CreateFileW(scanned.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+            ASSERT_TRUE(DeleteFileW(scanned.c_str()));
+            ASSERT_FALSE(RemoveDirectoryW(install.c_str())) << "the deleted file does not linger";
+            // Let go after a while, as a scanner does.
+            CloseHandle(CreateThread(
+                nullptr, 0, [](void* handle) -> DWORD { Sleep(400); return CloseHandle(handle); }, scanner, 0, nullptr));
         }
 
         const tvx::SelfRemoval removal = tvx::RemoveInstallFolder(program.c_str(), install.c_str(), row.filesDeferred);

@@ -19,6 +19,8 @@ namespace {
 
 constexpr wchar_t kPrivateFolderPrefix[] = L"TvxUninstall-";
 constexpr int kNameAttempts = 16;
+constexpr int kFolderAttempts = 6;
+constexpr DWORD kFolderPauseMs = 200;
 
 // 128 random bits in hex: nobody can guess the name to create something there first.
 bool RandomName(std::wstring* name) {
@@ -33,6 +35,21 @@ bool RandomName(std::wstring* name) {
 }
 
 bool IsDriveRoot(const wchar_t* folder) { return *LastCharacter(folder) == L'\\'; }
+
+// A file just deleted stays in its folder until the last handle to it is closed (a
+// virus scanner's, the search indexer's): a few more tries, a fifth of a second apart.
+// The error of the last try stays in GetLastError().
+bool RemoveEmptiedFolder(const wchar_t* folder) {
+    for (int attempt = 1;; ++attempt) {
+        if (RemoveFolderLong(folder)) return true;
+        const DWORD error = GetLastError();
+        if (attempt == kFolderAttempts || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(kFolderPauseMs);
+    }
+}
 
 }  // namespace
 
@@ -122,13 +139,14 @@ SelfRemoval RemoveInstallFolder(const wchar_t* programPath, const wchar_t* insta
         // The batch empties the folder after the program has ended; deferred files keep
         // it until the restart.
         atRestart = filesDeferred;
-    } else if (RemoveFolderLong(installFolder)) {
+    } else if (filesDeferred ? RemoveFolderLong(installFolder) : RemoveEmptiedFolder(installFolder)) {
         LogAction(L"deleted the install folder " + std::wstring(installFolder));
     } else {
         const DWORD error = GetLastError();
         if (error == ERROR_DIR_NOT_EMPTY && !filesDeferred) {
-            // What is left there was not listed: the user's own files, kept with their folder.
-            LogAction(L"left the install folder " + std::wstring(installFolder) + L": it still holds files that were not listed");
+            // Not a failure: what is left was not listed (the user's own files, kept with
+            // their folder), or could not be removed, which the run has counted already.
+            LogAction(L"left the install folder " + std::wstring(installFolder) + L": files remain in it");
         } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             LogAction(L"could not delete the install folder " + std::wstring(installFolder) + L" now (error " +
                       std::to_wstring(error) + L")");
