@@ -7,6 +7,7 @@
 
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kContextMenuButton = 5128;  // only the setup dialog has it
 constexpr int kInstallFolderField = 5102;  // the completion dialog's folder
+constexpr int kTypesKeptText = 5110;
+constexpr int kDefaultAppsButton = 5111;
 
 HWND WaitForDialog(DWORD processId, int withId, int withoutId, DWORD timeoutMs = 30000) {
     DWORD start = GetTickCount();
@@ -56,8 +59,9 @@ protected:
 
     // Starts setup from the install folder, accepts the setup dialog and then the
     // completion dialog, checking that the latter shows the program's folder whatever
-    // the current one (System32 after an elevation prompt). Returns the exit code.
-    DWORD RunInteractiveSetup(const std::wstring& switches) {
+    // the current one (System32 after an elevation prompt); `onDone` gets the completion
+    // dialog before its OK. Returns the exit code.
+    DWORD RunInteractiveSetup(const std::wstring& switches, const std::function<void(HWND)>& onDone = {}) {
         Process setup;
         EXPECT_TRUE(setup.Start(L"\"" + install_ + L"\\Uninstall.exe\" " + switches, sandbox_.path()));
         HWND setupDialog = WaitForDialog(setup.id(), kContextMenuButton, 0);
@@ -70,6 +74,7 @@ protected:
         EXPECT_NE(done, nullptr) << "no completion dialog";
         if (!done) return ~0u;
         EXPECT_EQ(ControlText(done, kInstallFolderField), install_);
+        if (onDone) onDone(done);
         PressButton(done, IDOK, true);
 
         DWORD exitCode = ~0u;
@@ -88,6 +93,47 @@ TEST_F(InteractiveSetupTest, SetupDialogThenCompletionThenTheProgramGroupInExplo
     ASSERT_EQ(lines.size(), 1u) << "the program group was not opened";
     EXPECT_EQ(lines[0], L"open|" + CommonProgramGroup());
     EXPECT_TRUE(PathExists(CommonProgramGroup()));
+}
+
+// Windows keeps ".zip" for the program the user chose there, which only the user can
+// change: the completion dialog names it and opens Default apps (Wine says Windows 10,
+// which has no page per program). A choice of Tervix, or of a type not chosen, is not
+// named. After the user picked Tervix, the uninstall deletes the choices of Tervix only.
+TEST_F(InteractiveSetupTest, TypeKeptForAnotherProgramIsNamedAndItsChoiceOfTervixGoesAtUninstall) {
+    const std::wstring choices = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+    auto choose = [&](const wchar_t* type, const wchar_t* progId) {
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, choices + type + L"\\UserChoice", L"ProgId", progId));
+    };
+    choose(L".zip", L"OtherZip.Archive");
+    choose(L".tvx", L"tervix");
+    choose(L".tar", L"OtherTar.File");
+    recorder_.RegisterScheme(L"ms-settings");
+
+    std::vector<std::wstring> lines;
+    EXPECT_EQ(RunInteractiveSetup(L"/setup -initA110000000000000000", [&](HWND done) {
+                  EXPECT_TRUE(IsControlVisible(done, kDefaultAppsButton));
+                  const std::wstring text = ControlText(done, kTypesKeptText);
+                  EXPECT_NE(text.find(L".zip"), std::wstring::npos) << text;
+                  EXPECT_EQ(text.find(L".tvx"), std::wstring::npos) << text;
+                  EXPECT_EQ(text.find(L".tar"), std::wstring::npos) << text;
+                  PressButton(done, kDefaultAppsButton, true);
+                  lines = recorder_.WaitForLines(1);
+              }),
+              0u);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], L"open|ms-settings:defaultapps");
+    std::wstring progId;
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, choices + L".zip\\UserChoice", L"ProgId", &progId));
+    EXPECT_EQ(progId, L"OtherZip.Archive") << "setup changed the user's choice";
+
+    choose(L".zip", L"Tervix.ZIP");
+    ASSERT_TRUE(WriteFileBytes(install_ + L"\\Uninstall.lst", "Uninstall.exe\r\nUninstall.lst\r\n"));
+    ASSERT_EQ(RunAndWait(L"\"" + install_ + L"\\Uninstall.exe\" -s", 120000, install_), 0);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, choices + L".zip\\UserChoice"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, choices + L".tvx\\UserChoice"));
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, choices + L".tar\\UserChoice", L"ProgId", &progId));
+    EXPECT_EQ(progId, L"OtherTar.File");
+    // The choices and the scheme go with this case's prefix.
 }
 
 TEST_F(InteractiveSetupTest, NoExplorerSwitchKeepsTheProgramGroupClosed) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <set>
 #include <string>
 #include <vector>
@@ -197,6 +198,9 @@ protected:
         RegWriteString(HKEY_CLASSES_ROOT, L"Other7z.File\\DefaultIcon", L"", L"C:\\Other\\7z.exe,0");
         RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"OtherIso.Image");
         RegWriteString(HKEY_CLASSES_ROOT, L".cab", L"", L"");
+        // The user gave ".7z" to the other program in Default apps.
+        const std::wstring fileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+        RegWriteString(HKEY_CURRENT_USER, fileExts + L".7z\\UserChoice", L"ProgId", L"Other7z.File");
     }
 
     static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
@@ -216,6 +220,7 @@ protected:
     }
 
     void Run();
+    size_t FileBytes(const wchar_t* name) const { return ReadFileBytes(install_ + L"\\" + name).size(); }
 
     std::wstring install_ = L"C:\\Program Files\\Tervix";
     std::wstring removeAfter_;  // the folder made for the install, when not its parent
@@ -288,10 +293,33 @@ void RoundTrip::Run() {
     EXPECT_TRUE(has(L"Classes\\.rev] @=\"Tervix.REV\""));
     EXPECT_TRUE(PathExists(install_ + L"\\zipnew.dat"));
 
+    // What Installed apps shows: the size of the program and of the listed files (the
+    // program is listed too, and counts once), the day of the install, the home page.
+    const std::wstring entry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+    size_t bytes = 0;
+    for (const wchar_t* name : {L"Uninstall.exe", L"Uninstall.lst"}) bytes += FileBytes(name);
+    for (const wchar_t* name : kInstalledFiles) bytes += FileBytes(name);
+    DWORD sizeKb = 0;
+    EXPECT_TRUE(RegReadDword(HKEY_LOCAL_MACHINE, entry, L"EstimatedSize", &sizeKb));
+    EXPECT_EQ(sizeKb, (bytes + 1023) / 1024);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    std::wstring value;
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", &value));
+    EXPECT_EQ(value, date);
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"URLInfoAbout", &value));
+    EXPECT_EQ(value, L"https://www.tervix.example.com/");
+    // As if the product had been installed years ago: the update below keeps that day.
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", L"20200131"));
+
     // The other ZIP program takes back only its type; our New-menu entry stays. The
     // second setup must not take that entry for the other program's.
     ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, install_), 0);
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", &value));
+    EXPECT_EQ(value, L"20200131");
 
     ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
     // Gone when the uninstall returns; the batch deletes the moved program file after it.
@@ -302,6 +330,7 @@ void RoundTrip::Run() {
         L"wrote HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe default value",
         L"wrote HKCR\\.zip default value",
         L"took .zip",
+        L"Default apps: .7z (Other7z.File)",
         L"wrote shortcut ",
         L"released .zip, given back to \"OtherZip.Archive\"",
         L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",

@@ -29,7 +29,8 @@ TEST(UninstallOddPaths, FolderWithBlanksPercentAndAccentIsRemovedByTheBatch) {
     TempFolder logs(L"tvx logs");
 
     Process uninstall;
-    ASSERT_TRUE(install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\"", L"TMP=" + temp + L"\nTEMP=" + temp));
+    ASSERT_TRUE(
+        install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\"", L"TMP=" + temp + L"\nTEMP=" + temp));
     DWORD exitCode = 1;
     ASSERT_TRUE(uninstall.Wait(60000, &exitCode));
     EXPECT_EQ(exitCode, 0u);

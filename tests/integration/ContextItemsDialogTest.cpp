@@ -14,6 +14,7 @@
 #include "integration/ContextItems.h"
 #include "integration/SetupDialog.h"
 #include "lang/Language.h"
+#include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
@@ -382,7 +383,7 @@ protected:
         // The explanatory text of the setup dialog is a rich-edit control.
         LoadLibraryW(L"riched20.dll");
         tvx::Options().silent = false;
-        tvx::Options().exitCode = 0;
+        tvx::ResetRunOutcome();
     }
 };
 
@@ -401,7 +402,7 @@ TEST_F(FromSetupDialogTest, ConfirmedItemsStayStoredWhenSetupIsCancelled) {
         PressButton(setup, IDCANCEL);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(tvx::Options().exitCode, 1);
+    EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Cancelled);
 
     auto stored = ReadDwords(kMenuItemsKey);
     EXPECT_EQ(stored.size(), std::size(kCommandItems));

@@ -30,6 +30,7 @@
 #include "lang/DialogLocalization.h"
 #include "lang/Language.h"
 #include "platform/Owner.h"
+#include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
@@ -52,7 +53,7 @@ const Sample kSamples[] = {
     {"Hebrew", L"Hebrew.lng"},
 };
 
-enum class Mode { Setup, ItemsClassic, ItemsTopItems, Completion };
+enum class Mode { Setup, ItemsClassic, ItemsTopItems, Completion, CompletionTypesKept };
 struct DialogCase {
     const char* name;
     const wchar_t* resource;
@@ -63,7 +64,12 @@ const DialogCase kDialogs[] = {
     {"ItemsClassic", L"SETUPCONTEXTITEMS", Mode::ItemsClassic},
     {"ItemsTopItems", L"SETUPCONTEXTITEMS", Mode::ItemsTopItems},
     {"Completion", L"DONEDLG", Mode::Completion},
+    {"CompletionTypesKept", L"DONEDLG", Mode::CompletionTypesKept},
 };
+
+// Enough types that the text needs more lines than the template gives it.
+const std::vector<std::wstring> kTypesKept = {L".zip", L".7z",  L".tar", L".gz",  L".tgz", L".bz2", L".tbz2",
+                                              L".bz",  L".tbz", L".xz",  L".txz", L".zst", L".tzst", L".iso"};
 
 std::string Narrow(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -416,6 +422,9 @@ HWND CreateProductDialog(const DialogCase& dialog) {
         return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::ContextItemsDialog, 0);
     case Mode::Completion:
         return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::CompletionDialog, 0);
+    case Mode::CompletionTypesKept:
+        return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::CompletionDialog,
+                                  reinterpret_cast<LPARAM>(&kTypesKept));
     }
     return nullptr;
 }
@@ -431,7 +440,7 @@ protected:
     void TearDown() override {
         tvx::ReleaseProgramResources();
         tvx::ResetWindowsVersionCaches();
-        tvx::Options().exitCode = 0;
+        tvx::ResetRunOutcome();
     }
 
 private:

@@ -13,6 +13,7 @@
 #include "PendingRenames.h"
 #include "TestSupport.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 
 namespace {
 
@@ -52,11 +53,13 @@ TEST(RestartDeletions, SetupCancelsOnlyTheDeletionsInItsOwnFolderAndLogsThem) {
     const std::wstring said = L"cancelled the deletion at the next restart of ";
     for (const std::wstring& line : tvxtest::ReadUtf8Lines(logs / L"run.log")) {
         const size_t at = line.find(said);
-        if (at != std::wstring::npos) cancelled.push_back(line.substr(at + said.size(), line.find(L'\r') - at - said.size()));
+        if (at == std::wstring::npos) continue;
+        const size_t from = at + said.size();
+        cancelled.push_back(line.substr(from, line.find(L'\r') - from));
     }
     EXPECT_EQ(cancelled, (std::vector<std::wstring>{install + L"\\tvxext.dll", sandbox / L"TERVIX\\sub\\history.dat",
                                                     install}));
-    EXPECT_EQ(tvx::WorstRunFailure(), tvx::RunFailure::None);
+    EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Done);
 }
 
 }  // namespace

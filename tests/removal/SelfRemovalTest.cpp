@@ -14,6 +14,7 @@
 #include "PendingRenames.h"
 #include "TestSupport.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "removal/RemovalBatch.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
 
     // The batch ran: the program file went, then the batch with its folder.
     EXPECT_TRUE(WaitUntilGone(removal.batchFolder, 30000));
-    EXPECT_EQ(tvx::WorstRunFailure(), tvx::RunFailure::None);
+    EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Done);
     CloseHandle(held);
     EXPECT_EQ(tvxtest::ReadFileBytes(oldBatch), trap);
     EXPECT_FALSE(PathExists(marker));
@@ -142,17 +143,19 @@ TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheResta
         if (row.leftFile) {
             ASSERT_TRUE(tvxtest::WriteFileBytes(install + L"\\" + row.leftFile, "left"));
         }
-        HANDLE scanner = INVALID_HANDLE_VALUE;
         if (row.lingers) {
             const std::wstring scanned = install + L"\\" + row.leftFile;
-            scanner = CreateFileW(scanned.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+            const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+            HANDLE scanner = CreateFileW(scanned.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
             ASSERT_TRUE(DeleteFileW(scanned.c_str()));
             ASSERT_FALSE(RemoveDirectoryW(install.c_str())) << "the deleted file does not linger";
             // Let go after a while, as a scanner does.
-            CloseHandle(CreateThread(
-                nullptr, 0, [](void* handle) -> DWORD { Sleep(400); return CloseHandle(handle); }, scanner, 0, nullptr));
+            auto letGo = [](void* handle) -> DWORD {
+                Sleep(400);
+                return CloseHandle(handle);
+            };
+            CloseHandle(CreateThread(nullptr, 0, letGo, scanner, 0, nullptr));
         }
 
         const tvx::SelfRemoval removal = tvx::RemoveInstallFolder(program.c_str(), install.c_str(), row.filesDeferred);
@@ -164,7 +167,7 @@ TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheResta
         EXPECT_EQ(PathExists(install), row.folderStays);
         EXPECT_EQ(removal.folderAtRestart, row.atRestart);
         EXPECT_EQ(pending.CountDeletionsOf(install), row.atRestart ? 1u : 0u);
-        EXPECT_EQ(tvx::WorstRunFailure(), tvx::RunFailure::None);
+        EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Done);
         tvxtest::RemoveTree(removal.batchFolder);
     }
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "SettingsFileTestSupport.h"
@@ -150,6 +151,75 @@ TEST_F(SettingsFileSave, AFileDeletedSinceLoadingIsWrittenAgain) {
     ASSERT_TRUE(DeleteFileW(path.c_str()));
     EXPECT_EQ(SaveAndRead(),
               L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=1\r\n");
+}
+
+// Files that must stay as they are: nothing is written back, whatever was set, and no
+// temporary file is left beside them. A file the user made read-only, one an editor
+// holds open without sharing, one whose own switch forbids saving (ANSI, unsorted,
+// with a comment: anything a save would change), and one the uninstall has just
+// deleted, which must not come back.
+TEST_F(SettingsFileSave, FilesThatMustStayAsTheyAreAreNotWritten) {
+    struct Case {
+        const char* what;
+        std::string original;
+        std::function<void(const std::wstring&)> prepare;
+        bool deleted = false;
+    };
+    const Case cases[] = {
+        {"read-only", Utf16Le(L"a=1\r\n"),
+         [](const std::wstring& file) { ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY)); }},
+        {"held open without sharing", Utf16Le(L"a=1\r\n"), nullptr},
+        {"SaveSettings=0", "; mine\r\nzeta=1\r\nGlobal\\SaveSettings=0\r\nalpha=2\r\n", nullptr},
+        {"deleted by the uninstall", Utf16Le(L"a=1\r\n"),
+         [](const std::wstring& file) {
+             ASSERT_TRUE(DeleteFileW(file.c_str()));
+             SuppressSettingsFileRecreation();
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load(c.original);
+        SetSettingEntry(L"a", L"2", SettingKind::Plain);
+        if (c.prepare) c.prepare(path);
+        HANDLE held = c.prepare ? INVALID_HANDLE_VALUE
+                                : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_FALSE(SaveSettingsFile());
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        if (c.deleted) {
+            EXPECT_FALSE(tvxtest::PathExists(path)) << "the deleted settings file must not come back";
+            EXPECT_EQ(FolderListing(folder.path()), L"");
+        } else {
+            EXPECT_EQ(tvxtest::ReadFileBytes(path), c.original);
+            EXPECT_EQ(FolderListing(folder.path()), L"Tervix.ini;") << "no temporary file is left behind";
+        }
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ReleaseSettingsFile();
+        Switches() = PortableSwitches{};
+    }
+}
+
+// The counterparts: once an editor lets go of the file the next save goes through, and
+// after the uninstall a file that is still there (outside the install folder, which the
+// list does not name) gets the removal of the user's settings.
+TEST_F(SettingsFileSave, AFileFreedAgainOrLeftByTheUninstallIsWritten) {
+    LoadText(L"a=1\r\n");
+    SetSettingEntry(L"a", L"2", SettingKind::Plain);
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(SaveSettingsFile());
+    CloseHandle(held);
+    EXPECT_EQ(SaveAndRead(), L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=2\r\n");
+    ReleaseSettingsFile();
+
+    LoadText(L"HKCU\\Setup\\ShellExt=1\r\nHKLM\\Capabilities\\Name=\"Tervix\"\r\n");
+    RemoveSettingEntries(L"HKCU\\", true);  // what the uninstall does to the user's settings
+    SuppressSettingsFileRecreation();
+    EXPECT_EQ(SaveAndRead(),
+              L"Global\\AppData=1\r\n"
+              L"Global\\Integration=1\r\n"
+              L"Global\\SaveSettings=1\r\n"
+              L"HKLM\\Capabilities\\Name=\"Tervix\"\r\n");
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "../e2e/ShellSandbox.h"
 #include "TestSupport.h"
+#include "platform/DiskFile.h"
+#include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 
 namespace tvx {
 namespace {
@@ -103,6 +108,68 @@ TEST_F(InstallerSettings, NothingHappensWithoutInstallerOrItsSettings) {
     SetEnvironmentVariableW(L"sfxname", nullptr);
     CopyFromInstallerFolder();
     EXPECT_FALSE(PathExists(Installed())) << "no installer path, nothing to copy from";
+}
+
+// One outcome per run, whoever reports it: what the administrator must do (run with
+// rights) tells most, a plain failure next, and either outranks a cancel that came
+// after it; another run in progress means nothing was done at all.
+TEST(RunOutcome, ReportsRankedIntoOneExitCode) {
+    struct Case {
+        std::vector<Outcome> reported;
+        int32_t exitCode;
+    };
+    const Case cases[] = {
+        {{}, kExitDone},
+        {{Outcome::Done}, kExitDone},
+        {{Outcome::Cancelled}, kExitCancelled},
+        {{Outcome::Failed, Outcome::Cancelled}, kExitFailed},
+        {{Outcome::Refused, Outcome::Failed}, kExitRefused},
+        {{Outcome::Failed, Outcome::Refused, Outcome::Done}, kExitRefused},
+        {{Outcome::Busy, Outcome::Refused}, kExitBusy},
+    };
+    for (const Case& c : cases) {
+        ResetRunOutcome();
+        for (Outcome outcome : c.reported) ReportOutcome(outcome);
+        EXPECT_EQ(FinalExitCode(), c.exitCode) << c.reported.size() << " reports";
+    }
+
+    // The file layer and the run log report to the same place.
+    ResetRunOutcome();
+    Errors().SetCode(kExitReadError);
+    EXPECT_EQ(FinalExitCode(), kExitFailed);
+    ResetRunOutcome();
+    LogFailure(L"write something", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(FinalExitCode(), kExitRefused);
+    ResetRunOutcome();
+    Errors() = ErrorState();
+}
+
+// An error that nothing handled (an array over its limit, memory exhaustion) ends the
+// run with its own code, after the log has said so, instead of aborting the process.
+TEST(RunOutcome, AnUnhandledErrorEndsTheRunWithItsOwnCode) {
+    tvxtest::TempFolder folder;
+    const std::wstring log = folder / L"run.log";
+    ASSERT_TRUE(OpenRunLog(log.c_str()));
+    ResetRunOutcome();
+    bool after = false;
+    RunCatchingExit([&] {
+        ReportOutcome(Outcome::Refused);
+        GrowableArray<int> limited(2);
+        limited.Add(3);
+        after = true;
+    });
+    RunCatchingExit([] { throw std::bad_alloc(); });
+    RunCatchingExit([] { Errors().Exit(kExitOpenError); });
+    CloseRunLog();
+    EXPECT_FALSE(after);
+    EXPECT_EQ(FinalExitCode(), kExitMemory) << "the first error that ended the run decides";
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find(L"stopped by error 8"), std::wstring::npos);
+    EXPECT_NE(lines[1].find(L"stopped: out of memory"), std::wstring::npos);
+    EXPECT_NE(lines[2].find(L"stopped by error 6"), std::wstring::npos);
+    ResetRunOutcome();
+    Errors() = ErrorState();
 }
 
 }  // namespace

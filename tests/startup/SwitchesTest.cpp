@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/RunOutcome.h"
+
 namespace tvx {
 namespace {
 
@@ -63,24 +65,29 @@ TEST(MatchSwitch, ComparesOnlyTheFirstCharactersIgnoringCase) {
     EXPECT_NE(MatchSwitch(L"set", L"setup", 5), 0);
     EXPECT_NE(MatchSwitch(L"noe", L"noexplorer", 4), 0);
     EXPECT_NE(MatchSwitch(L"warn", L"wait", 4), 0);
-    // Code point by code point: no letter stands in for another spelling of it.
-    EXPECT_NE(MatchSwitch(L"w\u00ADait", L"wait", 4), 0);
+    // Code point by code point: no letter stands in for another spelling of it. The
+    // whole switch is compared: a comparison that ignored the soft hyphen would call
+    // the five characters "wait".
+    EXPECT_NE(MatchSwitch(L"w\u00ADait", L"wait", 5), 0);
     EXPECT_LT(MatchSwitch(L"abc", L"abd", 3), 0);
     EXPECT_GT(MatchSwitch(L"abd", L"abc", 3), 0);
 }
 
 // One run of the program's two switch passes: "sfxcmd" first, then the command line.
-struct Outcome {
+struct RunMode {
     bool setup = false;
     bool uninstall = false;
 };
 
 class Switches : public ::testing::Test {
 protected:
-    void SetUp() override { Options() = RunOptions{}; }
+    void SetUp() override {
+        Options() = RunOptions{};
+        ResetRunOutcome();
+    }
     void TearDown() override { Options() = RunOptions{}; }
-    static Outcome Parse(const wchar_t* commandLine, const wchar_t* sfxcmd = L"") {
-        Outcome run;
+    static RunMode Parse(const wchar_t* commandLine, const wchar_t* sfxcmd = L"") {
+        RunMode run;
         ParseSwitches(true, sfxcmd, &run.setup, &run.uninstall);
         EXPECT_FALSE(run.uninstall) << "the sfxcmd pass never asks for the uninstall";
         ParseSwitches(false, commandLine, &run.setup, &run.uninstall);
@@ -89,7 +96,7 @@ protected:
 };
 
 TEST_F(Switches, NoSwitchOrOnlySilentRunsTheUninstall) {
-    Outcome run = Parse(L"\"C:\\Program Files\\Tervix\\Uninstall.exe\"");
+    RunMode run = Parse(L"\"C:\\Program Files\\Tervix\\Uninstall.exe\"");
     EXPECT_TRUE(run.uninstall);
     EXPECT_FALSE(run.setup);
     EXPECT_FALSE(Options().silent);
@@ -104,7 +111,7 @@ TEST_F(Switches, NoSwitchOrOnlySilentRunsTheUninstall) {
 }
 
 TEST_F(Switches, SetupWithSilentFromEitherSource) {
-    Outcome run = Parse(L"Uninstall.exe /setup -s");
+    RunMode run = Parse(L"Uninstall.exe /setup -s");
     EXPECT_TRUE(run.setup);
     EXPECT_FALSE(run.uninstall);
     EXPECT_TRUE(Options().silent);
@@ -116,7 +123,7 @@ TEST_F(Switches, SetupWithSilentFromEitherSource) {
 }
 
 TEST_F(Switches, SwitchesInSfxcmdOtherThanSilentDoNothing) {
-    Outcome run = Parse(L"Uninstall.exe", L"installer.exe /setup /msi /noexplorer -initabc");
+    RunMode run = Parse(L"Uninstall.exe", L"installer.exe /setup /msi /noexplorer -initabc");
     EXPECT_FALSE(run.setup);
     EXPECT_TRUE(run.uninstall) << "only the command line decides the job";
     EXPECT_FALSE(Options().msi);
@@ -125,7 +132,7 @@ TEST_F(Switches, SwitchesInSfxcmdOtherThanSilentDoNothing) {
 }
 
 TEST_F(Switches, LogSwitchIsNotCountedTakesQuotedPathsAndOnlyFromTheCommandLine) {
-    Outcome run = Parse(L"Uninstall.exe -s /LOG=\"C:\\My Logs\\run.log\"", L"setup.exe /log=C:\\installer.log");
+    RunMode run = Parse(L"Uninstall.exe -s /LOG=\"C:\\My Logs\\run.log\"", L"setup.exe /log=C:\\installer.log");
     EXPECT_TRUE(run.uninstall) << "-s /log= is still the silent uninstall";
     EXPECT_TRUE(Options().silent);
     EXPECT_STREQ(Options().logPath, L"C:\\My Logs\\run.log");
@@ -139,7 +146,7 @@ TEST_F(Switches, LogSwitchIsNotCountedTakesQuotedPathsAndOnlyFromTheCommandLine)
 
 TEST_F(Switches, SilentNeedsANonLetterAfterTheS) {
     // "-setup", "-sx" and "-silent" are not the silent switch; they are counted.
-    Outcome run = Parse(L"Uninstall.exe -sx");
+    RunMode run = Parse(L"Uninstall.exe -sx");
     EXPECT_FALSE(Options().silent);
     EXPECT_FALSE(run.uninstall);
     run = Parse(L"Uninstall.exe -silent");
@@ -150,7 +157,7 @@ TEST_F(Switches, SilentNeedsANonLetterAfterTheS) {
 }
 
 TEST_F(Switches, KeywordsMatchByTheirLeadingCharacters) {
-    Outcome run = Parse(L"Uninstall.exe -SETUPX /noex /MSIX");
+    RunMode run = Parse(L"Uninstall.exe -SETUPX /noex /MSIX");
     EXPECT_TRUE(run.setup);
     EXPECT_TRUE(Options().noExplorer);
     EXPECT_TRUE(Options().msi);
@@ -158,7 +165,7 @@ TEST_F(Switches, KeywordsMatchByTheirLeadingCharacters) {
 }
 
 TEST_F(Switches, MsiOrAnUnknownSwitchAloneDoesNothing) {
-    Outcome run = Parse(L"Uninstall.exe /msi");
+    RunMode run = Parse(L"Uninstall.exe /msi");
     EXPECT_FALSE(run.setup);
     EXPECT_FALSE(run.uninstall);
     EXPECT_TRUE(Options().msi);
@@ -167,7 +174,7 @@ TEST_F(Switches, MsiOrAnUnknownSwitchAloneDoesNothing) {
     run = Parse(L"Uninstall.exe /frobnicate");
     EXPECT_FALSE(run.setup);
     EXPECT_FALSE(run.uninstall);
-    EXPECT_EQ(Options().exitCode, 0);
+    EXPECT_EQ(FinalExitCode(), kExitDone);
 
     run = Parse(L"Uninstall.exe -");
     EXPECT_FALSE(run.uninstall) << "a lone dash is a switch too";
@@ -185,7 +192,7 @@ TEST_F(Switches, InitKeepsAtMostThirtyNineCharacters) {
 }
 
 TEST_F(Switches, PlainWordsAreIgnored) {
-    Outcome run = Parse(L"Uninstall.exe setup msi C:\\-x");
+    RunMode run = Parse(L"Uninstall.exe setup msi C:\\-x");
     EXPECT_TRUE(run.uninstall);
     EXPECT_FALSE(Options().msi);
 }

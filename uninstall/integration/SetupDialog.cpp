@@ -10,9 +10,11 @@
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
 #include "integration/UninstallEntry.h"
+#include "integration/UserChoice.h"
 #include "lang/DialogLocalization.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
@@ -72,6 +74,7 @@ constexpr int kIsoGroup = 12;
 // The choices while the dialog is open, and what the process keeps afterwards.
 SetupChoices dialogChoices;
 wchar_t programGroupPath[kPathCapacity];
+std::vector<std::wstring> typesKeptByUserChoice;
 bool singleTopNoticeShown = false;
 
 void FirstExtension(int group, wchar_t* extension, size_t size) {
@@ -130,14 +133,15 @@ void AcceptChoices(HWND dialog) {
     StoreSetupChoices(dialogChoices);
     // The choices are stored first: a failed apply step leaves them for the next run.
     if (!ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity)) {
+        // The refused write has already been reported where it was made.
         ShowRightsNeeded(dialog);
-        Options().exitCode = kExitRefused;
         EndDialog(dialog, kSetupRefused);
         return;
     }
     if (!Options().msi) WriteUninstallEntry();
     // Old versions associated .ace; hand it back to its previous owner if we still own it.
     AssociateExtension(L".ace", false, false, false, false);
+    typesKeptByUserChoice = FindTypesKeptByUserChoice(dialogChoices);
     EndDialog(dialog, 1);
 }
 
@@ -165,7 +169,7 @@ bool OnCommand(HWND dialog, int id) {
         AcceptChoices(dialog);
         return true;
     case IDCANCEL:
-        Options().exitCode = 1;
+        ReportOutcome(Outcome::Cancelled);
         EndDialog(dialog, 0);
         return true;
     case IDC_SHELLEXT:
@@ -315,5 +319,7 @@ bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t gr
 }
 
 const wchar_t* ProgramGroupPath() { return programGroupPath; }
+
+const std::vector<std::wstring>& TypesKeptByUserChoice() { return typesKeptByUserChoice; }
 
 }  // namespace tvx

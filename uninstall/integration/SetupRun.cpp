@@ -36,8 +36,8 @@ void RunSetup() {
 
     CopyFromInstallerFolder();
     const RunOptions& options = Options();
-    if (!options.msi &&
-        DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog, 0) == -1)
+    if (!options.msi && DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog,
+                                        reinterpret_cast<LPARAM>(&TypesKeptByUserChoice())) == -1)
         LogFailure(L"create the completion dialog", GetLastError());
 
     const wchar_t* group = ProgramGroupPath();

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 
 namespace tvx {
@@ -16,8 +17,6 @@ void DiscardMessage(int, const wchar_t*) {}
 MessageHook messageHook = DiscardMessage;
 
 ErrorState errorState;
-
-constexpr size_t kLongCapacity = 2 * kPathCapacity + 16;
 
 enum MessageId : int {
     kMessageOutOfMemory = 7,
@@ -62,6 +61,9 @@ void ErrorState::SetCode(int32_t code) {
             break;
     }
     ++errorCount;
+    // The file layer keeps its own code for the record; what the run ends with is
+    // decided with every other failure.
+    ReportOutcome(code == kExitUserBreak ? Outcome::Cancelled : Outcome::Failed);
 }
 
 void ErrorState::Exit(int32_t code) {
@@ -103,23 +105,20 @@ bool DiskFile::Open(const wchar_t* name, unsigned mode) {
     DWORD share = (mode & kOpenDenyRead) != 0 ? 0 : FILE_SHARE_READ;
     if ((mode & kOpenShareWrite) != 0 || shared) share |= FILE_SHARE_WRITE;
 
-    HANDLE opened = CreateFileW(PlainAttemptName(name), access, share, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        wchar_t longName[kLongCapacity];
-        if (MakeLongPathForm(name, longName, kLongCapacity)) {
-            opened = CreateFileW(longName, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                 nullptr);
-            if (opened == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
-                error = ERROR_FILE_NOT_FOUND;
-            }
-        }
-        if (opened == INVALID_HANDLE_VALUE) {
-            if (error == ERROR_FILE_NOT_FOUND) lastErrorKind = kNotFound;
-            SetLastError(error);
-            return false;
-        }
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    DWORD firstError = ERROR_SUCCESS;
+    const bool found = WithLongPathRetry(name, [&](const wchar_t* n) {
+        opened = CreateFileW(n, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (opened == INVALID_HANDLE_VALUE && firstError == ERROR_SUCCESS) firstError = GetLastError();
+        return opened != INVALID_HANDLE_VALUE;
+    });
+    if (!found) {
+        // "Not found" from either attempt is what callers look for; any other failure is
+        // told by the name as given.
+        const DWORD error = GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_FILE_NOT_FOUND : firstError;
+        if (error == ERROR_FILE_NOT_FOUND) lastErrorKind = kNotFound;
+        SetLastError(error);
+        return false;
     }
     if (preserveAccessTime) {
         // All ones tells the system to leave the last-access time as it is.
@@ -148,16 +147,15 @@ bool DiskFile::Create(const wchar_t* name, unsigned mode) {
                            : 0;
     // The system strips a trailing dot or blank from a plain name; unless the caller
     // wants exactly that, only the long form creates the name as given.
-    if ((mode & kCreateKeepTrailingDot) != 0 || !EndsInDotOrBlank(name)) {
-        created = CreateFileW(PlainAttemptName(name), access, share, nullptr, CREATE_ALWAYS, kept, nullptr);
-    }
-    if (created == INVALID_HANDLE_VALUE) {
-        wchar_t longName[kLongCapacity];
-        if (MakeLongPathForm(name, longName, kLongCapacity)) {
-            created = CreateFileW(longName, access, share, nullptr, CREATE_ALWAYS, kept, nullptr);
-        }
-    }
-    if (created == INVALID_HANDLE_VALUE) return false;
+    const bool asGiven = (mode & kCreateKeepTrailingDot) != 0 || !EndsInDotOrBlank(name);
+    const bool made = WithLongPathRetry(
+        name,
+        [&](const wchar_t* n) {
+            created = CreateFileW(n, access, share, nullptr, CREATE_ALWAYS, kept, nullptr);
+            return created != INVALID_HANDLE_VALUE;
+        },
+        asGiven);
+    if (!made) return false;
     if (IsOpened()) Close();
     handle = created;
     newFile = true;

@@ -12,15 +12,6 @@ namespace tvx {
 
 namespace {
 
-// A long form is the name plus at most "\\?\UNC" or the current folder.
-constexpr size_t kLongCapacity = 2 * kPathCapacity + 16;
-
-struct LongName {
-    wchar_t text[kLongCapacity];
-    bool valid;
-    explicit LongName(const wchar_t* name) : valid(MakeLongPathForm(name, text, kLongCapacity)) {}
-};
-
 bool EndsInDotOrBlank(const wchar_t* name) {
     wchar_t last = *LastCharacter(name);
     return last == L'.' || last == L' ';
@@ -52,17 +43,14 @@ void FillRecord(const wchar_t* mask, const WIN32_FIND_DATAW& data, FoundEntry* r
     record->lastWriteTime = data.ftLastWriteTime;
 }
 
-// FindFirstFileW on the name, then on its long form. The error stays in GetLastError().
+// The error stays in GetLastError().
 HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
-    HANDLE find = FindFirstFileW(PlainAttemptName(name), data);
-    if (find != INVALID_HANDLE_VALUE) return find;
-    DWORD error = GetLastError();
-    LongName longName(name);
-    if (!longName.valid) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    return FindFirstFileW(longName.text, data);
+    HANDLE find = INVALID_HANDLE_VALUE;
+    WithLongPathRetry(name, [&](const wchar_t* n) {
+        find = FindFirstFileW(n, data);
+        return find != INVALID_HANDLE_VALUE;
+    });
+    return find;
 }
 
 bool IsDotEntry(const wchar_t* name) {
@@ -91,16 +79,16 @@ bool IsLink(const wchar_t* name, DWORD attributes) {
 }
 
 bool DeleteFileLong(const wchar_t* name) {
-    if (DeleteFileW(PlainAttemptName(name))) return true;
-    LongName longName(name);
-    return longName.valid && DeleteFileW(longName.text);
+    return WithLongPathRetry(name, [](const wchar_t* n) { return DeleteFileW(n) != FALSE; });
 }
 
 DWORD GetAttributesLong(const wchar_t* name) {
-    DWORD attributes = GetFileAttributesW(PlainAttemptName(name));
-    if (attributes != INVALID_FILE_ATTRIBUTES) return attributes;
-    LongName longName(name);
-    return longName.valid ? GetFileAttributesW(longName.text) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    WithLongPathRetry(name, [&](const wchar_t* n) {
+        attributes = GetFileAttributesW(n);
+        return attributes != INVALID_FILE_ATTRIBUTES;
+    });
+    return attributes;
 }
 
 bool FileExists(const wchar_t* name) {
@@ -116,44 +104,40 @@ bool ExistsWithWildcards(const wchar_t* name) {
 }
 
 bool SetAttributesLong(const wchar_t* name, DWORD attributes) {
-    if (SetFileAttributesW(PlainAttemptName(name), attributes)) return true;
-    LongName longName(name);
-    return longName.valid && SetFileAttributesW(longName.text, attributes);
-}
-
-bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    if (MoveFileExW(PlainAttemptName(from), to, 0)) return true;
-    LongName longFrom(from), longTo(to);
-    return longFrom.valid && longTo.valid && MoveFileExW(longFrom.text, longTo.text, 0);
+    return WithLongPathRetry(name, [=](const wchar_t* n) { return SetFileAttributesW(n, attributes) != FALSE; });
 }
 
 bool RemoveFolderLong(const wchar_t* name) {
-    if (RemoveDirectoryW(PlainAttemptName(name))) return true;
-    LongName longName(name);
-    return longName.valid && RemoveDirectoryW(longName.text);
+    return WithLongPathRetry(name, [](const wchar_t* n) { return RemoveDirectoryW(n) != FALSE; });
+}
+
+bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
+    // MoveFileW would copy to another volume, where a running program's file cannot
+    // follow: without the copy flag that fails at once and leaves the file in place.
+    return WithLongPathRetry(from, to,
+                             [](const wchar_t* a, const wchar_t* b) { return MoveFileExW(a, b, 0) != FALSE; });
 }
 
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
     // The system strips a trailing dot or blank from a plain name and would create a
     // different folder; only the long form keeps it.
-    bool plainUsable = !EndsInDotOrBlank(name);
-    bool created = plainUsable && CreateDirectoryW(PlainAttemptName(name), nullptr);
-    DWORD error = created ? ERROR_SUCCESS : GetLastError();
+    const bool plainUsable = !EndsInDotOrBlank(name);
+    // What stands there already (a folder or a file) was not created here.
+    bool existing = false;
+    const bool created = WithLongPathRetry(
+        name,
+        [&](const wchar_t* n) {
+            if (CreateDirectoryW(n, nullptr)) return true;
+            const DWORD error = GetLastError();
+            existing = GetFileAttributesW(n) != INVALID_FILE_ATTRIBUTES;
+            SetLastError(error);
+            // The long form would only be refused the same way.
+            return existing;
+        },
+        plainUsable);
+    if (existing) return CreateFolderResult::Failed;
     if (!created) {
-        LongName longName(name);
-        DWORD existing = plainUsable ? GetFileAttributesW(PlainAttemptName(name)) : INVALID_FILE_ATTRIBUTES;
-        if (existing == INVALID_FILE_ATTRIBUTES && !plainUsable && longName.valid) {
-            existing = GetFileAttributesW(longName.text);
-        }
-        if (existing != INVALID_FILE_ATTRIBUTES) return CreateFolderResult::Failed;
-        if (longName.valid) {
-            created = CreateDirectoryW(longName.text, nullptr);
-            if (!created) error = GetLastError();
-        } else if (!plainUsable) {
-            error = ERROR_INVALID_NAME;
-        }
-    }
-    if (!created) {
+        const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? CreateFolderResult::PathMissing
                                                                                 : CreateFolderResult::Failed;
     }
@@ -217,10 +201,12 @@ bool DirectoryScan::Next(FoundEntry* record) {
 }
 
 FILE* OpenCrtFile(const wchar_t* name, const wchar_t* mode) {
-    FILE* file = _wfsopen(PlainAttemptName(name), mode, _SH_DENYNO);
-    if (file != nullptr) return file;
-    LongName longName(name);
-    return longName.valid ? _wfsopen(longName.text, mode, _SH_DENYNO) : nullptr;
+    FILE* file = nullptr;
+    WithLongPathRetry(name, [&](const wchar_t* n) {
+        file = _wfsopen(n, mode, _SH_DENYNO);
+        return file != nullptr;
+    });
+    return file;
 }
 
 void DeleteFolderTree(const wchar_t* path) {

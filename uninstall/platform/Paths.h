@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "platform/Strings.h"
+
 namespace tvx {
 
 const wchar_t* FileNamePart(const wchar_t* path);
@@ -36,6 +38,43 @@ bool MakeLongPathForm(const wchar_t* path, wchar_t* output, size_t size);
 // the long-form retries are exercised under Wine, which has no such limit.
 const wchar_t* PlainAttemptName(const wchar_t* name);
 void FailPlainAttemptsForTest(bool fail);
+
+// Room for the long form of any path: the path itself, "\\?\UNC" and a current folder
+// that a relative path is joined to.
+inline constexpr size_t kLongPathCapacity = 2 * kPathCapacity + 16;
+
+// Every file operation by name goes through here: the operation runs on the name as
+// given and, when it fails, once more on the long form of the name. It returns whether
+// it succeeded. GetLastError() tells the error of the last attempt; with no long form
+// to try it is the first attempt's. A name that the system would change (a trailing dot
+// or blank, which it strips) can skip the first attempt: with no long form either, the
+// error is ERROR_INVALID_NAME.
+template <typename Operation>
+bool WithLongPathRetry(const wchar_t* name, Operation&& operation, bool tryAsGiven = true) {
+    if (tryAsGiven && operation(PlainAttemptName(name))) return true;
+    const DWORD error = tryAsGiven ? GetLastError() : ERROR_INVALID_NAME;
+    wchar_t longForm[kLongPathCapacity];
+    if (!MakeLongPathForm(name, longForm, kLongPathCapacity)) {
+        SetLastError(error);
+        return false;
+    }
+    return operation(static_cast<const wchar_t*>(longForm));
+}
+
+// The same for an operation on two names (a move, a replace): the retry takes both in
+// their long form.
+template <typename Operation>
+bool WithLongPathRetry(const wchar_t* first, const wchar_t* second, Operation&& operation) {
+    if (operation(PlainAttemptName(first), PlainAttemptName(second))) return true;
+    const DWORD error = GetLastError();
+    wchar_t longFirst[kLongPathCapacity], longSecond[kLongPathCapacity];
+    if (!MakeLongPathForm(first, longFirst, kLongPathCapacity) ||
+        !MakeLongPathForm(second, longSecond, kLongPathCapacity)) {
+        SetLastError(error);
+        return false;
+    }
+    return operation(static_cast<const wchar_t*>(longFirst), static_cast<const wchar_t*>(longSecond));
+}
 
 void GetUserDataFolder(wchar_t* output, size_t size, bool create);
 bool GetRoamingProductFolder(wchar_t* output, size_t size, bool create);

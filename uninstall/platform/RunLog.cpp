@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/Owner.h"
+#include "platform/RunOutcome.h"
 
 namespace tvx {
 namespace {
@@ -11,7 +12,6 @@ constexpr DWORD kLogPathCapacity = 2048;
 
 UniqueFileHandle logFile;
 std::wstring logPath;
-RunFailure worstFailure = RunFailure::None;
 
 std::wstring TimeStamp() {
     SYSTEMTIME now;
@@ -70,21 +70,13 @@ void LogAction(const std::wstring& text) {
 }
 
 void LogFailure(const std::wstring& what, DWORD error) {
-    NoteRunFailure(error == ERROR_ACCESS_DENIED ? RunFailure::Refused : RunFailure::Failed);
+    ReportOutcome(error == ERROR_ACCESS_DENIED ? Outcome::Refused : Outcome::Failed);
     if (!logFile) return;
     std::wstring line = L"FAILED " + what + L": error " + std::to_wstring(error);
     const std::wstring message = SystemMessage(error);
     if (!message.empty()) line += L" (" + message + L")";
     LogAction(line);
 }
-
-void NoteRunFailure(RunFailure failure) {
-    // A refusal tells the administrator what to do (run with rights), so it outranks
-    // a plain failure.
-    if (static_cast<int>(failure) > static_cast<int>(worstFailure)) worstFailure = failure;
-}
-
-RunFailure WorstRunFailure() { return worstFailure; }
 
 std::wstring RegistryName(HKEY root, const std::wstring& path, REGSAM view) {
     const wchar_t* rootName = root == HKEY_CURRENT_USER    ? L"HKCU"

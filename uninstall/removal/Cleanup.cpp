@@ -8,6 +8,7 @@
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "integration/UserChoice.h"
 #include "platform/FileSystem.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
@@ -47,6 +48,7 @@ void CleanUpRegistryAndShell() {
 
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
+    RemoveTervixUserChoices();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 
     // The shell lets go of the extension while its files still exist.

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/ListFile.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
-#include "removal/ListFile.h"
 
 namespace tvx {
 namespace {
@@ -25,14 +25,6 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsAbsent(DWORD attributes, DWORD error) {
     return attributes == INVALID_FILE_ATTRIBUTES && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
-}
-
-// The second attempt in long-path form that every file operation by name makes.
-template <typename Operation>
-bool WithLongPathRetry(const wchar_t* path, Operation operation) {
-    if (operation(PlainAttemptName(path))) return true;
-    wchar_t longForm[kPathCapacity + 8];
-    return MakeLongPathForm(path, longForm, std::size(longForm)) && operation(longForm);
 }
 
 struct ListedEntry {
@@ -253,16 +245,12 @@ bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved) {
 }
 
 bool DeleteAtRestart(const wchar_t* path) {
-    DWORD error = ERROR_SUCCESS;
-    const bool scheduled = WithLongPathRetry(path, [&error](const wchar_t* p) {
-        if (MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
-        error = GetLastError();
-        return false;
-    });
+    const bool scheduled = WithLongPathRetry(
+        path, [](const wchar_t* p) { return MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE; });
     if (scheduled)
         LogAction(L"scheduled for deletion at the next restart: " + std::wstring(path));
     else
-        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), error);
+        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), GetLastError());
     return scheduled;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/Owner.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "startup/RunOptions.h"
 
@@ -87,7 +88,7 @@ void WriteRemovalBatch(const SelfRemoval& removal, const wchar_t* installFolder)
     if (!started || !everythingNamed) {
         LogAction(L"left what no self-removal batch deletes of " + removal.program +
                   (folderLeft ? L" and " + std::wstring(folderLeft) : L""));
-        NoteRunFailure(RunFailure::Failed);
+        ReportOutcome(Outcome::Failed);
         ShowUninstallWarning(removal.program.c_str());
     }
 }

@@ -11,6 +11,7 @@
 #include "platform/Owner.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "removal/Cleanup.h"
 #include "removal/RemovalBatch.h"
@@ -109,7 +110,7 @@ void RunUninstall() {
 
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.
-        NoteRunFailure(RunFailure::Failed);
+        ReportOutcome(Outcome::Failed);
         std::wstring names;
         for (const std::wstring& path : notRemoved) names += (names.empty() ? L"" : L"\n") + path;
         wchar_t text[4096];

@@ -372,6 +372,22 @@ LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value
                     static_cast<DWORD>(value.data.size()));
 }
 
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names) {
+    key = OrEmpty(key);
+    names->clear();
+    if (RouteOf(root, key) != Route::Registry) return false;
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_ENUMERATE_SUB_KEYS | registryView);
+    if (!handle) return false;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kSubkeyNameCapacity];
+        DWORD length = kSubkeyNameCapacity;
+        if (RegEnumKeyExW(handle.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names->emplace_back(name, length);
+    }
+    return true;
+}
+
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
     return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue);
 }

@@ -37,6 +37,9 @@ struct RegistryValue {
 // cannot be opened. The settings file keeps no types: its entries read as none here.
 bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values);
 LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value);
+// The names of a registry key's subkeys; false, with none, when it cannot be opened or
+// the registry is not where the key lives.
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names);
 
 // Forms with the root fixed to HKEY_CURRENT_USER.
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue);

@@ -19,8 +19,6 @@ namespace {
 constexpr wchar_t kSettingsFileName[] = L"Tervix.ini";
 constexpr wchar_t kBinaryPrefix[] = L"bin:";
 constexpr size_t kBinaryPrefixLength = 4;
-// Room for the long form of any path kept here, a relative one joined to its folder.
-constexpr size_t kLongPathCapacity = 2 * kPathCapacity + 16;
 
 struct SettingEntry {
     std::wstring name;
@@ -250,14 +248,7 @@ bool ReplaceOnce(const wchar_t* temporary, const wchar_t* target) {
 }
 
 bool ReplaceWithTemporary(const wchar_t* temporary, const wchar_t* target) {
-    if (ReplaceOnce(temporary, target)) return true;
-    wchar_t longTemporary[kLongPathCapacity];
-    wchar_t longTarget[kLongPathCapacity];
-    if (!MakeLongPathForm(temporary, longTemporary, kLongPathCapacity) ||
-        !MakeLongPathForm(target, longTarget, kLongPathCapacity)) {
-        return false;
-    }
-    return ReplaceOnce(longTemporary, longTarget);
+    return WithLongPathRetry(temporary, target, ReplaceOnce);
 }
 
 // Windows' ReplaceFileW keeps the attributes of the file it replaces, Wine's drops the

@@ -1,7 +1,13 @@
 #include "startup/Startup.h"
 
+#include <new>
+#include <string>
+
+#include "platform/DiskFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 
 namespace tvx {
@@ -25,6 +31,18 @@ void CopyFromInstallerFolder() {
     GetProgramFolder(target, kPathCapacity);
     JoinPath(target, L"tervix.ini", target, kPathCapacity);
     if (FileExists(source)) CopyFileW(source, target, TRUE);
+}
+
+void RunCatchingExit(const std::function<void()>& job) {
+    try {
+        job();
+    } catch (const TVX_EXIT& error) {
+        LogAction(L"stopped by error " + std::to_wstring(error.code));
+        ReportAbort(error.code);
+    } catch (const std::bad_alloc&) {
+        LogAction(L"stopped: out of memory");
+        ReportAbort(kExitMemory);
+    }
 }
 
 }  // namespace tvx

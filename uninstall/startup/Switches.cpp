@@ -148,31 +148,4 @@ void ShowUninstallWarning(const wchar_t* programPath) {
     ShowMessage(nullptr, text, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
-int32_t FinalExitCode() {
-    switch (WorstRunFailure()) {
-    case RunFailure::Refused:
-        return kExitRefused;
-    case RunFailure::Failed:
-        return kExitFailed;
-    case RunFailure::None:
-        break;
-    }
-    return Options().exitCode;
-}
-
-const wchar_t* ExitCodeMeaning(int32_t code) {
-    switch (code) {
-    case kExitDone:
-        return L"done";
-    case kExitCancelled:
-        return L"setup cancelled";
-    case kExitRefused:
-        return L"refused: administrator rights are needed";
-    case kExitFailed:
-        return L"failed: work was left undone";
-    default:
-        return L"unknown";
-    }
-}
-
 }  // namespace tvx

@@ -13,9 +13,11 @@
 #include "platform/DiskFile.h"
 #include "platform/Owner.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "removal/Uninstall.h"
 #include "settings/SettingsFile.h"
 #include "startup/RunOptions.h"
+#include "startup/Startup.h"
 #include "startup/Ui.h"
 
 namespace tvx {
@@ -46,11 +48,25 @@ void LogHeader() {
               L"." + std::to_wstring(version.dwMinorVersion) + L" build " + std::to_wstring(version.dwBuildNumber));
 }
 
-int Run(HINSTANCE instance) {
+// OLE for the whole run, given up again however the run ends.
+class OleSession {
+public:
+    OleSession() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleSession() {
+        if (initialized_) OleUninitialize();
+    }
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+
+private:
+    bool initialized_;
+};
+
+void RunJob(HINSTANCE instance) {
     HardenDllSearch(true);
     LoadResourceLibrary(instance);
     LoadLanguage(L"uninstall.lng");
-    HRESULT ole = OleInitialize(nullptr);
+    OleSession ole;
     // Kept loaded for the whole run so that dialogs may hold rich-edit controls.
     UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
     CreateProgramResources();
@@ -72,9 +88,10 @@ int Run(HINSTANCE instance) {
 
     if (setupRequested) RunSetup();
     if (uninstallRequested) RunUninstall();
+}
 
-    richEdit.reset();
-    if (SUCCEEDED(ole)) OleUninitialize();
+int Run(HINSTANCE instance) {
+    RunCatchingExit([instance] { RunJob(instance); });
     ReleaseProgramResources();
 
     SaveSettingsFile();

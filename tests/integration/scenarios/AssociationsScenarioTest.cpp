@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/Associations.h"
 #include "integration/SetupChoices.h"
+#include "integration/UserChoice.h"
+#include "platform/WindowsVersion.h"
 
 namespace tvx {
 namespace {
@@ -320,6 +323,19 @@ TEST_F(Associations, AceIsGivenBackOnlyWhenItIsStillOurs) {
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"Stale");
     AssociateExtension(L".ace", false, false, false, false);
     EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
+}
+
+// Windows 7 keeps no choice that wins over the classes root: no type is named there.
+// (The choice goes with this case's prefix.)
+TEST_F(Associations, TypesKeptByAUserChoiceAreNamedFromWindows8On) {
+    tvxtest::RegWriteString(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tgz\\UserChoice",
+                            L"ProgId", L"OtherGz");
+    PrimeWindowsVersion(false, 0x0601);
+    EXPECT_TRUE(FindTypesKeptByUserChoice(Choices(true, false)).empty());
+    PrimeWindowsVersion(false, 0x0602);
+    EXPECT_EQ(FindTypesKeptByUserChoice(Choices(true, false)), std::vector<std::wstring>{L".tgz"});
+    ResetWindowsVersionCaches();
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "integration/SetupDialog.h"
 #include "lang/Texts.h"
+#include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "settings/Settings.h"
@@ -75,6 +76,7 @@ protected:
     void SetUp() override {
         riched_ = LoadLibraryW(L"riched20.dll");
         Options() = RunOptions{};
+        ResetRunOutcome();
         PrimeWindowsVersion(false, 0x0A00);
     }
     void TearDown() override {
@@ -249,7 +251,7 @@ TEST_F(SetupDialogTest, CancelStoresNothingAndGivesExitCodeOne) {
         PressButton(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(Options().exitCode, 1);
+    EXPECT_EQ(RunOutcome(), Outcome::Cancelled);
     tvxtest::RegSnapshot after;
     tvxtest::CaptureKey(HKEY_CURRENT_USER, kProduct, &after);
     EXPECT_EQ(tvxtest::Differences(before, after), std::vector<std::wstring>{});
@@ -304,7 +306,7 @@ TEST_F(SetupDialogTest, OkStoresEveryChoiceAndAppliesIt) {
     });
 
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(Options().exitCode, 0);
+    EXPECT_EQ(RunOutcome(), Outcome::Done);
     for (const GroupBox& group : kGroups)
         EXPECT_EQ(Stored(std::wstring(L"Setup\\") + group.key, L"Set"), wanted[group.box] ? 1u : 0u) << group.key;
     for (const ChoiceValue& choice : kChoiceValues)

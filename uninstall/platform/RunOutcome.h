@@ -1,0 +1,34 @@
+#pragma once
+// How a run ends. Every folder reports here what went wrong, or that the user said no;
+// the entry point turns the result into the process exit code, and nothing else
+// writes one.
+
+#include <cstdint>
+
+namespace tvx {
+
+// The exit codes deployment tools read. Setup and uninstall end with only these, or
+// with the code of an error that ended the run early (out of memory: 8).
+inline constexpr int32_t kExitDone = 0;
+inline constexpr int32_t kExitCancelled = 1;
+inline constexpr int32_t kExitRefused = 5;
+inline constexpr int32_t kExitFailed = 1603;
+// Another setup or uninstall was running: nothing was changed, try again later.
+inline constexpr int32_t kExitBusy = 1618;
+
+// From least to most telling: a refusal says what to do (run with rights), so it
+// outranks a plain failure, and either outranks a cancel, which stopped a run that
+// had already gone wrong. A run that found another one in progress did nothing at all.
+enum class Outcome { Done, Cancelled, Failed, Refused, Busy };
+
+void ReportOutcome(Outcome outcome);
+// An error that nothing handled ended the run; its code is the exit code.
+void ReportAbort(int32_t code);
+Outcome RunOutcome();
+// The exit code of the run so far.
+int32_t FinalExitCode();
+const wchar_t* ExitCodeMeaning(int32_t code);
+// Forgets everything reported; for the tests, which run many runs in one process.
+void ResetRunOutcome();
+
+}  // namespace tvx
