@@ -143,10 +143,14 @@ SelfRemoval RemoveInstallFolder(const wchar_t* programPath, const wchar_t* insta
         LogAction(L"deleted the install folder " + std::wstring(installFolder));
     } else {
         const DWORD error = GetLastError();
-        if (error == ERROR_DIR_NOT_EMPTY && !filesDeferred) {
-            // Not a failure: what is left was not listed (the user's own files, kept with
-            // their folder), or could not be removed, which the run has counted already.
-            LogAction(L"left the install folder " + std::wstring(installFolder) + L": files remain in it");
+        if (error == ERROR_DIR_NOT_EMPTY) {
+            // Neither is a failure: files deferred to the restart keep the folder until
+            // then; anything else left was not listed (the user's own files, kept with
+            // their folder) or could not be removed, which the run has counted already.
+            if (filesDeferred)
+                atRestart = true;
+            else
+                LogAction(L"left the install folder " + std::wstring(installFolder) + L": files remain in it");
         } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             LogAction(L"could not delete the install folder " + std::wstring(installFolder) + L" now (error " +
                       std::to_wstring(error) + L")");

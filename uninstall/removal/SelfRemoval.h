@@ -27,7 +27,8 @@ struct SelfRemoval {
 };
 
 // Moves the program file into a new private folder in the temporary folder (possible
-// only within one volume), leaves the install folder as current folder and removes it.
+// only within one volume), takes the current folder out of the install folder and
+// removes that.
 // A folder that still holds files deferred to the restart (filesDeferred) or that is in
 // use follows at the restart; one that holds files the product does not own stays.
 SelfRemoval RemoveInstallFolder(const wchar_t* programPath, const wchar_t* installFolder, bool filesDeferred);
