@@ -10,25 +10,13 @@ namespace {
 
 // A temporary folder on another volume: Wine's drive Z: reaches /dev/shm, a file
 // system of its own, which every prefix on the machine shares.
-class OtherVolumeTemp {
-public:
-    OtherVolumeTemp() {
-        for (unsigned n = GetTickCount() ^ (GetCurrentProcessId() << 16); path_.empty(); ++n) {
-            const std::wstring candidate = L"Z:\\dev\\shm\\tvx-temp-" + std::to_wstring(n);
-            if (CreateDirectoryW(candidate.c_str(), nullptr))
-                path_ = candidate;
-            else if (GetLastError() != ERROR_ALREADY_EXISTS)
-                break;
-        }
-    }
+struct OtherVolumeTemp {
+    const std::wstring folder = L"Z:\\dev\\shm\\tvx-temp-" + std::to_wstring(GetTickCount64()) + L"-" +
+                                std::to_wstring(GetCurrentProcessId());
+    const bool made = CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
     ~OtherVolumeTemp() {
-        if (!path_.empty()) RemoveTree(path_);
+        if (made) RemoveTree(folder);
     }
-    // Empty when there is none; else ends in a backslash, as the system gives it.
-    std::wstring temp() const { return path_.empty() ? L"" : path_ + L"\\"; }
-
-private:
-    std::wstring path_;
 };
 
 // With the temporary folder on another volume the program file cannot leave the
@@ -36,8 +24,8 @@ private:
 // the odd path exactly.
 TEST(UninstallOddPaths, FolderWithBlanksPercentAndAccentIsRemovedByTheBatch) {
     const OtherVolumeTemp otherVolume;
-    const std::wstring temp = otherVolume.temp();
-    if (temp.empty()) GTEST_SKIP() << "no second volume";
+    if (!otherVolume.made) GTEST_SKIP() << "no second volume";
+    const std::wstring temp = otherVolume.folder + L"\\";
     // "%" would start a variable in the batch, "é" differs between the ANSI and OEM code pages.
     SampleInstall install(L"C:\\Apps 100% \u00e9\\Tervix \u00e9%x%");
     ASSERT_TRUE(install.MakeFolder(L"Sub 1%"));
