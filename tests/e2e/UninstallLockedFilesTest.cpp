@@ -69,7 +69,10 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     EXPECT_FALSE(PathExists(install.Folder()));
 }
 
-TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndTheFolderFollowsAtTheRestart) {
+// A silent run defers without a word. The next version laid into the folder before the
+// restart: its setup takes back what was left for the restart, which then deletes
+// nothing of it.
+TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndAReinstallBeforeTheRestartKeepsItsFiles) {
     SampleInstall install(L"C:\\Program Files\\Tervix");
     ASSERT_TRUE(install.MakeFile(L"history.dat"));
     ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
@@ -93,6 +96,7 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndTheFolderFollowsAtTheR
     EXPECT_EQ(exitCode, 0u);
 
     EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
+    // Held without sharing, the file could not even be renamed: its own name is scheduled.
     EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
     EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 1u);
     EXPECT_FALSE(PathExists(install.Program()));
@@ -100,6 +104,16 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndTheFolderFollowsAtTheR
     EXPECT_TRUE(MessageBoxes().empty());
     browser.Release();
     RemoveTree(webView);
+
+    mainProgram.Release();
+    ASSERT_TRUE(WriteFileBytes(install.Path(L"history.dat"), "the new version's"));
+    ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), install.Program().c_str(), FALSE));
+    EXPECT_EQ(RunAndWait(L"\"" + install.Program() + L"\" /setup -s", 60000, install.Folder()), 0);
+    EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"history.dat")), 0u);
+    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
+    ASSERT_EQ(RunAndWait(L"wineboot.exe -r", 120000), 0);
+    EXPECT_EQ(ReadFileBytes(install.Path(L"history.dat")), "the new version's");
+    EXPECT_TRUE(PathExists(install.Program()));
 }
 
 // A program that is still closing holds its file after it has left the install folder:
@@ -124,33 +138,6 @@ TEST(UninstallLockedFiles, ProgramHeldPastItsEndGoesAtALaterAttempt) {
     closing.Release();
     EXPECT_TRUE(WaitUntilBatchesGone(30000)) << "no attempt came after the hold, " << GetTickCount64() - ended
                                              << " ms after the end";
-}
-
-// The next version laid into the folder before the restart: its setup takes back what
-// the old uninstall left for the restart, and the restart deletes nothing of it.
-TEST(UninstallLockedFiles, ReinstallBeforeTheRestartKeepsTheNewFiles) {
-    SampleInstall install(L"C:\\Program Files\\Tervix");
-    ASSERT_TRUE(install.MakeFile(L"history.dat"));
-    ASSERT_TRUE(install.WriteList("history.dat\n"));
-    PendingRenames pending;
-    FileLocker mainProgram;
-    ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"history.dat")));
-    Process uninstall;
-    ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    ASSERT_TRUE(uninstall.Wait(60000));
-    // Held without sharing, the file could not even be renamed: its own name is scheduled.
-    ASSERT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
-    mainProgram.Release();
-
-    ASSERT_TRUE(WriteFileBytes(install.Path(L"history.dat"), "the new version's"));
-    ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), install.Program().c_str(), FALSE));
-    EXPECT_EQ(RunAndWait(L"\"" + install.Program() + L"\" /setup -s", 60000, install.Folder()), 0);
-    EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"history.dat")), 0u);
-    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
-
-    ASSERT_EQ(RunAndWait(L"wineboot.exe -r", 120000), 0);
-    EXPECT_EQ(ReadFileBytes(install.Path(L"history.dat")), "the new version's");
-    EXPECT_TRUE(PathExists(install.Program()));
 }
 
 }  // namespace
