@@ -16,6 +16,7 @@
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
 #include "removal/RemovalBatch.h"
+#include "startup/RunOptions.h"
 
 namespace {
 
@@ -92,6 +93,25 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     EXPECT_FALSE(PathExists(marker));
     DeleteFileW(oldBatch.c_str());
     tvxtest::RemoveTree(removal.batchFolder);
+}
+
+// Without a batch the moved program file stays behind: the run says so and fails.
+TEST(RemovalBatch, NoBatchIsAFailureThatIsLoggedAndTold) {
+    tvxtest::TempFolder logs(L"tvxnobatch");
+    ASSERT_TRUE(tvx::OpenRunLog((logs / L"run.log").c_str()));
+    tvx::Options().silent = true;  // the notice goes to the log
+    tvx::SelfRemoval removal;
+    removal.batchFolder = logs / L"gone";  // a private folder that could not be made
+    removal.program = removal.batchFolder + L"\\Uninstall.exe";
+    removal.programMoved = true;
+    tvx::WriteRemovalBatch(removal, (logs / L"Tervix").c_str());
+    tvx::CloseRunLog();
+
+    EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Failed);
+    std::wstring log;
+    for (const std::wstring& line : tvxtest::ReadUtf8Lines(logs / L"run.log")) log += line;
+    EXPECT_NE(log.find(L"left what no self-removal batch deletes of " + removal.program), std::wstring::npos);
+    EXPECT_NE(log.find(L"message (not shown, silent run): "), std::wstring::npos);
 }
 
 // What counts as done: an emptied folder goes at once, even while a file just deleted
