@@ -164,6 +164,7 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
         return;
     }
     const std::wstring folder = ProgramFolderOfTest(), program = folder + L"\\ShellTests.exe";
+    bool restartNeeded = true;
     tvx::Options().silent = true;
     tvx::WriteUninstallEntry();
     {
@@ -171,7 +172,7 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
         FileLocker mainProgram;
         ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, folder + L"\\history.dat"));
         tvx::RefuseRestartSchedules(ERROR_ACCESS_DENIED);
-        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str()));
+        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
         tvx::RefuseRestartSchedules(ERROR_SUCCESS);
     }
     EXPECT_FALSE(PathExists(folder + L"\\Tervix.exe"));
@@ -179,7 +180,7 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
 
     TempFolder logs(L"tvxlog");
     ASSERT_TRUE(tvx::OpenRunLog((logs / L"uninstall.log").c_str()));
-    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str()));
+    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
     tvx::CloseRunLog();
     const std::wstring entryGone = L"deleted key HKLM\\" + std::wstring(kEntry);
     std::vector<std::wstring> order;

@@ -1,5 +1,6 @@
 // The uninstall as a user runs it: a sample install, the confirmation answered, and
 // afterwards nothing of the product left, neither files nor registry keys nor batch.
+// The install folder is gone when the program returns.
 
 #include <algorithm>
 
@@ -31,9 +32,9 @@ void LayOutSample(SampleInstall& install) {
 }
 
 void ExpectProductGone(const SampleInstall& install) {
-    EXPECT_TRUE(WaitUntilGone(install.Folder(), 20000)) << "install folder still there";
-    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000)) << "batch still there";
+    EXPECT_FALSE(PathExists(install.Folder())) << "install folder still there";
     EXPECT_EQ(ProductKeysLeft(), 0);
+    EXPECT_TRUE(WaitUntilBatchesGone(20000)) << "batch still there";
 }
 
 TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
@@ -67,7 +68,9 @@ TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
     EXPECT_FALSE(PathExists(webView));
 }
 
-TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
+// A deployment tool goes on as soon as the uninstall returns: the folder is gone by
+// then, and the next version laid into it is left alone by what the uninstall left.
+TEST(UninstallSample, SilentUninstallIsDoneWhenItReturnsAndANewInstallRightAfterStaysIntact) {
     SampleInstall install(kInstall);
     LayOutSample(install);
     WriteProductKeys();
@@ -75,13 +78,25 @@ TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
     DWORD exitCode = 1;
-    // Also while the batch runs: its helper instances must stay silent too.
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(50)) {
-        ASSERT_TRUE(MessageBoxes().empty()) << WindowText(MessageBoxes().front());
-        if (uninstall.Wait(0, &exitCode) && !PathExists(install.Folder()) && !PathExists(BatchPath())) break;
+    bool ended = false;
+    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 30000; Sleep(50)) {
+        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(WindowText(MessageBoxes().front()));
+        ended = uninstall.Wait(0, &exitCode);
     }
+    ASSERT_TRUE(ended);
     EXPECT_EQ(exitCode, 0u);
-    ExpectProductGone(install);
+    EXPECT_FALSE(PathExists(install.Folder())) << "install folder still there when the uninstall returned";
+
+    Sleep(1000);
+    SampleInstall next(kInstall);
+    ASSERT_TRUE(next.MakeFile(L"Tervix.exe"));
+    // Nothing shows meanwhile either, from the batch or anything it starts.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(50))
+        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(WindowText(MessageBoxes().front()));
+    EXPECT_TRUE(PathExists(next.Program()));
+    EXPECT_TRUE(PathExists(next.Path(L"Tervix.exe")));
+    EXPECT_EQ(ProductKeysLeft(), 0);
+    EXPECT_TRUE(BatchFolders().empty()) << "batch still there";
 }
 
 // Runs started while the question waits change nothing: an unattended one ends at once
@@ -119,7 +134,7 @@ TEST(UninstallSample, DeclinedConfirmationExitsOneAndRunsStartedMeanwhileChangeN
                                 L"Uninstall.exe", L"tervix.gid", L"tervix.fts"})
         EXPECT_TRUE(PathExists(install.Path(kept))) << kept;
     EXPECT_EQ(ProductKeysLeft(), 7);
-    EXPECT_FALSE(PathExists(BatchPath()));
+    EXPECT_TRUE(BatchFolders().empty());
     DeleteProductKeys();
 }
 
@@ -127,7 +142,7 @@ void ExpectNothingChanged(const SampleInstall& install) {
     EXPECT_TRUE(PathExists(install.Path(L"Tervix.exe")));
     EXPECT_TRUE(PathExists(install.Program()));
     EXPECT_EQ(ProductKeysLeft(), 7);
-    EXPECT_FALSE(PathExists(BatchPath()));
+    EXPECT_TRUE(BatchFolders().empty());
     DeleteProductKeys();
 }
 

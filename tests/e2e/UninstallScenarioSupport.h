@@ -70,13 +70,30 @@ inline std::wstring TempPath() {
     GetTempPathW(MAX_PATH, temp);
     return temp;
 }
-inline std::wstring BatchPath() { return TempPath() + L"Uninstall_Tvx.Bat"; }
+// The private folders that uninstalls made for their batches in a temporary folder.
+inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPath()) {
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp + L"TvxUninstall-*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return folders;
+    do folders.push_back(temp + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return folders;
+}
 
 // Waits until the path is gone; false at the deadline.
 inline bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
         if (!PathExists(path)) return true;
     return !PathExists(path);
+}
+
+// Waits until every batch has removed itself with its folder; false at the deadline.
+inline bool WaitUntilBatchesGone(DWORD timeoutMs, const std::wstring& temp = TempPath()) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
+        if (BatchFolders(temp).empty()) return true;
+    return BatchFolders(temp).empty();
 }
 
 // An install folder holding a copy of the program and whatever a test puts there;
@@ -90,7 +107,7 @@ public:
     }
     ~SampleInstall() {
         RemoveTree(folder_);
-        DeleteFileW(BatchPath().c_str());
+        for (const std::wstring& batchFolder : BatchFolders()) RemoveTree(batchFolder);
     }
     SampleInstall(const SampleInstall&) = delete;
     SampleInstall& operator=(const SampleInstall&) = delete;
@@ -106,8 +123,9 @@ public:
     }
     bool WriteList(const std::string& bytes) { return WriteFileBytes(Path(L"Uninstall.lst"), bytes); }
 
-    bool Start(Process* process, const std::wstring& arguments = L"") const {
-        return process->Start(L"\"" + Program() + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder_);
+    bool Start(Process* process, const std::wstring& arguments = L"", const std::wstring& environment = L"") const {
+        return process->Start(L"\"" + Program() + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder_,
+                              environment);
     }
 
 private:

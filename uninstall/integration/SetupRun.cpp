@@ -7,13 +7,23 @@
 #include "integration/Completion.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/RestartDeletions.h"
 #include "platform/RunLog.h"
+#include "platform/Strings.h"
 #include "startup/RunOptions.h"
 #include "startup/Startup.h"
 
 namespace tvx {
 
 void RunSetup() {
+    // The installer has laid the new files down before it starts setup, whether the
+    // dialog is then accepted or not: deletions that an earlier uninstall left for the
+    // next restart would take them, or the folder, at that restart.
+    wchar_t installFolder[kPathCapacity];
+    GetProgramFolder(installFolder, std::size(installFolder));
+    CancelRestartDeletionsIn(installFolder);
+
     // A resource library without the template still gets the dialog, from the program.
     const INT_PTR result = DialogBoxParamW(DialogModule(L"SETUPDLG"), L"SETUPDLG", nullptr, SetupDialog, 0);
     if (result == -1) {

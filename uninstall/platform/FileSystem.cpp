@@ -112,7 +112,10 @@ bool RemoveFolderLong(const wchar_t* name) {
 }
 
 bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    return WithLongPathRetry(from, to, [](const wchar_t* a, const wchar_t* b) { return MoveFileW(a, b) != FALSE; });
+    // MoveFileW would copy to another volume, where a running program's file cannot
+    // follow: without the copy flag that fails at once and leaves the file in place.
+    return WithLongPathRetry(from, to,
+                             [](const wchar_t* a, const wchar_t* b) { return MoveFileExW(a, b, 0) != FALSE; });
 }
 
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {

@@ -16,9 +16,11 @@ DWORD GetAttributesLong(const wchar_t* name);
 bool FileExists(const wchar_t* name);
 bool ExistsWithWildcards(const wchar_t* name);
 bool SetAttributesLong(const wchar_t* name, DWORD attributes);
+// Renames or moves within one volume; never copies, so across volumes it fails
+// (ERROR_NOT_SAME_DEVICE) and leaves the file where it was.
+bool MoveFileLong(const wchar_t* from, const wchar_t* to);
 // Removes an empty folder.
 bool RemoveFolderLong(const wchar_t* name);
-bool MoveFileLong(const wchar_t* from, const wchar_t* to);
 
 enum class CreateFolderResult { Created = 0, Failed = 1, PathMissing = 2 };
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes = false, DWORD attributes = 0);

@@ -16,6 +16,7 @@
 #include "platform/Strings.h"
 #include "removal/Cleanup.h"
 #include "removal/RemovalBatch.h"
+#include "removal/SelfRemoval.h"
 #include "resources/ResourceIds.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -40,11 +41,9 @@ bool InstallFolderOf(const wchar_t* programPath, wchar_t* folder, size_t size) {
     return true;
 }
 
-bool EqualsNoCase(const wchar_t* a, const wchar_t* b) { return CompareNoCase(a, b) == 0; }
-
 }  // namespace
 
-bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
+bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool* restartNeeded) {
     wchar_t installFolder[kPathCapacity];
     CopyText(installFolder, plainFolder, std::size(installFolder));
     AppendSeparator(installFolder, std::size(installFolder));
@@ -65,8 +64,7 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
     }
 
     // The resource library goes before the files; its texts are needed after it.
-    wchar_t restartText[256], caption[256], notRemovedText[1024];
-    LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    wchar_t caption[256], notRemovedText[1024];
     LoadTextInto(IDS_NOTREMOVED, notRemovedText, std::size(notRemovedText));
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
 
@@ -84,7 +82,7 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
     }
 
     std::vector<std::wstring> notRemoved;
-    const bool restartNeeded =
+    *restartNeeded =
         RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
@@ -106,9 +104,6 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
         ShowMessage(nullptr, text, caption, kErrorFlags);
         return false;
     }
-    // Said while the entry and the list are still there: a user who restarts Windows at
-    // this notice can still finish the uninstall from Installed apps.
-    if (restartNeeded) ShowMessage(nullptr, restartText, caption, kNoticeFlags);
 
     // Nothing of the product is left but the program, its list and what the restart
     // deletes: the entry goes, and for good before the list that a rerun would need.
@@ -116,15 +111,13 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath) {
     FlushRegistry();
     list.reset();
     if (DeleteFileLong(listPath)) LogAction(L"deleted file " + std::wstring(listPath));
-
-    if (restartNeeded && !Options().silent && EqualsNoCase(FileNamePart(plainFolder), L"Tervix"))
-        DeleteAtRestart(plainFolder);
     return true;
 }
 
 void RunUninstall() {
     wchar_t programPath[kPathCapacity];
     GetProgramPath(programPath, std::size(programPath));
+    // Without its closing separator, as the self-removal takes it.
     wchar_t installFolder[kPathCapacity];
     if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
     SetCurrentDirectoryW(installFolder);
@@ -140,8 +133,17 @@ void RunUninstall() {
         }
     }
 
-    if (!RemoveProduct(installFolder, programPath)) return;
-    WriteRemovalBatch(programPath, installFolder);
+    // Taken before the resource library goes with the files.
+    wchar_t restartText[256], caption[256];
+    LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
+    bool restartNeeded = false;
+    if (!RemoveProduct(installFolder, programPath, &restartNeeded)) return;
+
+    // The install folder goes now, before anything is said, so that the notice covers it.
+    const SelfRemoval removal = RemoveInstallFolder(programPath, installFolder, restartNeeded);
+    if (restartNeeded || removal.folderAtRestart) ShowMessage(nullptr, restartText, caption, kNoticeFlags);
+    WriteRemovalBatch(removal, installFolder);
 }
 
 }  // namespace tvx
