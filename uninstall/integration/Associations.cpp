@@ -59,11 +59,7 @@ bool GiveBack(const wchar_t* name, const PreviousOwner* owner) {
     return !IsTervixProgId(DefaultOf(name).c_str());
 }
 
-// Gives name back and, once that has worked, forgets its record; a record whose restore
-// failed stays for the next run.
-void Release(const wchar_t* name, const PreviousOwner* owner) {
-    if (GiveBack(name, owner)) ForgetPreviousOwner(name);
-}
+void Release(const wchar_t* name, const PreviousOwner* owner) { SettlePreviousOwner(name, owner, GiveBack(name, owner)); }
 
 void RecordVolumeOwners() {
     for (unsigned number = 0; number < kVolumesTaken; ++number) {
@@ -97,7 +93,7 @@ void ReleaseVolumeNames(const PreviousOwner* native) {
         else if (native && native->known && native->existed && !native->type.empty())
             WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", native->type.c_str());
         else
-            GiveBack(volume, nullptr);
+            Release(volume, nullptr);
     }
 }
 
@@ -182,7 +178,7 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
     if (associate) return;
     // Our "ShellNew" subkey kept the key of an extension that had none; now it can go.
     if (!(recorded && recorded->known && recorded->existed)) DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, extension);
-    if (givenBack) ForgetPreviousOwner(extension);
+    SettlePreviousOwner(extension, recorded, givenBack);
 }
 
 void AssociateAllTypes(const SetupChoices& choices) {

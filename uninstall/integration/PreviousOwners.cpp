@@ -155,11 +155,15 @@ void WriteRecord(const Place& place, const wchar_t* name, const PreviousOwner& o
     }
 }
 
+// Records written since the last flush: a flush with nothing to write is skipped.
+bool unflushed = false;
+
 void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
     // With integration off the classes root is not changed, so there is no owner to
     // record; a record made now would describe nothing and mislead a later release.
     if (!IntegrationEnabled()) return;
     for (const Place& place : kPlaces) WriteRecord(place, name, owner);
+    unflushed = true;
 }
 
 // Fills the "New" menu part of owner from the extension's entry as it is now. While
@@ -223,7 +227,11 @@ void RecordShellNewOwner(const wchar_t* extension) {
     KeepRecord(extension, owner);
 }
 
-void FlushPreviousOwners() { FlushSettingKey(HKEY_LOCAL_MACHINE, kMachineRecords); }
+void FlushPreviousOwners() {
+    if (!unflushed) return;
+    unflushed = false;
+    FlushSettingKey(HKEY_LOCAL_MACHINE, kMachineRecords);
+}
 
 bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner) {
     for (const Place& place : kPlaces)
@@ -232,9 +240,16 @@ bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner) {
     return false;
 }
 
-void ForgetPreviousOwner(const wchar_t* name) {
-    DeleteSettingsRecord(name);
-    ForgetMachineRecord(name);
+void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack) {
+    if (givenBack) {
+        DeleteSettingsRecord(name);
+        ForgetMachineRecord(name);
+        return;
+    }
+    PreviousOwner machine;
+    if (!owner || ReadRecord(kMachinePlace, name, &machine)) return;
+    WriteRecord(kMachinePlace, name, *owner);
+    FlushSettingKey(HKEY_LOCAL_MACHINE, kMachineRecords);
 }
 
 void ForgetMachineRecord(const wchar_t* name) {

@@ -43,9 +43,11 @@ void FlushPreviousOwners();
 // The record of name: the product settings' first, else the machine's. False when
 // neither place has one.
 bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner);
-// Deletes both records of name, once it has been given back. The product settings keep
-// their other values there (the group's "Set" choice).
-void ForgetPreviousOwner(const wchar_t* name);
+// After a release of name: once it was given back, both records go (the product
+// settings keep their other values there, such as the group's "Set" choice); else the
+// record is kept in the machine's place as well, where the next run finds it after the
+// uninstall has deleted the product settings.
+void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack);
 // Deletes the machine's record of a name that is no longer Tervix's: nothing is left to
 // give back. The product settings' record stays as it is.
 void ForgetMachineRecord(const wchar_t* name);

@@ -153,9 +153,12 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     RegSnapshot before;
     CaptureKey(HKEY_CLASSES_ROOT, L".zip", &before);
     AssociateExtension(L".zip", true, true, false, true);
+    // As an earlier version left it: the record in the product settings only.
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
 
-    // A run refused the classes root gives nothing back: our entry and both records
-    // stay, and the machine's product key goes around the records.
+    // A run refused the classes root gives nothing back: our entry and the record stay,
+    // the record now also where the uninstall's deletion of the product settings cannot
+    // reach it, and the machine's product key goes around the records.
     RefuseRegistryWrites(HKEY_CLASSES_ROOT, ERROR_ACCESS_DENIED);
     AssociateExtension(L".zip", false, false, false, true);
     RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
