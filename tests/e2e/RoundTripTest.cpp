@@ -179,8 +179,8 @@ protected:
         // As the installer writes it: the New-menu templates that setup makes are not in it.
         std::string list = "Uninstall.exe\r\nUninstall.lst\r\n";
         // As the installer lists the settings file it ships, or the portable copy's.
-        const bool withSettingsFile = variant_ == Variant::InstallerPreset || variant_ == Variant::PortableWithoutSaving;
-        if (withSettingsFile) list += "Tervix.ini\r\n";
+        if (variant_ == Variant::InstallerPreset || variant_ == Variant::PortableWithoutSaving)
+            list += "Tervix.ini\r\n";
         if (variant_ == Variant::PortableWithoutSaving) {
             ASSERT_TRUE(WriteFileBytes(install_ + L"\\Tervix.ini", "Global\\SaveSettings=0\r\n"));
         }

@@ -37,7 +37,9 @@ std::wstring DefaultOf(const wchar_t* key) {
     return current;
 }
 
-bool HasDefault(const wchar_t* key, const wchar_t* progId) { return CompareNoCase(DefaultOf(key).c_str(), progId) == 0; }
+bool HasDefault(const wchar_t* key, const wchar_t* progId) {
+    return CompareNoCase(DefaultOf(key).c_str(), progId) == 0;
+}
 
 void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
 
@@ -59,13 +61,15 @@ bool GiveBack(const wchar_t* name, const PreviousOwner* owner) {
     return !IsTervixProgId(DefaultOf(name).c_str());
 }
 
-void Release(const wchar_t* name, const PreviousOwner* owner) { SettlePreviousOwner(name, owner, GiveBack(name, owner)); }
+void Release(const wchar_t* name, const PreviousOwner* owner) {
+    SettlePreviousOwner(name, owner, GiveBack(name, owner));
+}
 
 void RecordVolumeOwners() {
     for (unsigned number = 0; number < kVolumesTaken; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);
-        if (!HasDefault(volume, kNativeProgId)) RecordPreviousOwner(volume, false);
+        RecordPreviousOwner(volume, false);
     }
 }
 
@@ -146,9 +150,8 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
     const bool hasNewMenu = isNative || isZip;
 
     if (associate) {
-        // An extension we already own keeps the record of its real previous owner. The
-        // records are on the disk before anything of the other programs changes.
-        if (!IsOwnedExtension(extension)) RecordPreviousOwner(extension, true);
+        // The records are on the disk before anything of the other programs changes.
+        RecordPreviousOwner(extension, true);
         if (isNative) RecordVolumeOwners();
         FlushPreviousOwners();
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);

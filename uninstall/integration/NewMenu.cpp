@@ -88,11 +88,6 @@ bool IsTemplatePath(const wchar_t* text) {
     return IsTervixFolder(folder);
 }
 
-std::wstring TextOf(const RegistryValue& value) {
-    std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
-}
-
 bool HasOwnValue(const std::vector<RegistryValue>& values) {
     return std::any_of(values.begin(), values.end(), IsTervixShellNewValue);
 }
@@ -116,8 +111,8 @@ bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip) {
 }
 
 bool IsTervixShellNewValue(const RegistryValue& value) {
-    return CompareNoCase(value.name.c_str(), L"FileName") == 0 && (value.type == REG_SZ || value.type == REG_EXPAND_SZ) &&
-           IsTemplatePath(TextOf(value).c_str());
+    return CompareNoCase(value.name.c_str(), L"FileName") == 0 &&
+           (value.type == REG_SZ || value.type == REG_EXPAND_SZ) && IsTemplatePath(value.Text().c_str());
 }
 
 bool HasTervixShellNewEntry(const wchar_t* extension) {

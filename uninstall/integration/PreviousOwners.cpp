@@ -41,6 +41,9 @@ constexpr int32_t kMaxRecordedBytes = 1 << 20;
 constexpr size_t kValueNameCapacity = 16384;
 constexpr size_t kTypeCapacity = 512;
 
+// Records written since the last flush: a flush with nothing to write is skipped.
+bool unflushed = false;
+
 std::wstring RecordKey(const Place& place, const wchar_t* name) {
     wchar_t key[160];
     FormatText(key, 160, place.format, name);
@@ -57,18 +60,13 @@ int32_t RecordedCount(const Place& place, const std::wstring& key) {
     return std::clamp(ReadSettingInt(place.root, key.c_str(), kCountValue, 0), 0, kMaxRecordedValues);
 }
 
-std::wstring TextOf(const RegistryValue& value) {
-    std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
-}
-
 bool IsNamed(const RegistryValue& value, const wchar_t* name) { return CompareNoCase(value.name.c_str(), name) == 0; }
 
 // The form earlier versions recorded, kept for them: they read only this value.
 std::wstring SummaryOf(const std::vector<RegistryValue>& values) {
     bool nullFile = false;
     for (const RegistryValue& value : values) {
-        if (IsNamed(value, L"FileName") && !TextOf(value).empty()) return TextOf(value);
+        if (IsNamed(value, L"FileName") && !value.Text().empty()) return value.Text();
         if (IsNamed(value, L"NullFile")) nullFile = true;
     }
     return nullFile ? L"*" : L"";
@@ -94,7 +92,8 @@ int HexDigit(wchar_t c) {
 bool ReadRecordedValue(const Place& place, const std::wstring& key, unsigned index, RegistryValue* value) {
     const int32_t size = ReadSettingInt(place.root, key.c_str(), FieldName(kFieldSize, index).c_str(), kNone);
     if (size < 0 || size > kMaxRecordedBytes) return false;
-    value->type = static_cast<DWORD>(ReadSettingInt(place.root, key.c_str(), FieldName(kFieldType, index).c_str(), REG_SZ));
+    value->type =
+        static_cast<DWORD>(ReadSettingInt(place.root, key.c_str(), FieldName(kFieldType, index).c_str(), REG_SZ));
     std::vector<wchar_t> text(kValueNameCapacity);
     ReadSettingString(place.root, key.c_str(), FieldName(kFieldName, index).c_str(), text.data(), L"", text.size());
     value->name = text.data();
@@ -155,9 +154,6 @@ void WriteRecord(const Place& place, const wchar_t* name, const PreviousOwner& o
     }
 }
 
-// Records written since the last flush: a flush with nothing to write is skipped.
-bool unflushed = false;
-
 void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
     // With integration off the classes root is not changed, so there is no owner to
     // record; a record made now would describe nothing and mislead a later release.
@@ -166,22 +162,30 @@ void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
     unflushed = true;
 }
 
+// A record that only the product settings hold (a setup of an earlier version wrote
+// it) also goes where every account and every later run finds it.
+void CopyToMachinePlace(const wchar_t* name, const PreviousOwner& owner) {
+    PreviousOwner machine;
+    if (!IntegrationEnabled() || ReadRecord(kMachinePlace, name, &machine)) return;
+    WriteRecord(kMachinePlace, name, owner);
+    unflushed = true;
+}
+
 // Fills the "New" menu part of owner from the extension's entry as it is now. While
 // Tervix's own entry is in place and an older record exists, the other program took
-// back only its type and that record is the true one: false, nothing changed.
-bool CaptureShellNew(const wchar_t* extension, bool keepOlder, PreviousOwner* owner) {
+// back only its type and that record's part is the true one.
+void CaptureShellNew(const wchar_t* extension, bool keepOlder, PreviousOwner* owner) {
     wchar_t key[80];
     FormatText(key, 80, L"%s\\ShellNew", extension);
     std::vector<RegistryValue> values;
     const bool keyExists = ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
     const bool ownInPlace = std::any_of(values.begin(), values.end(), IsTervixShellNewValue);
-    if (ownInPlace && keepOlder) return false;
+    if (ownInPlace && keepOlder) return;
     std::erase_if(values, IsTervixShellNewValue);
     owner->hasShellNew = true;
     owner->shellNewSummary = SummaryOf(values);
     owner->shellNewKey = keyExists && !(ownInPlace && values.empty()) ? 1 : 0;
     owner->shellNewValues = std::move(values);
-    return true;
 }
 
 void DeleteSettingsRecord(const wchar_t* name) {
@@ -209,15 +213,15 @@ void RecordPreviousOwner(const wchar_t* name, bool withShellNew) {
     ReadSettingString(HKEY_CLASSES_ROOT, name, L"", current, L"", kTypeCapacity);
     PreviousOwner owner;
     const bool older = FindPreviousOwner(name, &owner);
-    bool changed = false;
-    if (!IsTervixProgId(current)) {
-        owner.known = true;
-        owner.existed = SettingKeyExists(HKEY_CLASSES_ROOT, name);
-        owner.type = current;
-        changed = true;
+    if (IsTervixProgId(current)) {
+        if (older) CopyToMachinePlace(name, owner);
+        return;
     }
-    if (withShellNew && CaptureShellNew(name, older, &owner)) changed = true;
-    if (changed) KeepRecord(name, owner);
+    owner.known = true;
+    owner.existed = SettingKeyExists(HKEY_CLASSES_ROOT, name);
+    owner.type = current;
+    if (withShellNew) CaptureShellNew(name, older, &owner);
+    KeepRecord(name, owner);
 }
 
 void RecordShellNewOwner(const wchar_t* extension) {
@@ -246,10 +250,9 @@ void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool g
         ForgetMachineRecord(name);
         return;
     }
-    PreviousOwner machine;
-    if (!owner || ReadRecord(kMachinePlace, name, &machine)) return;
-    WriteRecord(kMachinePlace, name, *owner);
-    FlushSettingKey(HKEY_LOCAL_MACHINE, kMachineRecords);
+    if (!owner) return;
+    CopyToMachinePlace(name, *owner);
+    FlushPreviousOwners();
 }
 
 void ForgetMachineRecord(const wchar_t* name) {

@@ -31,9 +31,10 @@ struct PreviousOwner {
 bool IsTervixProgId(const wchar_t* progId);
 
 // Records who owns name now, before Tervix takes it. A default value that is one of
-// Tervix's ProgIDs was not another program's: the older record of the owner stays. The
-// same holds for the "New" menu entry (withShellNew) while Tervix's own is in place.
-// Nothing is recorded in a run that leaves the classes root alone.
+// Tervix's ProgIDs was not another program's: the older record stays as it is (and
+// reaches the machine's place if only the product settings had it). The same holds for
+// the "New" menu entry (withShellNew) while Tervix's own is in place. Nothing is
+// recorded in a run that leaves the classes root alone.
 void RecordPreviousOwner(const wchar_t* name, bool withShellNew);
 // Records the "New" menu entry an extension has now, keeping the rest of its record.
 void RecordShellNewOwner(const wchar_t* extension);

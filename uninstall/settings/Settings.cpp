@@ -358,7 +358,8 @@ void FlushSettingKey(HKEY root, const wchar_t* key) {
     UniqueHkey handle = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
     if (!handle) return;
     const LONG result = RegFlushKey(handle.get());
-    if (result != ERROR_SUCCESS) LogFailure(L"flush " + RegistryName(root, path, registryView), static_cast<DWORD>(result));
+    if (result != ERROR_SUCCESS)
+        LogFailure(L"flush " + RegistryName(root, path, registryView), static_cast<DWORD>(result));
 }
 
 bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value) {
@@ -387,6 +388,11 @@ bool SettingKeyExists(HKEY root, const wchar_t* key) {
         break;
     }
     return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE));
+}
+
+std::wstring RegistryValue::Text() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
 }
 
 bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values) {

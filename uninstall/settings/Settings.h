@@ -43,6 +43,8 @@ struct RegistryValue {
     std::wstring name;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    // The data read as a string, up to its first terminator.
+    std::wstring Text() const;
 };
 // Every value of a registry key in enumeration order; false, with none, when the key
 // cannot be opened. The settings file keeps no types: its entries read as none here.

@@ -63,15 +63,19 @@ SetupChoices Choices(bool associate, bool shellExtension) {
 }
 
 // The record in the product settings, or with HKEY_LOCAL_MACHINE the machine's.
-std::wstring Backup(const std::wstring& extension, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
-    const std::wstring key = root == HKEY_CURRENT_USER ? L"Software\\Tervix\\Setup\\" : L"Software\\Tervix\\PreviousOwners\\";
-    std::wstring value;
-    return tvxtest::RegReadString(root, key + extension, name, &value) ? value : L"<none>";
+std::wstring RecordKey(const std::wstring& extension, HKEY root) {
+    return (root == HKEY_CURRENT_USER ? L"Software\\Tervix\\Setup\\" : L"Software\\Tervix\\PreviousOwners\\") +
+           extension;
 }
 
-DWORD BackupExist(const std::wstring& extension) {
+std::wstring Backup(const std::wstring& extension, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
+    std::wstring value;
+    return tvxtest::RegReadString(root, RecordKey(extension, root), name, &value) ? value : L"<none>";
+}
+
+DWORD BackupExist(const std::wstring& extension, HKEY root = HKEY_CURRENT_USER) {
     DWORD value = 99;
-    tvxtest::RegReadDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\" + extension, L"Exist", &value);
+    tvxtest::RegReadDword(root, RecordKey(extension, root), L"Exist", &value);
     return value;
 }
 
@@ -127,10 +131,15 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     EXPECT_EQ(tvxTemplate, folder_ + L"\\tvxnew.dat");
     EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tar\\ShellNew"));
 
-    // A second setup must not take our own entries for the previous owner's.
+    // A second setup must not take our own entries for the previous owner's. Over an
+    // earlier version, which kept the records in the product settings only, it puts
+    // them where every account finds them.
     const RegSnapshot firstBackups = CaptureBackups();
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
     AssociateAllTypes(Choices(true, true));
     EXPECT_EQ(Differences(firstBackups, CaptureBackups()), std::vector<std::wstring>{});
+    EXPECT_EQ(Backup(L".tgz", L"Type", HKEY_LOCAL_MACHINE), L"GzTool");
+    EXPECT_EQ(BackupExist(Volume(3), HKEY_LOCAL_MACHINE), 0u);
 
     AssociateAllTypes(Choices(false, false));
 
@@ -168,7 +177,8 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     EXPECT_TRUE(tvxtest::RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", &fileName));
     EXPECT_EQ(Backup(L".zip", L"Type"), L"CompressedFolder");
     tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix", L"exe64", L"C:\\Tervix\\Tervix.exe");
-    tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities", L"ApplicationDescription", L"Tervix");
+    tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities", L"ApplicationDescription",
+                            L"Tervix");
     DeleteMachineProductKey(L"");
     EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities"));
