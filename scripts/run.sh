@@ -52,9 +52,12 @@ reg_default() {
 for ext in .tvx .zip .7z .cab .rev; do
   printf '  HKCR\\%-5s opens with: %s\n' "$ext" "$(reg_default "HKCR\\$ext")"
 done
-printf '  previous owner of .zip, kept for its release: %s\n' \
-  "$(wine reg query 'HKCU\Software\Tervix\Setup\.zip' /v Type </dev/null 2>/dev/null | tr -d '\r' |
-     awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+# Kept twice: where the main program reads it, and where every account's uninstall finds it.
+for record in 'HKCU\Software\Tervix\Setup\.zip' 'HKLM\Software\Tervix\PreviousOwners\.zip'; do
+  printf '  previous owner of .zip, kept for its release in %s: %s\n' "${record%%\\*}" \
+    "$(wine reg query "$record" /v Type </dev/null 2>/dev/null | tr -d '\r' |
+       awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+done
 printf '  New-menu templates: %s\n' "$(cd "$install" && ls tvxnew.dat zipnew.dat 2>/dev/null | tr '\n' ' ')"
 # ---- end of the setup step ------------------------------------------------------------
 

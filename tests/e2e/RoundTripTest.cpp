@@ -153,6 +153,18 @@ std::wstring Describe(const std::vector<std::wstring>& entries) {
     return text;
 }
 
+// Who uninstalls, and where the product's settings live meanwhile.
+enum class Variant {
+    Plain,
+    // Another account: the setup account's own "Software\Tervix" is out of its sight.
+    OtherAccount,
+    // The installer's folder holds a "Tervix.ini" that setup copies beside the program
+    // once it has applied the choices; this one switches integration off from then on.
+    InstallerPreset,
+    // A portable copy whose settings file is never written: the records never reach it.
+    PortableWithoutSaving,
+};
+
 class RoundTrip : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -166,6 +178,12 @@ protected:
         ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (install_ + L"\\Uninstall.exe").c_str(), FALSE));
         // As the installer writes it: the New-menu templates that setup makes are not in it.
         std::string list = "Uninstall.exe\r\nUninstall.lst\r\n";
+        // As the installer lists the settings file it ships, or the portable copy's.
+        if (variant_ == Variant::InstallerPreset || variant_ == Variant::PortableWithoutSaving)
+            list += "Tervix.ini\r\n";
+        if (variant_ == Variant::PortableWithoutSaving) {
+            ASSERT_TRUE(WriteFileBytes(install_ + L"\\Tervix.ini", "Global\\SaveSettings=0\r\n"));
+        }
         for (const wchar_t* name : kInstalledFiles) {
             ASSERT_TRUE(WriteFileBytes(install_ + L"\\" + name, "installed"));
             list += Narrow(name) + "\r\n";
@@ -222,12 +240,28 @@ protected:
     void Run();
     size_t FileBytes(const wchar_t* name) const { return ReadFileBytes(install_ + L"\\" + name).size(); }
 
+    Variant variant_ = Variant::Plain;
     std::wstring install_ = L"C:\\Program Files\\Tervix";
     std::wstring removeAfter_;  // the folder made for the install, when not its parent
     TempFolder scratch_{L"tvxroundtrip"};
 };
 
 TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAsItWas) { Run(); }
+
+TEST_F(RoundTrip, AnotherAccountUninstalls) {
+    variant_ = Variant::OtherAccount;
+    Run();
+}
+
+TEST_F(RoundTrip, InstallerPresetSwitchesIntegrationOffAfterSetup) {
+    variant_ = Variant::InstallerPreset;
+    Run();
+}
+
+TEST_F(RoundTrip, PortableCopyThatNeverSavesItsSettings) {
+    variant_ = Variant::PortableWithoutSaving;
+    Run();
+}
 
 // A program path of 255 characters, most of them "%" signs, which the command
 // interpreter would take for variables: the uninstall removes the folder itself.
@@ -264,9 +298,14 @@ void RoundTrip::Run() {
     const std::wstring logFolder = scratch_.path() + L"\\run logs";
     ASSERT_TRUE(CreateDirectoryW(logFolder.c_str(), nullptr));
     const std::wstring log = logFolder + L"\\tervix.log";
+    // A stand-in for the installer that started setup, with its preset beside it.
+    const std::wstring installer = scratch_.path() + L"\\tervix-setup.exe";
+    ASSERT_TRUE(WriteFileBytes(installer, "installer"));
+    ASSERT_TRUE(WriteFileBytes(scratch_.path() + L"\\Tervix.ini", "Global\\Integration=0\r\n"));
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1 /log=\"" + log + L"\"", 120000,
-                         install_),
+                         install_, variant_ == Variant::InstallerPreset ? L"sfxname=" + installer : L""),
               0);
+    EXPECT_EQ(PathExists(install_ + L"\\Tervix.ini"), variant_ != Variant::Plain && variant_ != Variant::OtherAccount);
 
     // Setup made all of it.
     const std::vector<std::wstring> shortcuts = Shortcuts();
@@ -299,6 +338,9 @@ void RoundTrip::Run() {
     size_t bytes = 0;
     for (const wchar_t* name : {L"Uninstall.exe", L"Uninstall.lst"}) bytes += FileBytes(name);
     for (const wchar_t* name : kInstalledFiles) bytes += FileBytes(name);
+    // The portable copy lists its settings file; the installer's preset comes only after
+    // setup has measured the install.
+    if (variant_ == Variant::PortableWithoutSaving) bytes += FileBytes(L"Tervix.ini");
     DWORD sizeKb = 0;
     EXPECT_TRUE(RegReadDword(HKEY_LOCAL_MACHINE, entry, L"EstimatedSize", &sizeKb));
     EXPECT_EQ(sizeKb, (bytes + 1023) / 1024);
@@ -320,6 +362,7 @@ void RoundTrip::Run() {
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, install_), 0);
     EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", &value));
     EXPECT_EQ(value, L"20200131");
+    if (variant_ == Variant::OtherAccount) DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
 
     ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
     // Gone when the uninstall returns; the batch deletes the moved program file after it.
@@ -332,7 +375,6 @@ void RoundTrip::Run() {
         L"took .zip",
         L"Default apps: .7z (Other7z.File)",
         L"wrote shortcut ",
-        L"released .zip, given back to \"OtherZip.Archive\"",
         L"deleted key HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
         L"deleted file " + folder + L"\\" + kInstalledFiles[0],
         L"deleted the install folder " + folder,
@@ -344,7 +386,10 @@ void RoundTrip::Run() {
         lines = ReadUtf8Lines(log);
         if (!lines.empty() && lines.back().find(L"batch: deleted the program file") != std::wstring::npos) break;
     }
-    for (const std::wstring& text : expected) {
+    std::vector<std::wstring> wanted(std::begin(expected), std::end(expected));
+    // With integration off the second setup left ".zip" to the other program.
+    if (variant_ != Variant::InstallerPreset) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");
+    for (const std::wstring& text : wanted) {
         size_t count = 0;
         for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
         EXPECT_GE(count, 1u) << Narrow(text);

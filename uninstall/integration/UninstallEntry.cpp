@@ -47,12 +47,16 @@ LONG WriteDisplayName() {
     return WriteEntryString(L"DisplayName", text);
 }
 
+// The two commands that start the uninstall, and the folder by which the uninstall knows
+// that this install wrote into the registry.
 void WriteUninstallCommands(const wchar_t* programPath) {
     wchar_t text[kPathCapacity];
     QuotedCommand(programPath, L"", text, kPathCapacity);
     WriteEntryString(L"UninstallString", text);
     QuotedCommand(programPath, L" -s", text, kPathCapacity);
     WriteEntryString(L"QuietUninstallString", text);
+    FolderPart(programPath, text, kPathCapacity);
+    WriteEntryString(L"InstallLocation", text);
 }
 
 // Installed apps shows this as the size: the program file and every file the installer's
@@ -136,7 +140,6 @@ void WriteUninstallEntry() {
         WriteEntryString(L"DisplayIcon", text);
     }
 
-    WriteEntryString(L"InstallLocation", folder);
     WriteEntryInt(L"NoModify", 1);
     WriteEntryInt(L"NoRepair", 1);
     WriteEntryInt(L"Language", 0);

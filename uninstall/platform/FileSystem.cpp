@@ -53,6 +53,18 @@ HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
     return find;
 }
 
+// Folders open only with the backup-semantics flag; no access right is needed to ask
+// for the identity.
+bool ReadIdentity(const wchar_t* name, BY_HANDLE_FILE_INFORMATION* info) {
+    UniqueFileHandle handle;
+    WithLongPathRetry(name, [&](const wchar_t* n) {
+        handle.reset(CreateFileW(n, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return static_cast<bool>(handle);
+    });
+    return handle && GetFileInformationByHandle(handle.get(), info);
+}
+
 bool IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
@@ -93,6 +105,13 @@ DWORD GetAttributesLong(const wchar_t* name) {
 
 bool FileExists(const wchar_t* name) {
     return GetAttributesLong(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsSameFile(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return ReadIdentity(a, &first) && ReadIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool ExistsWithWildcards(const wchar_t* name) {

@@ -14,6 +14,9 @@ namespace tvx {
 bool DeleteFileLong(const wchar_t* name);
 DWORD GetAttributesLong(const wchar_t* name);
 bool FileExists(const wchar_t* name);
+// Whether two names lead to the same file or folder, whatever their form: a short name,
+// the "\\?\" form, another path through a junction.
+bool IsSameFile(const wchar_t* a, const wchar_t* b);
 bool ExistsWithWildcards(const wchar_t* name);
 bool SetAttributesLong(const wchar_t* name, DWORD attributes);
 // Renames or moves within one volume; never copies, so across volumes it fails
