@@ -16,7 +16,6 @@
 namespace tvx {
 namespace {
 
-constexpr wchar_t kListName[] = L"Uninstall.lst";
 // Full paths of list entries are cut to this many characters.
 constexpr size_t kEntryPathLength = kPathCapacity - 1;
 constexpr DWORD kAttributesBlockingDelete = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -117,7 +116,7 @@ Route CheckRoute(const ListedEntry& entry, FolderAttributes& folders) {
 
 bool IsKeptForLater(const wchar_t* path, const wchar_t* programPath) {
     const wchar_t* name = FileNamePart(path);
-    return CompareNoCase(name, FileNamePart(programPath)) == 0 || CompareNoCase(name, kListName) == 0;
+    return CompareNoCase(name, FileNamePart(programPath)) == 0 || CompareNoCase(name, kListFileName) == 0;
 }
 
 // One run over the entries not yet settled; returns how many it removed.

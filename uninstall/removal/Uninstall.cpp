@@ -9,6 +9,7 @@
 #include "integration/UninstallEntry.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/ListFile.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
@@ -26,7 +27,6 @@
 namespace tvx {
 namespace {
 
-constexpr wchar_t kListName[] = L"Uninstall.lst";
 constexpr UINT kConfirmFlags = MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND;
 constexpr UINT kErrorFlags = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
 constexpr UINT kNoticeFlags = MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND;
@@ -52,13 +52,13 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
     // setting that one fails for a path beyond MAX_PATH, and an elevated start begins
     // in System32.
     wchar_t listPath[kPathCapacity];
-    JoinPath(installFolder, kListName, listPath, std::size(listPath));
+    JoinPath(installFolder, kListFileName, listPath, std::size(listPath));
     UniqueCrtFile list(OpenCrtFile(listPath, L"rb"));
     if (!list) {
         const DWORD error = GetLastError();
         LogFailure(L"open the file list " + std::wstring(listPath), error);
         wchar_t text[1024];
-        InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListName, text, std::size(text));
+        InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListFileName, text, std::size(text));
         ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
         return false;
     }
