@@ -19,13 +19,7 @@ using tvxtest::TempFolder;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-// For failure messages only.
-std::string Narrow(const std::wstring& text) {
-    std::string result;
-    for (wchar_t c : text) result += c < 128 ? static_cast<char>(c) : '?';
-    return result;
-}
-
+using tvxtest::Narrow;
 // A program module opened as data, for reading its resources.
 class ResourceFile {
 public:

@@ -16,15 +16,6 @@ using tvxtest::Process;
 
 constexpr int kContextMenuButton = IDC_SETCONTEXTMENU;  // only the setup dialog has it
 
-std::string Utf16Bytes(const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 struct Notice {
     HWND box = nullptr;
     std::wstring caption;
@@ -78,7 +69,7 @@ protected:
 };
 
 TEST_F(TranslatedProgram, UnicodeTranslationWithHeaderSpeaksToTheUser) {
-    PlaceLanguageFile(Utf16Bytes(
+    PlaceLanguageFile(tvxtest::Utf16Le(
         L"Deutsche \x00DC" L"bersetzung f\x00FCr Tervix, Stand 2026\r\n"
         L"***messages***\r\n"
         L":DIRECTION LTR\r\n"
@@ -96,7 +87,7 @@ TEST_F(TranslatedProgram, UnicodeTranslationWithHeaderSpeaksToTheUser) {
 }
 
 TEST_F(TranslatedProgram, RightToLeftLanguageFileMirrorsTheNotice) {
-    PlaceLanguageFile(Utf16Bytes(
+    PlaceLanguageFile(tvxtest::Utf16Le(
         L"***messages***\r\n"
         L":DIRECTION RTL\r\n"
         L"IDS_UNINSTALLTVX \"\x05D4\x05E1\x05E8\x05EA Tervix\"\r\n"

@@ -15,6 +15,8 @@
 
 namespace {
 
+using tvxtest::Narrow;
+using tvxtest::Utf16Le;
 using Snapshot = std::map<std::wstring, std::wstring>;
 
 std::wstring Hex(const BYTE* data, DWORD size) {
@@ -92,12 +94,6 @@ std::wstring Differences(const Snapshot& before, const Snapshot& after) {
     return text;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
 std::wstring SpecialFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
@@ -141,28 +137,13 @@ std::vector<std::wstring> ShortcutPlaces() {
     return names;
 }
 
-std::string Utf16Le(const std::wstring& text) {
-    std::string bytes("\xFF\xFE", 2);
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 // The text of a file that the program saved (UTF-16LE with mark), or the raw bytes
 // widened when it is not one.
 std::wstring FileText(const std::wstring& path) {
     std::string bytes = tvxtest::ReadFileBytes(path);
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return tvxtest::Utf16LeText(bytes);
     std::wstring text;
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                         (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        }
-    } else {
-        for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
+    for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
     return text;
 }
 

@@ -27,12 +27,6 @@ std::wstring KnownFolder(int csidl) {
     return path;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
@@ -58,11 +52,9 @@ std::set<std::wstring> ExportRegistry(const std::wstring& scratch) {
     for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE\\Software", L"HKEY_CURRENT_USER\\Software"}) {
         const std::wstring file = scratch + L"\\export" + std::to_wstring(part++) + L".reg";
         EXPECT_EQ(RunAndWait(L"regedit.exe /E \"" + file + L"\" \"" + root + L"\"", 60000), 0);
-        const std::string bytes = ReadFileBytes(file);
-        std::wstring text(bytes.size() / 2, L'\0');
-        for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<wchar_t>(bytes[2 * i] & 0xFF) | (bytes[2 * i + 1] << 8);
+        const std::wstring text = Utf16LeText(ReadFileBytes(file));
         std::wstring key, pending;
-        size_t start = text.empty() || text[0] != 0xFEFF ? 0 : 1;
+        size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find(L'\n', start);
             if (end == std::wstring::npos) end = text.size();

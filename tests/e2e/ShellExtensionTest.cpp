@@ -55,7 +55,7 @@ void ExpectHandlersRegistered(const char* variant, const std::wstring& classId, 
     for (const wchar_t* progId : {L"Tervix", L"Tervix.ZIP", L"exefile"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(progId) + L"\\shellex\\PropertySheetHandlers\\" + classId),
                   L"")
-            << "property sheet of " << std::string(progId, progId + wcslen(progId));
+            << "property sheet of " << Narrow(progId);
     }
     for (const wchar_t* target : {L"Folder", L"Drive"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(target) + L"\\shellex\\DragDropHandlers\\" + handler), classId);
@@ -70,7 +70,7 @@ void ExpectContextMenuKeys(bool present, const std::wstring& classId, const std:
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, L"Tervix.ZIP\\shellex\\ContextMenuHandlers\\" + classId), empty);
     for (const wchar_t* target : {L"*", L"Folder", L"lnkfile"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(target) + L"\\shellex\\ContextMenuHandlers\\" + handler), named)
-            << "context menu of " << std::string(target, target + wcslen(target));
+            << "context menu of " << Narrow(target);
     }
 }
 
@@ -195,7 +195,7 @@ TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
     for (const std::wstring& extension : kAllExtensions) {
         EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kFileAssociations, extension),
                   extension == L".zip" ? L"Tervix.ZIP" : L"Tervix")
-            << std::string(extension.begin(), extension.end());
+            << Narrow(extension);
     }
     HKEY key;
     DWORD valueCount = 0;

@@ -74,12 +74,6 @@ Link ReadLink(const std::wstring& path) {
     return link;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
 std::string UnixPath(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(LPCWSTR);
     auto toUnix = reinterpret_cast<ToUnix>(
@@ -113,7 +107,7 @@ std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const s
     DeleteFileW((scratchFolder + L"\\lnkinfo.txt").c_str());
     const std::string script = "/usr/bin/lnkinfo " + ShellQuoted(link) + " >" + partial + " 2>&1; mv " + partial +
                                " " + ShellQuoted(done);
-    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + Widen(script) + L"\"";
     Process shell;
     if (!shell.Start(commandLine)) {
         ADD_FAILURE() << "cannot start lnkinfo through /bin/sh";

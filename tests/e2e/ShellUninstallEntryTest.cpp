@@ -64,12 +64,6 @@ std::string RunForOutput(const std::wstring& commandLine, const std::wstring& ou
     return ReadFileBytes(outputFile);
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
 // How many entries of the system's list carry our name.
 size_t ListedTimes(const std::string& list, const std::wstring& displayName) {
     const std::string line = "Tervix archiver|||" + Narrow(displayName);

@@ -62,9 +62,6 @@ inline std::wstring ProgramText(UINT id) {
     return text;
 }
 
-// For failure messages.
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 inline std::wstring TempPath() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);

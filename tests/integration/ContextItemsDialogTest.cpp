@@ -492,7 +492,7 @@ TEST_F(ContextItemsDialogTest, OkWritesThePortableSettingsFileAtOnce) {
     std::string bytes = ReadFileBytes(ini);
     ASSERT_GE(bytes.size(), 2u);
     ASSERT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE")) << "the file was not written back";
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    const std::wstring text = Utf16LeText(bytes);
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Test=1\r\n"), std::wstring::npos) << "Test";
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"), std::wstring::npos) << "SFXOther";
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img;*.bin\"\r\n"), std::wstring::npos) << "AlwaysArc";

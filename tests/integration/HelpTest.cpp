@@ -112,11 +112,7 @@ TEST_F(HelpTest, ChildProcessForTheRetry) {
     tvx::ShowHelp(nullptr, nullptr);
     std::string out;
     for (const HelpCall& call : Calls()) {
-        std::wstring line = std::to_wstring(call.command) + L"|" + call.target + L"\n";
-        int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string utf8(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-        out += utf8.c_str();
+        out += Narrow(std::to_wstring(call.command) + L"|" + call.target + L"\n");
     }
     ASSERT_TRUE(WriteFileBytes(record, out));
 }

@@ -17,6 +17,7 @@
 namespace {
 
 using tvxtest::FileLocker;
+using tvxtest::Narrow;
 using tvxtest::PathExists;
 using tvxtest::PendingRenames;
 
@@ -45,7 +46,6 @@ protected:
         return restartNeeded;
     }
 
-    std::string Narrow(const std::wstring& text) const { return std::string(text.begin(), text.end()); }
 
     tvxtest::TempFolder folder_;
     PendingRenames pending_{folder_.path()};

@@ -60,8 +60,7 @@ inline std::wstring UnixPathOf(const std::wstring& windowsPath) {
     if (!convert) return {};
     char* unixPath = convert(windowsPath.c_str());
     if (!unixPath) return {};
-    wchar_t wide[4096] = {};
-    MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, wide, 4095);
+    const std::wstring wide = Widen(unixPath);
     HeapFree(GetProcessHeap(), 0, unixPath);
     return wide;
 }

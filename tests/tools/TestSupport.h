@@ -37,6 +37,14 @@ bool PathExists(const std::wstring& path);
 // The complete lines (each ended by a line feed) of a UTF-8 text file.
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
 
+// UTF-8, for failure messages, text files and the Linux side; and back.
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& utf8);
+// A text as UTF-16LE bytes, as Windows programs save it, with or without the byte-order
+// mark; and the text of such bytes (after the mark, when they start with one).
+std::string Utf16Le(const std::wstring& text, bool mark = true);
+std::wstring Utf16LeText(const std::string& bytes);
+
 // Registry: whole-tree delete and simple value access for checks.
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view = 0);
 bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "GuiDriver.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -47,10 +48,7 @@ HWND Find(const Selector& selector) {
 }
 
 void PrintUtf8(const std::wstring& text) {
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = tvxtest::Narrow(text);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
