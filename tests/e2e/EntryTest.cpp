@@ -14,8 +14,11 @@
 namespace {
 
 using tvxtest::BuildDir;
+using tvxtest::Notice;
 using tvxtest::Process;
 using tvxtest::TempFolder;
+using tvxtest::WaitForNotice;
+using tvxtest::WaitUntil;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
@@ -122,30 +125,10 @@ TEST_F(InstalledProgram, WaitSleepsAboutTwoSecondsAndExitsWithZero) {
     EXPECT_LT(elapsed, 30000u);
 }
 
-struct Notice {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
-
-Notice WaitForNotice(const Process& process) {
-    Notice notice;
-    notice.box = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
-    if (notice.box) {
-        // The text is set while the box initialises; give it that moment.
-        for (int i = 0; i < 100 && notice.text.empty(); ++i) {
-            notice.text = tvxtest::MessageBoxText(notice.box);
-            if (notice.text.empty()) Sleep(50);
-        }
-        notice.caption = tvxtest::WindowText(notice.box);
-    }
-    return notice;
-}
-
 TEST_F(InstalledProgram, WarningTellsWhichFileToDeleteAndEndsWhenAnswered) {
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr) << "no notice appeared";
 
     ResourceFile strings(program());
@@ -175,7 +158,7 @@ TEST_F(WelshLocale, SwitchesInCapitalsMatchWhateverTheCollation) {
     ASSERT_STREQ(locale, L"cy-GB");
     Process process;
     ASSERT_TRUE(Start(&process, L"/WARNInG"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr) << "the switch was not recognised";
     EXPECT_NE(notice.text.find(program()), std::wstring::npos);
     tvxtest::PressButton(notice.box, IDOK, true);
@@ -189,11 +172,12 @@ TEST_F(InstalledProgram, WarningStaysSilentInASilentRun) {
     Process process;
     ASSERT_TRUE(Start(&process, L"-s /warning", L"sfxcmd=setup.exe -s"));
     DWORD code = 1;
-    bool ended = false;
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 20000; Sleep(50)) {
-        ASSERT_TRUE(tvxtest::TopLevelWindows(process.id(), L"#32770").empty()) << "a notice appeared";
-        ended = process.Wait(0, &code);
-    }
+    bool boxShown = false;
+    const bool ended = WaitUntil([&] {
+        boxShown = !tvxtest::TopLevelWindows(process.id(), L"#32770").empty();
+        return boxShown || process.Wait(0, &code);
+    }, 20000);
+    ASSERT_FALSE(boxShown) << "a notice appeared";
     ASSERT_TRUE(ended);
     EXPECT_EQ(code, 0u);
 }
@@ -204,12 +188,14 @@ TEST_F(InstalledProgram, StringsOnlyResourceLibraryStillShowsTheSetupDialog) {
     Process process;
     ASSERT_TRUE(Start(&process, L"/setup"));
     HWND dialog = nullptr;
-    for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 30000; Sleep(50)) {
-        for (HWND window : tvxtest::TopLevelWindows(process.id(), L"#32770"))
-            if (IsWindowVisible(window) && tvxtest::HasControl(window, IDC_SETCONTEXTMENU)) dialog = window;
-        DWORD early = 0;
-        ASSERT_FALSE(process.Wait(0, &early)) << "ended with " << early << " showing nothing";
-    }
+    DWORD early = 0;
+    bool endedEarly = false;
+    WaitUntil([&] {
+        dialog = tvxtest::FindShownWindow({.processId = process.id(), .withId = IDC_SETCONTEXTMENU});
+        endedEarly = !dialog && process.Wait(0, &early);
+        return dialog || endedEarly;
+    }, 30000);
+    ASSERT_FALSE(endedEarly) << "ended with " << early << " showing nothing";
     ASSERT_NE(dialog, nullptr);
     tvxtest::PressButton(dialog, IDCANCEL, true);
     DWORD code = 0;
@@ -221,7 +207,7 @@ TEST_F(InstalledProgram, TranslatedResourceLibrarySpeaksToTheUser) {
     PlaceResourceLibrary(L"TranslatedLibrary");
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"Tervix deinstallieren");
     // The library has no text for the second line: that one is the program's own.
@@ -237,7 +223,7 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
     PlaceResourceLibrary(L"RtlLibrary");
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"\x05D4\x05E1\x05E8\x05EA Tervix");
     // The whole process lays its windows out from right to left.
@@ -252,7 +238,7 @@ TEST_F(InstalledProgram, NoSwitchAsksBeforeUninstalling) {
     ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"Uninstall.lst", "Uninstall.exe\r\n"));
     Process process;
     ASSERT_TRUE(Start(&process, L""));
-    Notice question = WaitForNotice(process);
+    Notice question = WaitForNotice(process.id());
     ASSERT_NE(question.box, nullptr);
     ResourceFile strings(program());
     EXPECT_EQ(question.caption, strings.Text(IDS_UNINSTALLTVX));
@@ -273,11 +259,12 @@ TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
         Process process;
         ASSERT_TRUE(Start(&process, switches, environment));
         DWORD code = 0;
-        bool ended = false;
-        for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 20000; Sleep(50)) {
-            ASSERT_TRUE(tvxtest::TopLevelWindows(process.id(), L"#32770").empty()) << "a box although silent";
-            ended = process.Wait(0, &code);
-        }
+        bool boxShown = false;
+        const bool ended = WaitUntil([&] {
+            boxShown = !tvxtest::TopLevelWindows(process.id(), L"#32770").empty();
+            return boxShown || process.Wait(0, &code);
+        }, 20000);
+        ASSERT_FALSE(boxShown) << "a box although silent";
         ASSERT_TRUE(ended);
         EXPECT_EQ(code, 1603u);
     }
@@ -286,10 +273,8 @@ TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
 TEST_F(InstalledProgram, CancelledSetupExitsWithOne) {
     Process process;
     ASSERT_TRUE(Start(&process, L"/setup"));
-    HWND dialog = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
+    HWND dialog = tvxtest::WaitForWindow({.processId = process.id()});
     ASSERT_NE(dialog, nullptr);
-    // The window exists a moment before its controls do.
-    for (int i = 0; i < 200 && !IsWindowVisible(dialog); ++i) Sleep(50);
     ASSERT_TRUE(tvxtest::HasControl(dialog, IDC_ASSOCZIP))
         << "not the setup dialog: " << Narrow(tvxtest::WindowText(dialog));
     tvxtest::PressButton(dialog, IDCANCEL, true);
@@ -305,27 +290,12 @@ protected:
     // A dialog of the program that is shown, holds one control id and lacks another
     // (the two dialogs share their range of control ids).
     static HWND WaitForDialog(const Process& process, int controlId, int absentId, DWORD timeoutMs) {
-        // 0 names no control to be absent.
-        ULONGLONG start = GetTickCount64();
-        do {
-            for (HWND window : tvxtest::TopLevelWindows(process.id(), L"#32770"))
-                if (IsWindowVisible(window) && tvxtest::HasControl(window, controlId) &&
-                    (absentId == 0 || !tvxtest::HasControl(window, absentId)))
-                    return window;
-            Sleep(50);
-        } while (GetTickCount64() - start < timeoutMs);
-        return nullptr;
+        return tvxtest::WaitForWindow({.processId = process.id(), .withId = controlId, .withoutId = absentId}, timeoutMs);
     }
     static void Accept(HWND dialog) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
     // Explorer windows of other processes showing the program group "Tervix".
     static bool ProgramGroupShown(DWORD timeoutMs) {
-        ULONGLONG start = GetTickCount64();
-        do {
-            for (HWND window : tvxtest::TopLevelWindows(0, L"ExplorerWClass"))
-                if (tvxtest::WindowText(window) == L"Tervix") return true;
-            Sleep(100);
-        } while (GetTickCount64() - start < timeoutMs);
-        return false;
+        return tvxtest::WaitForWindow({.className = L"ExplorerWClass", .title = L"Tervix"}, timeoutMs) != nullptr;
     }
     // Runs setup with the switches, accepting each dialog; returns the exit code.
     DWORD RunSetup(const std::wstring& switches, bool expectCompletion) {
@@ -370,7 +340,7 @@ TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
                                         "\"Bitte %d loeschen: %s (100%% sicher) %s %x\"\r\n"));
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"Tervix entfernen");
     // Only the first "%s" takes the path; every other "%" shows as the translator wrote it.
@@ -385,7 +355,7 @@ TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
                                         "IDS_UNINSTALLSHOULDDELETE \"%s " + std::string(700, 'x') + "\"\r\n"));
     Process longer;
     ASSERT_TRUE(Start(&longer, L"/warning"));
-    notice = WaitForNotice(longer);
+    notice = WaitForNotice(longer.id());
     ASSERT_NE(notice.box, nullptr);
     std::wstring expected = L"Fertig.\n" + program() + L" " + std::wstring(700, L'x');
     EXPECT_EQ(notice.text, expected.substr(0, 511)) << "the notice holds at most 511 characters";

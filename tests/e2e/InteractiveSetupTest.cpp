@@ -22,16 +22,7 @@ constexpr int kContextMenuButton = 5128;  // only the setup dialog has it
 constexpr int kInstallFolderField = 5102;  // the completion dialog's folder
 
 HWND WaitForDialog(DWORD processId, int withId, int withoutId, DWORD timeoutMs = 30000) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND window : TopLevelWindows(processId, L"#32770")) {
-            if (!IsWindowVisible(window) || !HasControl(window, withId)) continue;
-            if (withoutId && HasControl(window, withoutId)) continue;
-            return window;
-        }
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(50);
-    }
+    return WaitForWindow({.processId = processId, .withId = withId, .withoutId = withoutId}, timeoutMs);
 }
 
 std::wstring CommonProgramGroup() {
@@ -102,12 +93,8 @@ TEST_F(InteractiveSetupTest, SilentSetupShowsNoDialogAndOpensNothing) {
     ASSERT_TRUE(setup.Start(L"\"" + UninstallExe() + L"\" /setup -s", install_));
     DWORD exitCode = ~0u;
     bool anyVisible = false;
-    DWORD start = GetTickCount();
-    while (!setup.Wait(50, &exitCode) && GetTickCount() - start < 60000) {
-        for (HWND window : TopLevelWindows(setup.id(), L"#32770"))
-            if (IsWindowVisible(window)) anyVisible = true;
-        if (anyVisible) break;
-    }
+    WaitUntil([&] { return (anyVisible = FindShownWindow({.processId = setup.id()}) != nullptr) || setup.Wait(0, &exitCode); },
+              60000);
     EXPECT_FALSE(anyVisible) << "a dialog was shown";
     ASSERT_TRUE(setup.Wait(60000, &exitCode));
     EXPECT_EQ(exitCode, 0u);

@@ -12,15 +12,10 @@
 
 namespace {
 
+using tvxtest::Notice;
 using tvxtest::Process;
 
 constexpr int kContextMenuButton = IDC_SETCONTEXTMENU;  // only the setup dialog has it
-
-struct Notice {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
 
 class TranslatedProgram : public ::testing::Test {
 protected:
@@ -46,16 +41,8 @@ protected:
 
     // Starts "/warning" and reads back the notice it shows.
     Notice ShowWarning(Process* process) {
-        Notice notice;
-        if (!Start(process, L"/warning")) return notice;
-        notice.box = tvxtest::WaitForWindow(process->id(), nullptr, L"#32770", 20000);
-        if (!notice.box) return notice;
-        for (int i = 0; i < 100 && notice.text.empty(); ++i) {
-            notice.text = tvxtest::MessageBoxText(notice.box);
-            if (notice.text.empty()) Sleep(50);
-        }
-        notice.caption = tvxtest::WindowText(notice.box);
-        return notice;
+        if (!Start(process, L"/warning")) return {};
+        return tvxtest::WaitForNotice(process->id());
     }
 
     void Dismiss(Process* process, const Notice& notice) {
@@ -130,22 +117,11 @@ struct SetupDialogLook {
     std::wstring zipText;
 };
 
-HWND WaitForSetupDialog(DWORD processId) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 30000) {
-        for (HWND window : tvxtest::TopLevelWindows(processId, L"#32770")) {
-            if (IsWindowVisible(window) && tvxtest::HasControl(window, kContextMenuButton)) return window;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 // Opens the setup dialog, reads how it looks, and cancels it.
 bool LookAtSetupDialog(const std::wstring& program, const std::wstring& folder, SetupDialogLook* look) {
     Process setup;
     if (!setup.Start(L"\"" + program + L"\" /setup", folder)) return false;
-    HWND dialog = WaitForSetupDialog(setup.id());
+    HWND dialog = tvxtest::WaitForWindow({.processId = setup.id(), .withId = kContextMenuButton}, 30000);
     if (!dialog) return false;
     GetWindowRect(dialog, &look->window);
     GetClientRect(dialog, &look->client);

@@ -279,8 +279,7 @@ TEST_F(PortableInstall, UninstallRemovesTheFileAndLeavesTheRegistryAlone) {
     EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.exe"));
 
     // The self-removal batch then takes the program and the folder.
-    for (int i = 0; i < 200 && tvxtest::PathExists(folder.path()); ++i) Sleep(100);
-    EXPECT_FALSE(tvxtest::PathExists(folder.path())) << "nothing left keeps the install folder";
+    EXPECT_TRUE(tvxtest::WaitUntilGone(folder.path(), 20000)) << "nothing left keeps the install folder";
 
     Snapshot after = RegistrySnapshot();
     EXPECT_TRUE(before == after) << Narrow(Differences(before, after));

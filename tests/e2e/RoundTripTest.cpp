@@ -287,9 +287,7 @@ void RoundTrip::Run() {
 
     ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
     // The self-removal batch deletes the program and the folder after the program ended.
-    for (DWORD start = GetTickCount(); PathExists(install_) && GetTickCount() - start < 30000;) Sleep(200);
-
-    EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
+    EXPECT_TRUE(WaitUntilGone(install_, 30000)) << "the install folder is still there";
     const std::wstring folder = install_;
     const std::wstring expected[] = {
         L"Tervix Uninstall.exe ",  // the header of each run
@@ -305,10 +303,10 @@ void RoundTrip::Run() {
         L"batch: deleted the install folder",
     };
     std::vector<std::wstring> lines;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(200)) {
+    WaitUntil([&] {
         lines = ReadUtf8Lines(log);
-        if (!lines.empty() && lines.back().find(L"batch: deleted the install folder") != std::wstring::npos) break;
-    }
+        return !lines.empty() && lines.back().find(L"batch: deleted the install folder") != std::wstring::npos;
+    }, 20000, 200);
     for (const std::wstring& text : expected) {
         size_t count = 0;
         for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;

@@ -24,12 +24,12 @@ SetupRun RunSilentSetup(const tvxtest::TempFolder& install, const std::wstring& 
     if (!process.Start(L"\"" + (install / L"Uninstall.exe") + L"\" -s /setup -init" + init, install.path()))
         return run;
     DWORD exitCode = 0;
-    for (int i = 0; i < 6000 && !process.Wait(0, &exitCode); ++i) {
+    const bool ended = tvxtest::WaitUntil([&] {
         for (HWND window : tvxtest::TopLevelWindows(process.id()))
             if (IsWindowVisible(window)) run.windowShown = true;
-        Sleep(10);
-    }
-    if (process.Wait(0, &exitCode)) run.exitCode = static_cast<long>(exitCode);
+        return process.Wait(0, &exitCode);
+    }, 60000, 10);
+    if (ended) run.exitCode = static_cast<long>(exitCode);
     return run;
 }
 

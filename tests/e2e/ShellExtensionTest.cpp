@@ -124,9 +124,9 @@ std::vector<InstallerRun> InstallerRuns() {
 // The installer is started through the shell and not waited for when installing:
 // give it a moment to write its first line.
 std::vector<InstallerRun> WaitForInstallerStart(DWORD timeoutMs = 10000) {
-    const DWORD begin = GetTickCount();
-    while (InstallerRuns().empty() && GetTickCount() - begin < timeoutMs) Sleep(50);
-    return InstallerRuns();
+    std::vector<InstallerRun> runs;
+    WaitUntil([&] { return !(runs = InstallerRuns()).empty(); }, timeoutMs);
+    return runs;
 }
 
 void EndInstaller(const InstallerRun& run) {

@@ -113,8 +113,7 @@ std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const s
         ADD_FAILURE() << "cannot start lnkinfo through /bin/sh";
         return fields;
     }
-    const DWORD begin = GetTickCount();
-    while (!PathExists(scratchFolder + L"\\lnkinfo.txt") && GetTickCount() - begin < 20000) Sleep(50);
+    WaitUntil([&] { return PathExists(scratchFolder + L"\\lnkinfo.txt"); }, 20000);
     const std::string output = ReadFileBytes(scratchFolder + L"\\lnkinfo.txt");
     EXPECT_NE(output.find("Windows Shortcut information"), std::string::npos) << "lnkinfo said: " << output;
     // Lines read "<tab>Name<tabs>: value".

@@ -186,13 +186,8 @@ TEST_F(ShellUninstallEntryProgram, SystemsUninstallerStartsTheUninstall) {
     Process remover;
     ASSERT_TRUE(remover.Start(L"uninstaller.exe --remove \"Tervix archiver\""));
     // The question comes from the program the entry names, not from the tool.
-    HWND question = nullptr;
     const std::wstring expected = uninstalltest::ProgramText(IDS_CONTINUEUNINSTALL);
-    for (DWORD start = GetTickCount(); !question && GetTickCount() - start < 30000; Sleep(100)) {
-        for (HWND box : TopLevelWindows(0, L"#32770")) {
-            if (IsWindowVisible(box) && MessageBoxText(box) == expected) question = box;
-        }
-    }
+    HWND question = WaitForWindow({.message = expected.c_str()}, 30000);
     ASSERT_NE(question, nullptr) << "the uninstall did not ask";
     ASSERT_TRUE(PressButton(question, IDYES));
 

@@ -57,8 +57,10 @@ TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
 
     // Nothing was deferred, so no restart notice follows.
     DWORD exitCode = 1;
-    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 60000; Sleep(50))
-        ASSERT_TRUE(BoxesOtherThan(uninstall.id(), question).empty()) << "unexpected message";
+    std::vector<HWND> others;
+    WaitUntil([&] { return !(others = BoxesOtherThan(uninstall.id(), question)).empty() || uninstall.Wait(0, &exitCode); },
+              60000);
+    ASSERT_TRUE(others.empty()) << "unexpected message";
     EXPECT_EQ(exitCode, 0u);
 
     ExpectProductGone(install);
@@ -74,10 +76,12 @@ TEST(UninstallSample, SilentUninstallShowsNoWindowAtAll) {
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
     DWORD exitCode = 1;
     // Also while the batch runs: its helper instances must stay silent too.
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(50)) {
-        ASSERT_TRUE(MessageBoxes().empty()) << WindowText(MessageBoxes().front());
-        if (uninstall.Wait(0, &exitCode) && !PathExists(install.Folder()) && !PathExists(BatchPath())) break;
-    }
+    std::vector<HWND> boxes;
+    WaitUntil([&] {
+        if (!(boxes = MessageBoxes()).empty()) return true;
+        return uninstall.Wait(0, &exitCode) && !PathExists(install.Folder()) && !PathExists(BatchPath());
+    }, 30000);
+    ASSERT_TRUE(boxes.empty()) << Narrow(WindowText(boxes.front()));
     EXPECT_EQ(exitCode, 0u);
     ExpectProductGone(install);
 }
@@ -144,11 +148,9 @@ TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheL
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\""));
     DWORD exitCode = 0;
-    bool ended = false;
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 30000; Sleep(50)) {
-        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(MessageBoxText(MessageBoxes().front()));
-        ended = uninstall.Wait(0, &exitCode);
-    }
+    std::vector<HWND> boxes;
+    const bool ended = WaitUntil([&] { return !(boxes = MessageBoxes()).empty() || uninstall.Wait(0, &exitCode); }, 30000);
+    ASSERT_TRUE(boxes.empty()) << Narrow(MessageBoxText(boxes.front()));
     ASSERT_TRUE(ended) << "the silent run waits for somebody";
     EXPECT_EQ(exitCode, 1603u);
     bool named = false;

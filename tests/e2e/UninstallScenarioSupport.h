@@ -69,13 +69,6 @@ inline std::wstring TempPath() {
 }
 inline std::wstring BatchPath() { return TempPath() + L"Uninstall_Tvx.Bat"; }
 
-// Waits until the path is gone; false at the deadline.
-inline bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
-        if (!PathExists(path)) return true;
-    return !PathExists(path);
-}
-
 // An install folder holding a copy of the program and whatever a test puts there;
 // whatever the uninstall leaves is removed at the end.
 class SampleInstall {
@@ -126,11 +119,7 @@ inline std::vector<HWND> BoxesOtherThan(DWORD processId, HWND answered) {
 // Waits for a message box of the process (other than one just answered) that is shown
 // and has its text: a box is listed as a window before its controls exist.
 inline HWND WaitForSecondDialog(DWORD processId, DWORD timeoutMs, HWND answered = nullptr) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
-        for (HWND box : BoxesOtherThan(processId, answered))
-            if (IsWindowVisible(box) && !MessageBoxText(box).empty()) return box;
-    }
-    return nullptr;
+    return WaitForWindow({.processId = processId, .except = answered, .withText = true}, timeoutMs);
 }
 
 }  // namespace uninstalltest

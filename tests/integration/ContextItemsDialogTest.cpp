@@ -96,7 +96,7 @@ TEST_F(ContextItemsDialogTest, DefaultStateOnWindows10IsClassicAndOkStoresTheDef
         ExpectCommandItemsShown(dialog, true);
         ExpectTopItemsShown(dialog, false);
         for (const Item& item : kCommandItems) EXPECT_EQ(IsChecked(dialog, item.id), item.defaultValue == 1) << item.name;
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
         PressButton(dialog, IDOK);
     });
     EXPECT_EQ(result, 1);
@@ -133,7 +133,7 @@ TEST_F(ContextItemsDialogTest, StoredValuesAreShownAndCancelStoresNothing) {
         EXPECT_TRUE(IsChecked(dialog, IDC_CONTEXTCONVERT));
         EXPECT_FALSE(IsChecked(dialog, IDC_CONTEXTDRAGEXTRACT));
         EXPECT_TRUE(IsChecked(dialog, IDC_CONTEXTEXTRACTHERE));
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.img;*.vhd");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.img;*.vhd");
         // Change everything a user could, then think better of it.
         SetChecked(dialog, IDC_CONTEXTEXTRACTTO, true);
         SetChecked(dialog, IDC_CONTEXTNEWZIP, false);
@@ -273,7 +273,7 @@ TEST_F(ContextItemsDialogTest, EmptiedAlwaysArcIsStoredEmptyAndStaysEmpty) {
 
     // The default applies only while the value is missing.
     Open(false, [](HWND dialog) {
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"");
         PressButton(dialog, IDCANCEL);
     });
 }
@@ -452,7 +452,7 @@ TEST_F(ContextItemsDialogTest, MasksReadLeftToRightInARightToLeftLanguage) {
         EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) << "the dialog is not mirrored";
         EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTTEST), GWL_EXSTYLE) & WS_EX_RTLREADING);
         EXPECT_FALSE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTALWAYSARC), GWL_EXSTYLE) & WS_EX_RTLREADING);
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
         PressButton(dialog, IDCANCEL);
     });
     UnhookWindowsHookEx(creationHook);
@@ -465,7 +465,7 @@ TEST_F(ContextItemsDialogTest, PortableChildProcess) {
     wchar_t flag[8] = {};
     if (!GetEnvironmentVariableW(L"TVX_PORTABLE_CHILD", flag, 8)) GTEST_SKIP() << "only run by the portable case";
     Open(false, [](HWND dialog) {
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.img");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.img");
         EXPECT_FALSE(IsChecked(dialog, IDC_CONTEXTSFXOTHER));
         SetChecked(dialog, IDC_CONTEXTTEST, true);
         SetDlgItemTextW(dialog, IDC_CONTEXTALWAYSARC, L"*.img;*.bin");

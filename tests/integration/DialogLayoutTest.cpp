@@ -501,12 +501,12 @@ INT_PTR PressKeyOn(const wchar_t* resource, int findId, int controlId, WPARAM ke
         HWND target = GetDlgItem(dialog, controlId);
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+        WaitUntil([&] {
             SetForegroundWindow(dialog);
             PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
             Sleep(20);
-            if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == target) break;
-        }
+            return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == target;
+        }, 5000, 20);
         HWND focus = GetDlgItem(dialog, controlId);
         PostMessageW(focus, WM_KEYDOWN, key, 1);
         PostMessageW(focus, WM_KEYUP, key, 0xC0000001);

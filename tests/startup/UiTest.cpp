@@ -173,13 +173,10 @@ LRESULT CALLBACK WatchBoxInit(int code, WPARAM wParam, LPARAM lParam) {
 
 int ShowAndAnswer(const wchar_t* caption, UINT flags, SeenBox* seen) {
     std::thread driver([caption, seen] {
-        HWND box = tvxtest::WaitForWindow(GetCurrentProcessId(), caption, L"#32770", 10000);
+        HWND box = tvxtest::WaitForWindow({.processId = GetCurrentProcessId(), .title = caption, .withText = true}, 10000);
         if (!box) return;
         seen->found = true;
-        for (int i = 0; i < 100 && seen->text.empty(); ++i) {
-            seen->text = tvxtest::MessageBoxText(box);
-            if (seen->text.empty()) Sleep(20);
-        }
+        seen->text = tvxtest::MessageBoxText(box);
         tvxtest::PressButton(box, IDNO, true);
     });
     initialisedBoxStyle = 0;

@@ -73,7 +73,7 @@ public:
     ~LinuxSymlink() {
         if (unixLink_.empty()) return;
         RunAndWait(L"Z:\\bin\\rm -f \"" + unixLink_ + L"\"", 20000);
-        for (int i = 0; i < 200 && GetFileAttributesW(link_.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(25);
+        WaitUntilGone(link_, 5000);
     }
     LinuxSymlink(const LinuxSymlink&) = delete;
     LinuxSymlink& operator=(const LinuxSymlink&) = delete;
@@ -86,12 +86,10 @@ public:
         if (unixTarget.empty() || unixLink_.empty()) return false;
         RunAndWait(L"Z:\\bin\\ln -s \"" + unixTarget + L"\" \"" + unixLink_ + L"\"", 20000);
         // Wine may report the Linux program's end before it has done its work.
-        for (int i = 0; i < 200; ++i) {
+        return WaitUntil([&] {
             const DWORD attributes = GetFileAttributesW(link.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-            Sleep(25);
-        }
-        return false;
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        }, 5000, 25);
     }
 
 private:

@@ -85,6 +85,19 @@ std::string ReadFileBytes(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD intervalMs) {
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < timeoutMs) {
+        if (done()) return true;
+        Sleep(intervalMs);
+    }
+    return done();
+}
+
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+    return WaitUntil([&] { return !PathExists(path); }, timeoutMs, 100);
+}
+
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
     const std::wstring text = Widen(ReadFileBytes(path));
     std::vector<std::wstring> lines;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ void RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+
+// Asks `done` every intervalMs until it holds, for at most timeoutMs; true when it held.
+// It is asked once more at the deadline, so that what came just in time counts.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD intervalMs = 50);
+// Waits until the path is gone (a batch or another process deleting it); false at the deadline.
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs);
 // The complete lines (each ended by a line feed) of a UTF-8 text file.
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
 

@@ -1,7 +1,7 @@
 #pragma once
 // Runs one of the program's dialogs inside the test process the way the program does
-// (modal, on the main thread, from the test program's copy of the templates), while a second thread drives
-// it through the GUI driver like a user would.
+// (modal, on the main thread, from the test program's copy of the templates), while a
+// second thread drives it through the GUI driver like a user would.
 
 #include <windows.h>
 
@@ -12,32 +12,6 @@
 #include "GuiDriver.h"
 
 namespace tvxtest {
-
-// A visible dialog of this process that has the control `withId` and lacks `withoutId`
-// (0: no condition), or null after the timeout.
-inline HWND WaitForOwnDialog(int withId, int withoutId = 0, DWORD timeoutMs = 20000) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND window : TopLevelWindows(GetCurrentProcessId(), L"#32770")) {
-            if (!IsWindowVisible(window)) continue;
-            if (withId && !HasControl(window, withId)) continue;
-            if (withoutId && HasControl(window, withoutId)) continue;
-            return window;
-        }
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(30);
-    }
-}
-
-// Waits until the window is gone; true when it went within the timeout.
-inline bool WaitUntilClosed(HWND window, DWORD timeoutMs = 10000) {
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
 
 // Opens the dialog template `name` with `procedure` and `parameter`; `drive` runs on a
 // second thread with the dialog once it is visible (found by `findId`, a control only
@@ -57,8 +31,6 @@ inline INT_PTR RunDialog(const wchar_t* name, DLGPROC procedure, LPARAM paramete
     return result;
 }
 
-inline std::wstring DialogItemText(HWND dialog, int id) { return ControlText(dialog, id); }
-
 // The folder of the running test program, without trailing backslash.
 inline std::wstring OwnFolder() {
     wchar_t path[MAX_PATH * 4] = {};
@@ -66,5 +38,25 @@ inline std::wstring OwnFolder() {
     std::wstring folder = path;
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
+
+// Watches this thread's windows while it lives: whether a dialog was initialised, and
+// whether any window was ever shown (a silent run must accept without showing its
+// dialog). Only top-level windows count, not the controls, which are created visible.
+class DialogWatch {
+public:
+    DialogWatch();
+    ~DialogWatch();
+    DialogWatch(const DialogWatch&) = delete;
+    DialogWatch& operator=(const DialogWatch&) = delete;
+    bool installed() const { return hook_ != nullptr; }
+    bool initialised() const { return initialised_; }
+    bool shown() const { return shown_; }
+
+private:
+    static LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK hook_ = nullptr;
+    bool initialised_ = false;
+    bool shown_ = false;
+};
 
 }  // namespace tvxtest
