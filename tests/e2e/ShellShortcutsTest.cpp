@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/SetupChoices.h"
 #include "integration/Shortcuts.h"
@@ -190,12 +190,7 @@ void ExpectLink(const std::wstring& path, const std::wstring& target, const std:
 }  // namespace
 
 TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring icon = Here(kIconName);
@@ -240,12 +235,7 @@ TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
 }
 
 TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox, false);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy, false); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
@@ -271,12 +261,7 @@ TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
 }
 
 TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring userLink = KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Tervix.lnk";
@@ -318,12 +303,7 @@ TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
 }
 
 TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     tvx::UpdateShortcuts(Choices(true, true, true), nullptr, 0, nullptr);
@@ -342,12 +322,7 @@ TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
 }
 
 TEST(ShellShortcuts, BeforeVistaTheStartMenuShortcutIsTheUsers) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0502);
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "GuiDriver.h"
-#include "ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "UninstallScenarioSupport.h"
 #include "integration/UninstallEntry.h"
@@ -75,13 +75,9 @@ size_t ListedTimes(const std::string& list, const std::wstring& displayName) {
 }  // namespace
 
 TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy()) return;
     const std::wstring folder = ProgramFolderOfTest();
-    const std::wstring program = folder + L"\\ShellTests.exe";
+    const std::wstring program = ProgramOfTest();
 
     tvx::WriteUninstallEntry();
 
@@ -104,12 +100,7 @@ TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
 }
 
 TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        sandbox.Put(L"custom.ico");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"custom.ico"); })) return;
     const std::wstring folder = ProgramFolderOfTest();
     tvx::WriteUninstallEntry();
     // An earlier install chose an icon file that still exists.
@@ -124,12 +115,7 @@ TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
 }
 
 TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        sandbox.Put(L"Tervix.exe", "MZ");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"Tervix.exe", "MZ"); })) return;
     const std::wstring folder = ProgramFolderOfTest();
     const std::wstring ours = folder + L"\\Tervix.exe";
 

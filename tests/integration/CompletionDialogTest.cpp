@@ -45,10 +45,7 @@ protected:
 
 TEST_F(CompletionDialogTest, ShowsTheInstallFolderAndTheThanksInBold) {
     // The program's own folder, whatever the current one (System32 after an elevation prompt).
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring install = program;
-    install.resize(install.find_last_of(L'\\'));
+    const std::wstring install = ProgramFolderOfTest();
     TempFolder sandbox(L"tvxdone");
     CurrentFolder current(sandbox.path());
 

@@ -9,7 +9,7 @@
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
 #include "OpenRecorder.h"
-#include "../e2e/ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
 #include "resources/ResourceIds.h"
@@ -22,12 +22,7 @@ namespace {
 // The licence lies beside the program: the case runs in a copy of this test program in
 // a sandbox folder, which stands for the install folder, from a current folder elsewhere.
 TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy copy;
-        copy.Put(L"license.txt", "Licence\r\n");
-        EXPECT_TRUE(copy.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"license.txt", "Licence\r\n"); })) return;
     TempFolder sandbox(L"tvxshell");
     const std::wstring install = ProgramFolderOfTest();
 

@@ -10,6 +10,7 @@
 
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/ContextItems.h"
 #include "integration/SetupDialog.h"
@@ -474,20 +475,14 @@ TEST_F(ContextItemsDialogTest, PortableChildProcess) {
 }
 
 TEST_F(ContextItemsDialogTest, OkWritesThePortableSettingsFileAtOnce) {
-    TempFolder sandbox(L"tvxportable");
-    wchar_t self[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    std::wstring copy = sandbox / L"ItemsProbe.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
-    std::wstring ini = sandbox / L"Tervix.ini";
+    SandboxCopy copy;
+    const std::wstring ini = copy / L"Tervix.ini";
     ASSERT_TRUE(WriteFileBytes(ini, "HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img\"\r\n"
                                     "HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"));
 
-    // The probe never saves the settings file itself: what is in it afterwards, the
+    // The copy never saves the settings file itself: what is in it afterwards, the
     // dialog wrote.
-    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=ContextItemsDialogTest.PortableChildProcess", 60000,
-                               L"", L"TVX_PORTABLE_CHILD=1");
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(copy.RunTest("ContextItemsDialogTest.PortableChildProcess", L"TVX_PORTABLE_CHILD=1", 60000));
 
     std::string bytes = ReadFileBytes(ini);
     ASSERT_GE(bytes.size(), 2u);

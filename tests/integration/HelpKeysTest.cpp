@@ -10,6 +10,7 @@
 
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
+#include "TestSupport.h"
 #include "integration/Completion.h"
 #include "integration/ContextItems.h"
 #include "integration/SetupDialog.h"
@@ -40,7 +41,7 @@ std::vector<HelpCall> Calls() {
     return calls;
 }
 
-std::wstring HelpFile() { return OwnFolder() + L"\\tervix.chm"; }
+std::wstring HelpFile() { return ProgramFolderOfTest() + L"\\tervix.chm"; }
 std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
 
 class HelpKeysTest : public ::testing::Test {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "InProcessDialog.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
 #include "platform/WindowsVersion.h"
@@ -38,7 +38,7 @@ std::vector<HelpCall> Calls() {
     return calls;
 }
 
-std::wstring HelpFile() { return OwnFolder() + L"\\tervix.chm"; }
+std::wstring HelpFile() { return ProgramFolderOfTest() + L"\\tervix.chm"; }
 std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
 
 class HelpTest : public ::testing::Test {
@@ -118,19 +118,12 @@ TEST_F(HelpTest, ChildProcessForTheRetry) {
 }
 
 TEST_F(HelpTest, PathOutsideTheAnsiCodePageIsRetriedOnceThroughTheShortPath) {
-    TempFolder sandbox(L"tvxhelp");
     // Greek and Chinese: neither survives code page 1252.
-    std::wstring folder = sandbox / L"Hilfe \x03A9\x03BC\x03AD\x03B3\x03B1 \x5E2E\x52A9";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    wchar_t self[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    std::wstring copy = folder + L"\\HelpProbe.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
-    std::wstring record = sandbox / L"calls.txt";
+    SandboxCopy copy(L"Hilfe \x03A9\x03BC\x03AD\x03B3\x03B1 \x5E2E\x52A9");
+    const std::wstring folder = copy.path();
+    const std::wstring record = copy.sandbox() / L"calls.txt";
 
-    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=HelpTest.ChildProcessForTheRetry", 60000, L"",
-                               L"TVX_HELP_RECORD=" + record);
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(copy.RunTest("HelpTest.ChildProcessForTheRetry", L"TVX_HELP_RECORD=" + record, 60000));
 
     wchar_t shortFolder[MAX_PATH * 4] = {};
     ASSERT_NE(GetShortPathNameW(folder.c_str(), shortFolder, MAX_PATH * 4), 0u);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../e2e/ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "platform/DiskFile.h"
 #include "platform/RunLog.h"
@@ -57,13 +57,6 @@ protected:
         }
     }
     static std::wstring Installed() { return tvxtest::ProgramFolderOfTest() + L"\\tervix.ini"; }
-    // True in the outer run, which has run the case in the copy.
-    static bool RanInCopy() {
-        if (tvxtest::RunningInSandboxCopy()) return false;
-        tvxtest::SandboxCopy copy;
-        EXPECT_TRUE(copy.RunCurrentTest());
-        return true;
-    }
 
     tvxtest::TempFolder sandbox_{L"tvxinstaller"};
     std::wstring previousFolder_;
@@ -73,7 +66,7 @@ protected:
 };
 
 TEST_F(InstallerSettings, SettingsBesideTheInstallerAreCopiedIntoTheInstallFolder) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "HKCU\\Setup\\ShellExt=0\r\n"));
     CopyFromInstallerFolder();
     EXPECT_EQ(ReadFileBytes(Installed()), "HKCU\\Setup\\ShellExt=0\r\n");
@@ -81,7 +74,7 @@ TEST_F(InstallerSettings, SettingsBesideTheInstallerAreCopiedIntoTheInstallFolde
 }
 
 TEST_F(InstallerSettings, UsersOwnSettingsAreLeftAlone) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "from the installer"));
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"user\\tervix.ini", "the user's"));
     CopyFromInstallerFolder();
@@ -90,7 +83,7 @@ TEST_F(InstallerSettings, UsersOwnSettingsAreLeftAlone) {
 }
 
 TEST_F(InstallerSettings, AnExistingFileInTheInstallFolderIsNotReplaced) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "from the installer"));
     ASSERT_TRUE(WriteFileBytes(Installed(), "already there"));
     CopyFromInstallerFolder();
@@ -98,7 +91,7 @@ TEST_F(InstallerSettings, AnExistingFileInTheInstallFolderIsNotReplaced) {
 }
 
 TEST_F(InstallerSettings, NothingHappensWithoutInstallerOrItsSettings) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     CopyFromInstallerFolder();
     EXPECT_FALSE(PathExists(Installed())) << "the installer's folder holds no tervix.ini";
 

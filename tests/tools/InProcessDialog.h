@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <string>
 #include <thread>
 
 #include "GuiDriver.h"
@@ -29,14 +28,6 @@ inline INT_PTR RunDialog(const wchar_t* name, DLGPROC procedure, LPARAM paramete
     INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), name, owner, procedure, parameter);
     driver.join();
     return result;
-}
-
-// The folder of the running test program, without trailing backslash.
-inline std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
 // Watches this thread's windows while it lives: whether a dialog was initialised, and

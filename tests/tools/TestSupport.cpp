@@ -21,6 +21,17 @@ std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
 std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
 std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
+std::wstring ProgramOfTest() {
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    return path;
+}
+
+std::wstring ProgramFolderOfTest() {
+    const std::wstring program = ProgramOfTest();
+    return program.substr(0, program.find_last_of(L'\\'));
+}
+
 TempFolder::TempFolder(const wchar_t* tag) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

@@ -15,6 +15,9 @@ namespace tvxtest {
 std::wstring BuildDir();
 std::wstring SourceDir();
 std::wstring UninstallExe();
+// The running test program, and its folder without trailing backslash.
+std::wstring ProgramOfTest();
+std::wstring ProgramFolderOfTest();
 
 // A fresh folder below the temporary folder, deleted with everything in it at the end.
 class TempFolder {

@@ -73,7 +73,7 @@ DWORD BackupExist(const std::wstring& extension) {
 class Associations : public ::testing::Test {
 protected:
     void TearDown() override { tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix"); }
-    const std::wstring folder_ = tvxtest::ProgramFolder();
+    const std::wstring folder_ = tvxtest::ProgramFolderOfTest();
 };
 
 TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {

@@ -100,11 +100,4 @@ HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs) {
     return WaitForWindow({.processId = GetCurrentProcessId(), .except = dialog}, timeoutMs);
 }
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
 }  // namespace tvxtest

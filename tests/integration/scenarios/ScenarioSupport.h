@@ -39,6 +39,4 @@ INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive);
 // after timeoutMs.
 HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs);
 
-std::wstring ProgramFolder();
-
 }  // namespace tvxtest

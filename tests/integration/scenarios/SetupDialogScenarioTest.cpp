@@ -318,7 +318,7 @@ TEST_F(SetupDialogTest, OkStoresEveryChoiceAndAppliesIt) {
     EXPECT_NE(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
     EXPECT_EQ(tvxtest::ClassDefault(L"Tervix.REV"), L"Tervix recovery volume");
     EXPECT_EQ(tvxtest::ClassDefault(L".ace"), L"WinAce");
-    EXPECT_TRUE(tvxtest::PathExists(tvxtest::ProgramFolder() + L"\\tvxnew.dat"));
+    EXPECT_TRUE(tvxtest::PathExists(tvxtest::ProgramFolderOfTest() + L"\\tvxnew.dat"));
 }
 
 struct Control {
