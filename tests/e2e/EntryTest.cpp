@@ -270,65 +270,6 @@ TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
     }
 }
 
-TEST_F(InstalledProgram, CancelledSetupExitsWithOne) {
-    Process process;
-    ASSERT_TRUE(Start(&process, L"/setup"));
-    HWND dialog = tvxtest::WaitForWindow({.processId = process.id()});
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(tvxtest::HasControl(dialog, IDC_ASSOCZIP))
-        << "not the setup dialog: " << Narrow(tvxtest::WindowText(dialog));
-    tvxtest::PressButton(dialog, IDCANCEL, true);
-    DWORD code = 0;
-    ASSERT_TRUE(process.Wait(20000, &code)) << "a further dialog followed the cancelled setup";
-    EXPECT_EQ(code, 1u);
-}
-
-// The interactive setup: the integration dialog, then the completion dialog, then the
-// new program group in an Explorer window unless a switch says otherwise.
-class InteractiveSetup : public InstalledProgram {
-protected:
-    // A dialog of the program that is shown, holds one control id and lacks another
-    // (the two dialogs share their range of control ids).
-    static HWND WaitForDialog(const Process& process, int controlId, int absentId, DWORD timeoutMs) {
-        return tvxtest::WaitForWindow({.processId = process.id(), .withId = controlId, .withoutId = absentId}, timeoutMs);
-    }
-    static void Accept(HWND dialog) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
-    // Explorer windows of other processes showing the program group "Tervix".
-    static bool ProgramGroupShown(DWORD timeoutMs) {
-        return tvxtest::WaitForWindow({.className = L"ExplorerWClass", .title = L"Tervix"}, timeoutMs) != nullptr;
-    }
-    // Runs setup with the switches, accepting each dialog; returns the exit code.
-    DWORD RunSetup(const std::wstring& switches, bool expectCompletion) {
-        Process process;
-        EXPECT_TRUE(Start(&process, switches));
-        HWND setup = WaitForDialog(process, IDC_SETCONTEXTMENU, 0, 20000);
-        EXPECT_NE(setup, nullptr) << "no setup dialog";
-        if (!setup) return 99;
-        Accept(setup);
-        HWND done = WaitForDialog(process, IDC_THANKS, IDC_SETCONTEXTMENU, expectCompletion ? 60000 : 3000);
-        EXPECT_EQ(done != nullptr, expectCompletion) << "completion dialog";
-        if (done) Accept(done);
-        DWORD code = 99;
-        EXPECT_TRUE(process.Wait(60000, &code));
-        return code;
-    }
-};
-
-TEST_F(InteractiveSetup, AcceptedSetupShowsCompletionThenTheProgramGroup) {
-    EXPECT_EQ(RunSetup(L"/setup", true), 0u);
-    EXPECT_TRUE(ProgramGroupShown(15000));
-}
-
-TEST_F(InteractiveSetup, NoExplorerSwitchKeepsTheProgramGroupClosed) {
-    EXPECT_EQ(RunSetup(L"/setup /noexplorer", true), 0u);
-    EXPECT_FALSE(ProgramGroupShown(3000));
-}
-
-TEST_F(InteractiveSetup, MsiSetupShowsNoCompletionAndNoExplorer) {
-    EXPECT_EQ(RunSetup(L"/setup /msi", false), 0u);
-    EXPECT_FALSE(ProgramGroupShown(3000));
-}
-
 // A translation is the user's file: its format may hold specifiers that the program
 // has no argument for, and its texts may be longer than the notice holds.
 TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
