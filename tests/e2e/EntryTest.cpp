@@ -16,8 +16,11 @@ namespace {
 using tvxtest::BuildDir;
 using tvxtest::Notice;
 using tvxtest::Process;
+using tvxtest::QuietEnd;
 using tvxtest::TempFolder;
+using tvxtest::TopLevelWindows;
 using tvxtest::WaitForNotice;
+using tvxtest::WaitForQuietEnd;
 using tvxtest::WaitUntil;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
@@ -34,11 +37,7 @@ public:
     ResourceFile(const ResourceFile&) = delete;
     ResourceFile& operator=(const ResourceFile&) = delete;
     HMODULE get() const { return module_; }
-    std::wstring Text(UINT id) const {
-        wchar_t buffer[1024] = {};
-        LoadStringW(module_, id, buffer, 1024);
-        return buffer;
-    }
+    std::wstring Text(UINT id) const { return tvxtest::StringTableText(id, module_); }
     std::string Data(const wchar_t* name, const wchar_t* type) const {
         HRSRC resource = FindResourceW(module_, name, type);
         if (!resource) return {};
@@ -171,15 +170,10 @@ TEST_F(WelshLocale, SwitchesInCapitalsMatchWhateverTheCollation) {
 TEST_F(InstalledProgram, WarningStaysSilentInASilentRun) {
     Process process;
     ASSERT_TRUE(Start(&process, L"-s /warning", L"sfxcmd=setup.exe -s"));
-    DWORD code = 1;
-    bool boxShown = false;
-    const bool ended = WaitUntil([&] {
-        boxShown = !tvxtest::TopLevelWindows(process.id(), L"#32770").empty();
-        return boxShown || process.Wait(0, &code);
-    }, 20000);
-    ASSERT_FALSE(boxShown) << "a notice appeared";
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(code, 0u);
+    const QuietEnd end = WaitForQuietEnd(process, 20000, [&] { return TopLevelWindows(process.id(), L"#32770"); });
+    ASSERT_EQ(end.shown, nullptr) << "a notice appeared";
+    ASSERT_TRUE(end.ended);
+    EXPECT_EQ(end.exitCode, 0u);
 }
 
 // A library with strings but no dialog templates: the dialogs come from the program.
@@ -258,15 +252,10 @@ TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
          {std::pair<std::wstring, std::wstring>{L"-s", L""}, {L"", L"sfxcmd=tervix-setup.exe -s"}}) {
         Process process;
         ASSERT_TRUE(Start(&process, switches, environment));
-        DWORD code = 0;
-        bool boxShown = false;
-        const bool ended = WaitUntil([&] {
-            boxShown = !tvxtest::TopLevelWindows(process.id(), L"#32770").empty();
-            return boxShown || process.Wait(0, &code);
-        }, 20000);
-        ASSERT_FALSE(boxShown) << "a box although silent";
-        ASSERT_TRUE(ended);
-        EXPECT_EQ(code, 1603u);
+        const QuietEnd end = WaitForQuietEnd(process, 20000, [&] { return TopLevelWindows(process.id(), L"#32770"); });
+        ASSERT_EQ(end.shown, nullptr) << "a box although silent";
+        ASSERT_TRUE(end.ended);
+        EXPECT_EQ(end.exitCode, 1603u);
     }
 }
 

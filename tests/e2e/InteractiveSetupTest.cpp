@@ -23,11 +23,7 @@ namespace {
 
 enum class Explorer { Wine, Recorder };
 
-std::wstring CommonProgramGroup() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, folder);
-    return std::wstring(folder) + L"\\Tervix";
-}
+std::wstring CommonProgramGroup() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"; }
 
 class InteractiveSetup : public ::testing::TestWithParam<Explorer> {
 protected:
@@ -129,11 +125,9 @@ TEST_P(InteractiveSetup, CancelledSetupShowsNoCompletionAndExitsWithOne) {
 TEST_P(InteractiveSetup, SilentSetupShowsNoDialogAndOpensNothing) {
     Process setup;
     ASSERT_TRUE(Start(&setup, L"/setup -s"));
+    const QuietEnd end = WaitForQuietEnd(setup, 60000, {.processId = setup.id()});
+    EXPECT_EQ(end.shown, nullptr) << "a dialog was shown";
     DWORD exitCode = ~0u;
-    bool anyVisible = false;
-    WaitUntil([&] { return (anyVisible = FindShownWindow({.processId = setup.id()}) != nullptr) || setup.Wait(0, &exitCode); },
-              60000);
-    EXPECT_FALSE(anyVisible) << "a dialog was shown";
     ASSERT_TRUE(setup.Wait(60000, &exitCode));
     EXPECT_EQ(exitCode, 0u);
     // The choices were applied: the program group exists, but it is not opened.

@@ -29,15 +29,6 @@ protected:
     bool Start(Process* process, const std::wstring& switches) {
         return process->Start(L"\"" + program() + L"\" " + switches, folder_.path());
     }
-    std::wstring ProgramText(UINT id) const {
-        HMODULE module = LoadLibraryExW(program().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        wchar_t buffer[1024] = {};
-        if (module) {
-            LoadStringW(module, id, buffer, 1024);
-            FreeLibrary(module);
-        }
-        return buffer;
-    }
 
     // Starts "/warning" and reads back the notice it shows.
     Notice ShowWarning(Process* process) {
@@ -101,10 +92,10 @@ TEST_F(TranslatedProgram, EnglishReferenceFileGivesTheProgramsOwnTexts) {
     Process process;
     Notice notice = ShowWarning(&process);
     ASSERT_NE(notice.box, nullptr) << "no notice appeared";
-    std::wstring advice = ProgramText(IDS_UNINSTALLSHOULDDELETE);
+    std::wstring advice = tvxtest::ProgramText(IDS_UNINSTALLSHOULDDELETE);
     advice.replace(advice.find(L"%s"), 2, program());
-    EXPECT_EQ(notice.caption, ProgramText(IDS_UNINSTALLTVX));
-    EXPECT_EQ(notice.text, ProgramText(IDS_UNINSTALLCOMPLETED) + L"\n" + advice);
+    EXPECT_EQ(notice.caption, tvxtest::ProgramText(IDS_UNINSTALLTVX));
+    EXPECT_EQ(notice.text, tvxtest::ProgramText(IDS_UNINSTALLCOMPLETED) + L"\n" + advice);
     Dismiss(&process, notice);
 }
 

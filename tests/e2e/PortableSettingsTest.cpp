@@ -94,12 +94,6 @@ std::wstring Differences(const Snapshot& before, const Snapshot& after) {
     return text;
 }
 
-std::wstring SpecialFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-    return path;
-}
-
 // Names of the shortcuts on the desktops and of everything below the Start menus (the
 // program groups). The desktops are not walked: Wine links the user's desktop to the
 // Linux home folder.
@@ -112,7 +106,7 @@ std::vector<std::wstring> ShortcutPlaces() {
                                     {CSIDL_STARTMENU, true},         {CSIDL_COMMON_STARTMENU, true}};
     std::vector<std::wstring> names;
     for (const Place& place : kPlaces) {
-        std::wstring top = SpecialFolder(place.csidl);
+        std::wstring top = tvxtest::KnownFolder(place.csidl);
         if (top.empty()) continue;  // "\\*" would list the current drive
         std::vector<std::wstring> pending{top};
         while (!pending.empty()) {
@@ -286,7 +280,7 @@ TEST_F(PortableInstall, UninstallRemovesTheFileAndLeavesTheRegistryAlone) {
 }
 
 TEST(PortableUserFolder, AFileInTheUsersTervixFolderIsUsedWhenNoneIsBesideTheProgram) {
-    std::wstring userFolder = SpecialFolder(CSIDL_APPDATA) + L"\\Tervix";
+    std::wstring userFolder = tvxtest::KnownFolder(CSIDL_APPDATA) + L"\\Tervix";
     ASSERT_TRUE(CreateDirectoryW(userFolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     std::wstring ini = userFolder + L"\\Tervix.ini";
     ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "Global\\Integration=0\r\n"));

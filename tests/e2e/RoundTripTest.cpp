@@ -21,12 +21,6 @@ using namespace tvxtest;
 const wchar_t* const kInstalledFiles[] = {L"Tervix.exe", L"tvxext.dll", L"tvxext32.dll", L"Tervix.chm",
                                           L"Tvx.txt",    L"WhatsNew.txt"};
 
-std::wstring KnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }

@@ -401,8 +401,6 @@ TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"*\\shellex\\ContextMenuHandlers\\Tervix"));
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kApproved, kClass64), std::nullopt);
     EXPECT_EQ(NewContextMenu(), std::nullopt);
-    wchar_t programs[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
-    EXPECT_FALSE(PathExists(std::wstring(programs) + L"\\Tervix"));
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"));
     CoUninitialize();
 }

@@ -20,14 +20,8 @@ using namespace tvxtest;
 
 constexpr wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 
-std::wstring Text(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, length) : std::wstring();
-}
-
 std::wstring ExpectedDisplayName() {
-    return L"Tervix 6.24 " + Text(IDS_BETA) + L" 1 (" + Text(IDS_64BIT) + L")";
+    return L"Tervix 6.24 " + StringTableText(IDS_BETA) + L" 1 (" + StringTableText(IDS_64BIT) + L")";
 }
 
 std::optional<std::wstring> EntryString(const wchar_t* name) {
@@ -172,7 +166,7 @@ TEST_F(ShellUninstallEntryProgram, SystemsUninstallerStartsTheUninstall) {
     Process remover;
     ASSERT_TRUE(remover.Start(L"uninstaller.exe --remove \"Tervix archiver\""));
     // The question comes from the program the entry names, not from the tool.
-    const std::wstring expected = uninstalltest::ProgramText(IDS_CONTINUEUNINSTALL);
+    const std::wstring expected = ProgramText(IDS_CONTINUEUNINSTALL);
     HWND question = WaitForWindow({.message = expected.c_str()}, 30000);
     ASSERT_NE(question, nullptr) << "the uninstall did not ask";
     ASSERT_TRUE(PressButton(question, IDYES));

@@ -35,16 +35,14 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_REBOOTREQUIRED));
     EXPECT_EQ(WindowText(notice), ProgramText(IDS_UNINSTALLTVX));
     ASSERT_TRUE(PressButton(notice, IDOK));
-    DWORD exitCode = 1;
     // The question may linger a moment; any other box is a second notice.
-    HWND second = nullptr;
-    WaitUntil([&] {
-        for (HWND box : BoxesOtherThan(uninstall.id(), notice))
-            if (box != question) second = box;
-        return second || uninstall.Wait(0, &exitCode);
-    }, 30000);
-    ASSERT_EQ(second, nullptr) << "a second notice: " << Narrow(MessageBoxText(second));
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 30000, [&] {
+        std::vector<HWND> others = BoxesOtherThan(uninstall.id(), notice);
+        std::erase(others, question);
+        return others;
+    });
+    ASSERT_EQ(end.shown, nullptr) << "a second notice: " << Narrow(MessageBoxText(end.shown));
+    EXPECT_EQ(end.exitCode, 0u);
 
     // The loaded library could only be renamed; the held file not even that.
     EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll")));
@@ -88,11 +86,9 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfThe
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    DWORD exitCode = 1;
-    std::vector<HWND> boxes;
-    WaitUntil([&] { return !(boxes = MessageBoxes()).empty() || uninstall.Wait(0, &exitCode); }, 60000);
-    ASSERT_TRUE(boxes.empty()) << Narrow(MessageBoxText(boxes.front()));
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 60000, MessageBoxes);
+    ASSERT_EQ(end.shown, nullptr) << Narrow(MessageBoxText(end.shown));
+    EXPECT_EQ(end.exitCode, 0u);
 
     EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
     EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);

@@ -56,12 +56,9 @@ TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
     ASSERT_TRUE(PressButton(question, IDYES));
 
     // Nothing was deferred, so no restart notice follows.
-    DWORD exitCode = 1;
-    std::vector<HWND> others;
-    WaitUntil([&] { return !(others = BoxesOtherThan(uninstall.id(), question)).empty() || uninstall.Wait(0, &exitCode); },
-              60000);
-    ASSERT_TRUE(others.empty()) << "unexpected message";
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 60000, [&] { return BoxesOtherThan(uninstall.id(), question); });
+    ASSERT_EQ(end.shown, nullptr) << "unexpected message";
+    EXPECT_EQ(end.exitCode, 0u);
 
     ExpectProductGone(install);
     EXPECT_FALSE(PathExists(webView));
@@ -147,12 +144,10 @@ TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheL
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\""));
-    DWORD exitCode = 0;
-    std::vector<HWND> boxes;
-    const bool ended = WaitUntil([&] { return !(boxes = MessageBoxes()).empty() || uninstall.Wait(0, &exitCode); }, 30000);
-    ASSERT_TRUE(boxes.empty()) << Narrow(MessageBoxText(boxes.front()));
-    ASSERT_TRUE(ended) << "the silent run waits for somebody";
-    EXPECT_EQ(exitCode, 1603u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 30000, MessageBoxes);
+    ASSERT_EQ(end.shown, nullptr) << Narrow(MessageBoxText(end.shown));
+    ASSERT_TRUE(end.ended) << "the silent run waits for somebody";
+    EXPECT_EQ(end.exitCode, 1603u);
     bool named = false;
     for (const std::wstring& line : ReadUtf8Lines(logs / L"run.log"))
         named |= line.find(L"FAILED open the file list " + install.Path(L"Uninstall.lst")) != std::wstring::npos;

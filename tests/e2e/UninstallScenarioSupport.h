@@ -51,17 +51,6 @@ inline int ProductKeysLeft() {
     return left;
 }
 
-// A text of the program's own string table, as a user sees it without a language file.
-inline std::wstring ProgramText(UINT id) {
-    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    wchar_t text[1024] = {};
-    if (program) {
-        LoadStringW(program, id, text, 1024);
-        FreeLibrary(program);
-    }
-    return text;
-}
-
 inline std::wstring TempPath() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);

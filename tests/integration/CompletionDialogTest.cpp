@@ -18,19 +18,6 @@ using namespace tvxtest;
 
 namespace {
 
-// Changes the current folder for one case and restores it afterwards.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::wstring& folder) {
-        GetCurrentDirectoryW(MAX_PATH * 4, previous_);
-        SetCurrentDirectoryW(folder.c_str());
-    }
-    ~CurrentFolder() { SetCurrentDirectoryW(previous_); }
-
-private:
-    wchar_t previous_[MAX_PATH * 4] = {};
-};
-
 class CompletionDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -31,12 +31,10 @@ TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
     for (const wchar_t* verb : {L"open", L"print", L"edit"}) recorder.RegisterVerb(L"txtfile", verb);
     for (const wchar_t* scheme : {L"http", L"https"}) recorder.RegisterVerb(scheme, L"open");
 
-    wchar_t previous[MAX_PATH * 4] = {};
-    GetCurrentDirectoryW(MAX_PATH * 4, previous);
-    SetCurrentDirectoryW(sandbox.path().c_str());
     tvx::Options().silent = false;
 
     std::vector<std::wstring> lines;
+    CurrentFolder current(sandbox.path());
     RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
         PressButton(dialog, IDC_VIEWLICENSE);
         lines = recorder.WaitForLines(1);
@@ -45,7 +43,6 @@ TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
         EXPECT_TRUE(IsWindow(dialog)) << "a button closed the dialog";
         PressButton(dialog, IDOK);
     });
-    SetCurrentDirectoryW(previous);
 
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], L"open|" + install + L"\\license.txt");

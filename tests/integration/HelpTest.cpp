@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "HelpRecorder.h"
 #include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
@@ -16,43 +16,11 @@ using namespace tvxtest;
 
 namespace {
 
-struct HelpCall {
-    HWND caller;
-    std::wstring target;
-    UINT command;
-    DWORD_PTR data;
-};
-
-std::mutex callsLock;
-std::vector<HelpCall> calls;
-HWND helpWindow = nullptr;  // what the stand-in answers: null means "could not open"
-
-HWND WINAPI RecordHelp(HWND caller, const wchar_t* target, UINT command, DWORD_PTR data) {
-    std::lock_guard<std::mutex> lock(callsLock);
-    calls.push_back({caller, target ? target : L"", command, data});
-    return helpWindow;
-}
-
-std::vector<HelpCall> Calls() {
-    std::lock_guard<std::mutex> lock(callsLock);
-    return calls;
-}
-
-std::wstring HelpFile() { return ProgramFolderOfTest() + L"\\tervix.chm"; }
-std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
-
 class HelpTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        calls.clear();
-        helpWindow = GetDesktopWindow();  // any window will do as "opened"
-        tvx::SetHtmlHelpHook(RecordHelp);
-        tvx::PrimeWindowsVersion(false, 0x0A00);
-    }
-    void TearDown() override {
-        tvx::SetHtmlHelpHook(nullptr);
-        tvx::ResetWindowsVersionCaches();
-    }
+    void SetUp() override { tvx::PrimeWindowsVersion(false, 0x0A00); }
+    void TearDown() override { tvx::ResetWindowsVersionCaches(); }
+    HelpRecorder help_;
 };
 
 TEST(HelpTarget, TopicNamesItsPageInsideTheHelpFile) {
@@ -83,7 +51,7 @@ TEST(HelpTarget, LongTargetIsCutAt2097Characters) {
 TEST_F(HelpTest, TopicOpensBesideTheProgramOwnedByTheDesktop) {
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(GetDesktopWindow(), nullptr);
-    auto seen = Calls();
+    auto seen = help_.Calls();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].caller, GetDesktopWindow());
     EXPECT_EQ(seen[0].target, TopicTarget(L"HELPContextItems"));
@@ -94,10 +62,10 @@ TEST_F(HelpTest, TopicOpensBesideTheProgramOwnedByTheDesktop) {
 }
 
 TEST_F(HelpTest, FailureOnAPathTheAnsiCodePageHoldsIsNotRetried) {
-    helpWindow = nullptr;
+    help_.Answer(nullptr);
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(nullptr, L"HELPContextItems");
-    auto seen = Calls();
+    auto seen = help_.Calls();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].target, TopicTarget(L"HELPContextItems"));
 }
@@ -107,11 +75,11 @@ TEST_F(HelpTest, FailureOnAPathTheAnsiCodePageHoldsIsNotRetried) {
 TEST_F(HelpTest, ChildProcessForTheRetry) {
     wchar_t record[1024] = {};
     if (!GetEnvironmentVariableW(L"TVX_HELP_RECORD", record, 1024)) GTEST_SKIP() << "only run by RetriesOnce...";
-    helpWindow = nullptr;
+    help_.Answer(nullptr);
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(nullptr, nullptr);
     std::string out;
-    for (const HelpCall& call : Calls()) {
+    for (const HelpCall& call : help_.Calls()) {
         out += Narrow(std::to_wstring(call.command) + L"|" + call.target + L"\n");
     }
     ASSERT_TRUE(WriteFileBytes(record, out));

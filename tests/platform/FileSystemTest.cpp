@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "FileLocker.h"
+#include "LinuxSide.h"
 #include "TestSupport.h"
 #include "platform/DiskFile.h"
 #include "platform/Paths.h"

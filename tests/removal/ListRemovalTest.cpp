@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FileLocker.h"
+#include "LinuxSide.h"
 #include "PendingRenames.h"
 #include "TestSupport.h"
 #include "platform/FileSystem.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,8 @@ protected:
     void SetUp() override {
         for (const wchar_t* name : {L"current", L"installer", L"user"})
             ASSERT_TRUE(CreateDirectoryW((sandbox_ / name).c_str(), nullptr));
-        wchar_t previous[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        previousFolder_ = previous;
-        ASSERT_TRUE(SetCurrentDirectoryW((sandbox_ / L"current").c_str()));
+        current_.emplace(sandbox_ / L"current");
+        ASSERT_TRUE(current_->ok());
 
         productKeyExisted_ = tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix");
         hadAppData_ = tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"AppData", &oldAppData_);
@@ -43,7 +42,7 @@ protected:
     }
     void TearDown() override {
         SetEnvironmentVariableW(L"sfxname", nullptr);
-        SetCurrentDirectoryW(previousFolder_.c_str());
+        current_.reset();
         if (hadAppData_) {
             tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"AppData", oldAppData_);
         } else if (!productKeyExisted_) {
@@ -59,7 +58,7 @@ protected:
     static std::wstring Installed() { return tvxtest::ProgramFolderOfTest() + L"\\tervix.ini"; }
 
     tvxtest::TempFolder sandbox_{L"tvxinstaller"};
-    std::wstring previousFolder_;
+    std::optional<tvxtest::CurrentFolder> current_;
     bool productKeyExisted_ = false;
     bool hadAppData_ = false;
     std::wstring oldAppData_;

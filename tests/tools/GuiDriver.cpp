@@ -83,6 +83,26 @@ std::wstring ControlText(HWND dialog, int id) {
 
 std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
 
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const std::function<std::vector<HWND>()>& unwanted,
+                         DWORD intervalMs) {
+    QuietEnd end;
+    WaitUntil([&] {
+        const std::vector<HWND> windows = unwanted();
+        if (!windows.empty()) end.shown = windows.front();
+        end.ended = !end.shown && process.Wait(0, &end.exitCode);
+        return end.shown || end.ended;
+    }, timeoutMs, intervalMs);
+    return end;
+}
+
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const WindowQuery& unwanted, DWORD intervalMs) {
+    const auto shownWindows = [&] {
+        HWND shown = FindShownWindow(unwanted);
+        return shown ? std::vector<HWND>{shown} : std::vector<HWND>{};
+    };
+    return WaitForQuietEnd(process, timeoutMs, shownWindows, intervalMs);
+}
+
 bool PressButton(HWND dialog, int id, bool post) {
     HWND button = GetDlgItem(dialog, id);
     if (!button) {

@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "TestSupport.h"
 
 namespace tvxtest {
 
@@ -55,6 +58,20 @@ struct Notice {
     std::wstring text;
 };
 Notice WaitForNotice(DWORD processId, DWORD timeoutMs = 20000);
+
+// How a run that must show nothing (a silent run, a refused one) ended: whether it ended
+// in time, its exit code, and the first window it had instead (null when none).
+struct QuietEnd {
+    bool ended = false;
+    DWORD exitCode = ~0u;
+    HWND shown = nullptr;
+};
+// Waits up to timeoutMs for the process to end while `unwanted` lists no window; stops
+// at the first one it lists. A window that only flashes up wants a short interval.
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const std::function<std::vector<HWND>()>& unwanted,
+                         DWORD intervalMs = 50);
+// The same, for a shown window that answers the query.
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const WindowQuery& unwanted, DWORD intervalMs = 50);
 
 // Clicks a button (or check box) as a user would: BM_CLICK, sent so that it is done
 // when the call returns. Posts instead when post is true (for buttons that start a

@@ -46,9 +46,8 @@ void SandboxCopy::PutTool(const std::wstring& exeName) {
         filter = std::string(info->test_suite_name()) + "." + info->name();
     }
     const std::wstring report = sandbox_ / L"report.xml";
-    const std::wstring commandLine =
-        L"\"" + program_ + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + Widen(filter) + L" \"--gtest_output=xml:" +
-        report + L"\"";
+    const std::wstring commandLine = L"\"" + program_ + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
+                                     Widen(filter) + L" \"--gtest_output=xml:" + report + L"\"";
     const std::wstring marker = std::wstring(kCopyMarker) + L"=1";
     const long code =
         RunAndWait(commandLine, timeoutMs, folder_, environment.empty() ? marker : marker + L"\n" + environment);

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -32,6 +34,26 @@ std::wstring ProgramFolderOfTest() {
     return program.substr(0, program.find_last_of(L'\\'));
 }
 
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring StringTableText(UINT id, HMODULE module) {
+    wchar_t text[4096] = {};
+    LoadStringW(module ? module : GetModuleHandleW(nullptr), id, text, 4096);
+    return text;
+}
+
+std::wstring ProgramText(UINT id) {
+    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!program) return L"";
+    std::wstring text = StringTableText(id, program);
+    FreeLibrary(program);
+    return text;
+}
+
 TempFolder::TempFolder(const wchar_t* tag) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -49,6 +71,15 @@ TempFolder::TempFolder(const wchar_t* tag) {
 TempFolder::~TempFolder() {
     if (!path_.empty()) RemoveTree(path_);
 }
+
+CurrentFolder::CurrentFolder(const std::wstring& folder) {
+    wchar_t previous[MAX_PATH * 4] = {};
+    GetCurrentDirectoryW(MAX_PATH * 4, previous);
+    previous_ = previous;
+    ok_ = SetCurrentDirectoryW(folder.c_str()) != FALSE;
+}
+
+CurrentFolder::~CurrentFolder() { SetCurrentDirectoryW(previous_.c_str()); }
 
 void RemoveTree(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -145,8 +176,11 @@ std::string Utf16Le(const std::wstring& text, bool mark) {
 std::wstring Utf16LeText(const std::string& bytes) {
     const size_t start = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
     std::wstring text;
-    for (size_t i = start; i + 1 < bytes.size(); i += 2)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+        const unsigned char low = static_cast<unsigned char>(bytes[i]);
+        const unsigned char high = static_cast<unsigned char>(bytes[i + 1]);
+        text += static_cast<wchar_t>(low | high << 8);
+    }
     return text;
 }
 
@@ -301,6 +335,11 @@ long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wst
     DWORD code = 0;
     if (!process.Wait(timeoutMs, &code)) return -1;
     return static_cast<long>(code);
+}
+
+std::wstring ClassDefault(const std::wstring& key) {
+    std::wstring value;
+    return RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
 }
 
 bool SeparateAppPathsViews() {

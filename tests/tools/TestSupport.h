@@ -18,6 +18,13 @@ std::wstring UninstallExe();
 // The running test program, and its folder without trailing backslash.
 std::wstring ProgramOfTest();
 std::wstring ProgramFolderOfTest();
+// A special folder of the shell (a CSIDL_ value), empty when there is none.
+std::wstring KnownFolder(int csidl);
+// A text of a module's string table (null: this test program's own), read with the
+// system's loader, not the program's; empty when the table lacks it.
+std::wstring StringTableText(UINT id, HMODULE module = nullptr);
+// A text of the built Uninstall.exe, as a user sees it without a language file.
+std::wstring ProgramText(UINT id);
 
 // A fresh folder below the temporary folder, deleted with everything in it at the end.
 class TempFolder {
@@ -31,6 +38,20 @@ public:
 
 private:
     std::wstring path_;
+};
+
+// Makes a folder the current one while it lives, and puts the previous one back.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::wstring previous_;
+    bool ok_ = false;
 };
 
 // Recursive delete that also clears read-only attributes; never follows reparse points.
@@ -64,6 +85,8 @@ bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, 
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view = 0);
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+// The default value of a classes-root key, "<none>" when the key or the value is missing.
+std::wstring ClassDefault(const std::wstring& key);
 // Wine links the 32-bit view of HKLM\...\App Paths to the 64-bit one, where Windows keeps
 // two keys: a write to either view would show in both. In a fresh prefix, replaces the
 // link by a key of its own; true when the two views are then apart.

@@ -81,15 +81,7 @@ RegValue StringValue(const std::wstring& text) {
 }
 
 void SetClassString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
-    tvx::UniqueHkey handle;
-    RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(), nullptr);
-    RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring ClassDefault(const std::wstring& key) {
-    std::wstring value;
-    return RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
+    RegWriteString(HKEY_CLASSES_ROOT, key, name, value);
 }
 
 INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive) {

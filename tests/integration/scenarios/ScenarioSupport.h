@@ -29,7 +29,6 @@ RegValue StringValue(const std::wstring& text);
 // Creates the key (and its parents) and sets a string value; an empty name is the
 // default value.
 void SetClassString(const std::wstring& key, const std::wstring& name, const std::wstring& value);
-std::wstring ClassDefault(const std::wstring& key);  // "<none>" when the key or value is missing
 
 // Runs "SETUPDLG" modally on this thread with the program's own resources while drive
 // runs on a second thread with the dialog once it is visible. The driver must end the
