@@ -27,8 +27,8 @@ run_program() {
   printf "Uninstall.exe %-12s exited with %d after %s s\n" "$*" "$rc" "$(awk "BEGIN{printf \"%.1f\", $end - $start}")"
 }
 
-# The switches that start neither setup nor the uninstall: "/wait" is the self-removal
-# batch's two-second pause, "/msi" alone and unknown switches do nothing.
+# The switches that start neither setup nor the uninstall: "/wait" is the two-second
+# pause of batches written by earlier versions, "/msi" alone and unknown switches do nothing.
 run_program /wait
 run_program /msi
 run_program /frobnicate
@@ -52,15 +52,19 @@ reg_default() {
 for ext in .tvx .zip .7z .cab .rev; do
   printf '  HKCR\\%-5s opens with: %s\n' "$ext" "$(reg_default "HKCR\\$ext")"
 done
-printf '  previous owner of .zip, kept for its release: %s\n' \
-  "$(wine reg query 'HKCU\Software\Tervix\Setup\.zip' /v Type </dev/null 2>/dev/null | tr -d '\r' |
-     awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+# Kept twice: where the main program reads it, and where every account's uninstall finds it.
+for record in 'HKCU\Software\Tervix\Setup\.zip' 'HKLM\Software\Tervix\PreviousOwners\.zip'; do
+  printf '  previous owner of .zip, kept for its release in %s: %s\n' "${record%%\\*}" \
+    "$(wine reg query "$record" /v Type </dev/null 2>/dev/null | tr -d '\r' |
+       awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+done
 printf '  New-menu templates: %s\n' "$(cd "$install" && ls tvxnew.dat zipnew.dat 2>/dev/null | tr '\n' ' ')"
 # ---- end of the setup step ------------------------------------------------------------
 
 # A sample product installed and removed again: files in nested folders, the list the
 # installer writes, and the registry keys of the product; "Uninstall.exe -s" must leave
-# none of them, and its self-removal batch must delete itself.
+# none of them, the install folder must be gone when it returns, and its self-removal
+# batch must delete itself with its private folder.
 echo
 echo "Uninstall of a sample product:"
 rm -rf "$install"
@@ -83,23 +87,22 @@ done
 echo "  installed: $(cd "$install" && find . -type f | wc -l) files in $(cd "$install" && find . -mindepth 1 -type d | wc -l) folders, ${#keys[@]} registry keys"
 
 temp_win=$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')
-batch=$(wine winepath -u "$temp_win\\Uninstall_Tvx.Bat" </dev/null 2>/dev/null | tr -d '\r')
-[ -n "$temp_win" ] && [ -n "$batch" ] || { echo "Cannot locate the temporary folder of the prefix."; exit 1; }
+temp=$(wine winepath -u "$temp_win" </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$temp_win" ] && [ -n "$temp" ] || { echo "Cannot locate the temporary folder of the prefix."; exit 1; }
 run_program -s
-# The batch waits for the program to end (two seconds), then removes it and the folder.
-for _ in $(seq 1 100); do
-  [ ! -e "$install" ] && [ ! -e "$batch" ] && break
-  sleep 0.2
-done
 failed=0
 report() {  # report <what> <gone: 0/1>
   if [ "$2" = 1 ]; then echo "  gone:    $1"; else echo "  LEFT:    $1"; failed=1; fi
 }
-report "C:\\Program Files\\Tervix" "$([ -e "$install" ] && echo 0 || echo 1)"
+# Gone when the program returns, not later.
+report "C:\\Program Files\\Tervix (when the uninstall returned)" "$([ -e "$install" ] && echo 0 || echo 1)"
 for k in "${keys[@]}"; do
   report "$k" "$(wine reg query "$k" </dev/null >/dev/null 2>&1 && echo 0 || echo 1)"
 done
-report "$temp_win\\Uninstall_Tvx.Bat" "$([ -e "$batch" ] && echo 0 || echo 1)"
+# The batch deletes the moved program file once it has ended, then itself and its folder.
+batches() { compgen -G "$temp/TvxUninstall-*" >/dev/null; }
+for _ in $(seq 1 100); do batches || break; sleep 0.2; done
+report "$temp_win\\TvxUninstall-... with Uninstall_Tvx.Bat" "$(batches && echo 0 || echo 1)"
 [ "$failed" = 0 ] && echo "The sample product is completely removed." || { echo "Something was left behind."; exit 1; }
 
 # ---------------------------------------------------------------------------------------
@@ -171,7 +174,6 @@ for item in "${reg_items[@]}"; do
 done
 
 run_program -s
-for _ in $(seq 1 100); do [ ! -e "$install" ] && break; sleep 0.2; done
 
 echo "  after the uninstall:"
 for item in "${shell_items[@]}" "C:\\Program Files\\Tervix"; do

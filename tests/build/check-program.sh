@@ -8,7 +8,7 @@ dump=$(x86_64-w64-mingw32-objdump -p "$exe")
 grep -q '^Magic[[:space:]]*020b' <<<"$dump" || { echo "not a PE32+ image"; exit 1; }
 grep -q '^Subsystem[[:space:]]*00000002' <<<"$dump" || { echo "not a Windows GUI subsystem program"; exit 1; }
 x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'architecture: i386:x86-64' || { echo "not x86-64"; exit 1; }
-system='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|msvcrt|api-ms-win-crt-[a-z0-9-]+|ntdll|version|winspool\.drv|uxtheme)\.dll$'
+system='^(kernel32|user32|gdi32|advapi32|bcrypt|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|msvcrt|api-ms-win-crt-[a-z0-9-]+|ntdll|version|winspool\.drv|uxtheme)\.dll$'
 status=0
 while read -r dll; do
   if ! grep -qiE "$system" <<<"$dll"; then

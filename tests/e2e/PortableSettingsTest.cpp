@@ -195,9 +195,14 @@ TEST_F(PortableInstall, IntegrationOnWritesTheClassesRootButKeepsProductSettings
     // "RegisteredApplications" points: in the registry.
     EXPECT_TRUE(after.count(L"HKLM\\Software\\Tervix\\Capabilities\\[ApplicationDescription]"));
     EXPECT_TRUE(after.count(L"HKLM\\Software\\Tervix\\Capabilities\\FileAssociations\\[.zip]"));
+    // So does every account's uninstall for the records of the types' previous owners,
+    // which must not live only in a file that may never be written.
+    EXPECT_TRUE(after.count(L"HKLM\\Software\\Tervix\\PreviousOwners\\.zip\\[Exist]"));
     for (const auto& [name, value] : after) {
         if (name.rfind(L"HKLM\\Software\\Tervix\\", 0) != 0) continue;
-        EXPECT_EQ(name.rfind(L"HKLM\\Software\\Tervix\\Capabilities", 0), 0u) << Narrow(name);
+        EXPECT_TRUE(name.rfind(L"HKLM\\Software\\Tervix\\Capabilities", 0) == 0 ||
+                    name.rfind(L"HKLM\\Software\\Tervix\\PreviousOwners", 0) == 0)
+            << Narrow(name);
     }
 
     std::wstring saved = FileText(ini);

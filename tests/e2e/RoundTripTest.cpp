@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <set>
 #include <string>
 #include <vector>
@@ -138,6 +139,18 @@ std::wstring Describe(const std::vector<std::wstring>& entries) {
     return text;
 }
 
+// Who uninstalls, and where the product's settings live meanwhile.
+enum class Variant {
+    Plain,
+    // Another account: the setup account's own "Software\Tervix" is out of its sight.
+    OtherAccount,
+    // The installer's folder holds a "Tervix.ini" that setup copies beside the program
+    // once it has applied the choices; this one switches integration off from then on.
+    InstallerPreset,
+    // A portable copy whose settings file is never written: the records never reach it.
+    PortableWithoutSaving,
+};
+
 class RoundTrip : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -151,6 +164,12 @@ protected:
         ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (install_ + L"\\Uninstall.exe").c_str(), FALSE));
         // As the installer writes it: the New-menu templates that setup makes are not in it.
         std::string list = "Uninstall.exe\r\nUninstall.lst\r\n";
+        // As the installer lists the settings file it ships, or the portable copy's.
+        if (variant_ == Variant::InstallerPreset || variant_ == Variant::PortableWithoutSaving)
+            list += "Tervix.ini\r\n";
+        if (variant_ == Variant::PortableWithoutSaving) {
+            ASSERT_TRUE(WriteFileBytes(install_ + L"\\Tervix.ini", "Global\\SaveSettings=0\r\n"));
+        }
         for (const wchar_t* name : kInstalledFiles) {
             ASSERT_TRUE(WriteFileBytes(install_ + L"\\" + name, "installed"));
             list += Narrow(name) + "\r\n";
@@ -183,6 +202,9 @@ protected:
         RegWriteString(HKEY_CLASSES_ROOT, L"Other7z.File\\DefaultIcon", L"", L"C:\\Other\\7z.exe,0");
         RegWriteString(HKEY_CLASSES_ROOT, L".iso", L"", L"OtherIso.Image");
         RegWriteString(HKEY_CLASSES_ROOT, L".cab", L"", L"");
+        // The user gave ".7z" to the other program in Default apps.
+        const std::wstring fileExts = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+        RegWriteString(HKEY_CURRENT_USER, fileExts + L".7z\\UserChoice", L"ProgId", L"Other7z.File");
     }
 
     static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
@@ -202,7 +224,9 @@ protected:
     }
 
     void Run();
+    size_t FileBytes(const wchar_t* name) const { return ReadFileBytes(install_ + L"\\" + name).size(); }
 
+    Variant variant_ = Variant::Plain;
     std::wstring install_ = L"C:\\Program Files\\Tervix";
     std::wstring removeAfter_;  // the folder made for the install, when not its parent
     TempFolder scratch_{L"tvxroundtrip"};
@@ -210,8 +234,23 @@ protected:
 
 TEST_F(RoundTrip, SilentSetupWithEverythingThenSilentUninstallLeavesTheMachineAsItWas) { Run(); }
 
-// A program path of 255 characters, most of them "%" signs: each is doubled in the
-// self-removal batch, whose lines must still hold one whole command each.
+TEST_F(RoundTrip, AnotherAccountUninstalls) {
+    variant_ = Variant::OtherAccount;
+    Run();
+}
+
+TEST_F(RoundTrip, InstallerPresetSwitchesIntegrationOffAfterSetup) {
+    variant_ = Variant::InstallerPreset;
+    Run();
+}
+
+TEST_F(RoundTrip, PortableCopyThatNeverSavesItsSettings) {
+    variant_ = Variant::PortableWithoutSaving;
+    Run();
+}
+
+// A program path of 255 characters, most of them "%" signs, which the command
+// interpreter would take for variables: the uninstall removes the folder itself.
 TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
     removeAfter_ = L"C:\\Apps " + std::wstring(226, L'%');
     install_ = removeAfter_ + L"\\Tervix";
@@ -220,7 +259,7 @@ TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
 }
 
 // Run as the test e2e.Utf8CodePage under a Linux locale that gives the UTF-8 code page
-// (65001) for both ANSI and OEM: the batch is then UTF-8, as the interpreter reads it.
+// (65001) for both ANSI and OEM: a folder name no legacy code page holds.
 class Utf8CodePage : public RoundTrip {};
 
 TEST_F(Utf8CodePage, RoundTripWithANonAsciiInstallFolder) {
@@ -245,9 +284,14 @@ void RoundTrip::Run() {
     const std::wstring logFolder = scratch_.path() + L"\\run logs";
     ASSERT_TRUE(CreateDirectoryW(logFolder.c_str(), nullptr));
     const std::wstring log = logFolder + L"\\tervix.log";
+    // A stand-in for the installer that started setup, with its preset beside it.
+    const std::wstring installer = scratch_.path() + L"\\tervix-setup.exe";
+    ASSERT_TRUE(WriteFileBytes(installer, "installer"));
+    ASSERT_TRUE(WriteFileBytes(scratch_.path() + L"\\Tervix.ini", "Global\\Integration=0\r\n"));
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1 /log=\"" + log + L"\"", 120000,
-                         install_),
+                         install_, variant_ == Variant::InstallerPreset ? L"sfxname=" + installer : L""),
               0);
+    EXPECT_EQ(PathExists(install_ + L"\\Tervix.ini"), variant_ != Variant::Plain && variant_ != Variant::OtherAccount);
 
     // Setup made all of it.
     const std::vector<std::wstring> shortcuts = Shortcuts();
@@ -274,34 +318,64 @@ void RoundTrip::Run() {
     EXPECT_TRUE(has(L"Classes\\.rev] @=\"Tervix.REV\""));
     EXPECT_TRUE(PathExists(install_ + L"\\zipnew.dat"));
 
+    // What Installed apps shows: the size of the program and of the listed files (the
+    // program is listed too, and counts once), the day of the install, the home page.
+    const std::wstring entry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+    size_t bytes = 0;
+    for (const wchar_t* name : {L"Uninstall.exe", L"Uninstall.lst"}) bytes += FileBytes(name);
+    for (const wchar_t* name : kInstalledFiles) bytes += FileBytes(name);
+    // The portable copy lists its settings file; the installer's preset comes only after
+    // setup has measured the install.
+    if (variant_ == Variant::PortableWithoutSaving) bytes += FileBytes(L"Tervix.ini");
+    DWORD sizeKb = 0;
+    EXPECT_TRUE(RegReadDword(HKEY_LOCAL_MACHINE, entry, L"EstimatedSize", &sizeKb));
+    EXPECT_EQ(sizeKb, (bytes + 1023) / 1024);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    std::wstring value;
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", &value));
+    EXPECT_EQ(value, date);
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"URLInfoAbout", &value));
+    EXPECT_EQ(value, L"https://www.tervix.example.com/");
+    // As if the product had been installed years ago: the update below keeps that day.
+    ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", L"20200131"));
+
     // The other ZIP program takes back only its type; our New-menu entry stays. The
     // second setup must not take that entry for the other program's.
     ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
     ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1", 120000, install_), 0);
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"InstallDate", &value));
+    EXPECT_EQ(value, L"20200131");
+    if (variant_ == Variant::OtherAccount) DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
 
     ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
-    // The self-removal batch deletes the program and the folder after the program ended.
-    EXPECT_TRUE(WaitUntilGone(install_, 30000)) << "the install folder is still there";
+    // Gone when the uninstall returns; the batch deletes the moved program file after it.
+    EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
     const std::wstring folder = install_;
     const std::wstring expected[] = {
         L"Tervix Uninstall.exe ",  // the header of each run
         L"wrote HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe default value",
         L"wrote HKCR\\.zip default value",
         L"took .zip",
+        L"Default apps: .7z (Other7z.File)",
         L"wrote shortcut ",
-        L"released .zip, given back to \"OtherZip.Archive\"",
         L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
         L"deleted file " + folder + L"\\" + kInstalledFiles[0],
+        L"deleted the install folder " + folder,
         L"exit code 0: done",
         L"batch: deleted the program file",
-        L"batch: deleted the install folder",
     };
     std::vector<std::wstring> lines;
     WaitUntil([&] {
         lines = ReadUtf8Lines(log);
-        return !lines.empty() && lines.back().find(L"batch: deleted the install folder") != std::wstring::npos;
+        return !lines.empty() && lines.back().find(L"batch: deleted the program file") != std::wstring::npos;
     }, 20000, 200);
-    for (const std::wstring& text : expected) {
+    std::vector<std::wstring> wanted(std::begin(expected), std::end(expected));
+    // With integration off the second setup left ".zip" to the other program.
+    if (variant_ != Variant::InstallerPreset) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");
+    for (const std::wstring& text : wanted) {
         size_t count = 0;
         for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
         EXPECT_GE(count, 1u) << Narrow(text);

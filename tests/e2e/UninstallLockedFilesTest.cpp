@@ -1,6 +1,7 @@
 // Files in use at uninstall time, locked the way Windows locks them: a library that
 // another program has loaded, and a file that another program holds without sharing.
-// Both go at the next restart, and the user is told once.
+// Both go at the next restart with their folders, and the user is told once; a new
+// install laid down before that restart keeps its files.
 
 #include "FileLocker.h"
 #include "PendingRenames.h"
@@ -14,14 +15,15 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     SampleInstall install(L"C:\\Program Files\\Tervix");
     ASSERT_TRUE(CopyFileW((BuildDir() + L"\\tools\\FileLocker.exe").c_str(), install.Path(L"tvxext.dll").c_str(), FALSE));
     ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
-    ASSERT_TRUE(install.MakeFile(L"history.dat"));
+    ASSERT_TRUE(install.MakeFolder(L"Data"));
+    ASSERT_TRUE(install.MakeFile(L"Data\\history.dat"));
     ASSERT_TRUE(install.MakeFile(L"plain.txt"));
-    ASSERT_TRUE(install.WriteList("tvxext.dll\nTervix.exe\nhistory.dat\nplain.txt\nUninstall.exe\n"));
+    ASSERT_TRUE(install.WriteList("tvxext.dll\nTervix.exe\nData\nData\\history.dat\nplain.txt\nUninstall.exe\n"));
     PendingRenames pending;
 
     FileLocker shell, mainProgram;
     ASSERT_TRUE(shell.Hold(FileLocker::Mode::LoadAsLibrary, install.Path(L"tvxext.dll")));
-    ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"history.dat")));
+    ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, install.Path(L"Data\\history.dat")));
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall));
@@ -47,28 +49,32 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     // The loaded library could only be renamed; the held file not even that.
     EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll")));
     EXPECT_TRUE(PathExists(install.Path(L"tvxext.dll.0.tmp")));
-    EXPECT_TRUE(PathExists(install.Path(L"history.dat")));
+    EXPECT_TRUE(PathExists(install.Path(L"Data\\history.dat")));
     EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
     EXPECT_FALSE(PathExists(install.Path(L"plain.txt")));
     EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"tvxext.dll.0.tmp")), 1u);
-    EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
-    // An install folder named "Tervix" follows its files at the restart.
+    EXPECT_GE(pending.CountDeletionsOf(install.Path(L"Data\\history.dat")), 1u);
+    // The folders follow their files at the restart.
+    EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"Data")), 1u);
     EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 1u);
-    // The batch removes the program file; the folder stays until the restart.
-    EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
-    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000));
+    // The program file has left; the folder stays until the restart.
+    EXPECT_FALSE(PathExists(install.Program()));
     EXPECT_TRUE(PathExists(install.Folder()));
+    EXPECT_TRUE(WaitUntilBatchesGone(20000));
 
     // A restart cannot delete what is still open.
     shell.Release();
     mainProgram.Release();
     ASSERT_EQ(RunAndWait(L"wineboot.exe -r", 120000), 0);
     EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll.0.tmp")));
-    EXPECT_FALSE(PathExists(install.Path(L"history.dat")));
+    EXPECT_FALSE(PathExists(install.Path(L"Data")));
     EXPECT_FALSE(PathExists(install.Folder()));
 }
 
-TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfTheRestartList) {
+// A silent run defers without a word. The next version laid into the folder before the
+// restart: its setup takes back what was left for the restart, which then deletes
+// nothing of it.
+TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndAReinstallBeforeTheRestartKeepsItsFiles) {
     SampleInstall install(L"C:\\Program Files\\Tervix");
     ASSERT_TRUE(install.MakeFile(L"history.dat"));
     ASSERT_TRUE(install.MakeFile(L"Tervix.exe"));
@@ -91,17 +97,29 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndKeepsTheFolderOutOfThe
     EXPECT_EQ(end.exitCode, 0u);
 
     EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
+    // Held without sharing, the file could not even be renamed: its own name is scheduled.
     EXPECT_GE(pending.CountDeletionsOf(install.Path(L"history.dat")), 1u);
-    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
-    EXPECT_TRUE(WaitUntilGone(install.Program(), 20000));
+    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 1u);
+    EXPECT_FALSE(PathExists(install.Program()));
+    EXPECT_TRUE(WaitUntilBatchesGone(20000));
     EXPECT_TRUE(MessageBoxes().empty());
     browser.Release();
     RemoveTree(webView);
+
+    mainProgram.Release();
+    ASSERT_TRUE(WriteFileBytes(install.Path(L"history.dat"), "the new version's"));
+    ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), install.Program().c_str(), FALSE));
+    EXPECT_EQ(RunAndWait(L"\"" + install.Program() + L"\" /setup -s", 60000, install.Folder()), 0);
+    EXPECT_EQ(pending.CountDeletionsOf(install.Path(L"history.dat")), 0u);
+    EXPECT_EQ(pending.CountDeletionsOf(install.Folder()), 0u);
+    ASSERT_EQ(RunAndWait(L"wineboot.exe -r", 120000), 0);
+    EXPECT_EQ(ReadFileBytes(install.Path(L"history.dat")), "the new version's");
+    EXPECT_TRUE(PathExists(install.Program()));
 }
 
-// A program that is still closing holds its file after the batch's two-second wait:
-// the five attempts, a second apart, outlast a hold of three and a half seconds.
-TEST(UninstallLockedFiles, ProgramHeldPastTheWaitGoesAtALaterAttempt) {
+// A program that is still closing holds its file after it has left the install folder:
+// the batch's attempts, a second apart, outlast a hold of three and a half seconds.
+TEST(UninstallLockedFiles, ProgramHeldPastItsEndGoesAtALaterAttempt) {
     SampleInstall install(L"C:\\Program Files\\Tervix");
     ASSERT_TRUE(install.WriteList("Uninstall.exe\n"));
     FileLocker closing;
@@ -113,12 +131,14 @@ TEST(UninstallLockedFiles, ProgramHeldPastTheWaitGoesAtALaterAttempt) {
     ASSERT_TRUE(uninstall.Wait(60000, &exitCode));
     const ULONGLONG ended = GetTickCount64();
     EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(PathExists(install.Folder()));
     Sleep(3500);
-    ASSERT_TRUE(PathExists(install.Program())) << "the hold did not keep the file";
+    const std::vector<std::wstring> batchFolders = BatchFolders();
+    ASSERT_EQ(batchFolders.size(), 1u);
+    ASSERT_TRUE(PathExists(batchFolders[0] + L"\\Uninstall.exe")) << "the hold did not keep the file";
     closing.Release();
-    EXPECT_TRUE(WaitUntilGone(install.Folder(), 30000)) << "no attempt came after the hold, "
-                                                        << GetTickCount64() - ended << " ms after the end";
-    EXPECT_TRUE(WaitUntilGone(BatchPath(), 20000));
+    EXPECT_TRUE(WaitUntilBatchesGone(30000)) << "no attempt came after the hold, " << GetTickCount64() - ended
+                                             << " ms after the end";
 }
 
 }  // namespace

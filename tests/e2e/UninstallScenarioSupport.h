@@ -51,12 +51,22 @@ inline int ProductKeysLeft() {
     return left;
 }
 
-inline std::wstring TempPath() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return temp;
+// The private folders that uninstalls made for their batches in a temporary folder.
+inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPath()) {
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp + L"TvxUninstall-*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return folders;
+    do folders.push_back(temp + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return folders;
 }
-inline std::wstring BatchPath() { return TempPath() + L"Uninstall_Tvx.Bat"; }
+
+// Waits until every batch has removed itself with its folder; false at the deadline.
+inline bool WaitUntilBatchesGone(DWORD timeoutMs, const std::wstring& temp = TempPath()) {
+    return WaitUntil([&] { return BatchFolders(temp).empty(); }, timeoutMs, 100);
+}
 
 // An install folder holding a copy of the program and whatever a test puts there;
 // whatever the uninstall leaves is removed at the end.
@@ -69,7 +79,7 @@ public:
     }
     ~SampleInstall() {
         RemoveTree(folder_);
-        DeleteFileW(BatchPath().c_str());
+        for (const std::wstring& batchFolder : BatchFolders()) RemoveTree(batchFolder);
     }
     SampleInstall(const SampleInstall&) = delete;
     SampleInstall& operator=(const SampleInstall&) = delete;
@@ -85,8 +95,9 @@ public:
     }
     bool WriteList(const std::string& bytes) { return WriteFileBytes(Path(L"Uninstall.lst"), bytes); }
 
-    bool Start(Process* process, const std::wstring& arguments = L"") const {
-        return process->Start(L"\"" + Program() + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder_);
+    bool Start(Process* process, const std::wstring& arguments = L"", const std::wstring& environment = L"") const {
+        return process->Start(L"\"" + Program() + L"\"" + (arguments.empty() ? L"" : L" " + arguments), folder_,
+                              environment);
     }
 
 private:

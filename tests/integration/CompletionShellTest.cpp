@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
@@ -12,6 +13,7 @@
 #include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
+#include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
 
@@ -21,7 +23,8 @@ namespace {
 
 // The licence lies beside the program: the case runs in a copy of this test program in
 // a sandbox folder, which stands for the install folder, from a current folder elsewhere.
-TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
+// On Windows 11 from its update of April 2023, Default apps opens at Tervix's own page.
+TEST(CompletionShell, LicenceHomePageAndDefaultAppsOpenThroughTheShell) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"license.txt", "Licence\r\n"); })) return;
     TempFolder sandbox(L"tvxshell");
     const std::wstring install = ProgramFolderOfTest();
@@ -30,23 +33,30 @@ TEST(CompletionShell, LicenceAndHomePageOpenThroughTheShell) {
     RegWriteString(HKEY_CLASSES_ROOT, L".txt", L"", L"txtfile");
     for (const wchar_t* verb : {L"open", L"print", L"edit"}) recorder.RegisterVerb(L"txtfile", verb);
     for (const wchar_t* scheme : {L"http", L"https"}) recorder.RegisterVerb(scheme, L"open");
+    recorder.RegisterScheme(L"ms-settings");
+    tvx::PrimeWindowsVersion(true, 0x0A00, 22631);
+    const std::vector<std::wstring> kept = {L".zip"};
 
     tvx::Options().silent = false;
 
     std::vector<std::wstring> lines;
     CurrentFolder current(sandbox.path());
-    RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
+    RunDialog(L"DONEDLG", tvx::CompletionDialog, reinterpret_cast<LPARAM>(&kept), IDC_INSTFOLDER, [&](HWND dialog) {
         PressButton(dialog, IDC_VIEWLICENSE);
         lines = recorder.WaitForLines(1);
         PressButton(dialog, IDC_HOMEPAGE);
         lines = recorder.WaitForLines(2);
+        PressButton(dialog, IDC_DEFAULTAPPS);
+        lines = recorder.WaitForLines(3);
         EXPECT_TRUE(IsWindow(dialog)) << "a button closed the dialog";
         PressButton(dialog, IDOK);
     });
+    tvx::ResetWindowsVersionCaches();
 
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], L"open|" + install + L"\\license.txt");
     EXPECT_EQ(lines[1], L"open|https://www.tervix.example.com/");
+    EXPECT_EQ(lines[2], L"open|ms-settings:defaultapps?registeredAppMachine=Tervix");
     // The registrations go with this case's prefix.
 }
 

@@ -53,7 +53,7 @@ const Sample kSamples[] = {
     {"Hebrew", L"Hebrew.lng"},
 };
 
-enum class Mode { Setup, ItemsClassic, ItemsTopItems, Completion };
+enum class Mode { Setup, ItemsClassic, ItemsTopItems, Completion, CompletionTypesKept };
 struct DialogCase {
     const char* name;
     const wchar_t* resource;
@@ -64,7 +64,12 @@ const DialogCase kDialogs[] = {
     {"ItemsClassic", L"SETUPCONTEXTITEMS", Mode::ItemsClassic},
     {"ItemsTopItems", L"SETUPCONTEXTITEMS", Mode::ItemsTopItems},
     {"Completion", L"DONEDLG", Mode::Completion},
+    {"CompletionTypesKept", L"DONEDLG", Mode::CompletionTypesKept},
 };
+
+// Enough types that the text needs more lines than the template gives it.
+const std::vector<std::wstring> kTypesKept = {L".zip", L".7z",  L".tar", L".gz",  L".tgz", L".bz2", L".tbz2",
+                                              L".bz",  L".tbz", L".xz",  L".txz", L".zst", L".tzst", L".iso"};
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
@@ -410,6 +415,9 @@ HWND CreateProductDialog(const DialogCase& dialog) {
         return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::ContextItemsDialog, 0);
     case Mode::Completion:
         return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::CompletionDialog, 0);
+    case Mode::CompletionTypesKept:
+        return CreateDialogParamW(GetModuleHandleW(nullptr), dialog.resource, nullptr, tvx::CompletionDialog,
+                                  reinterpret_cast<LPARAM>(&kTypesKept));
     }
     return nullptr;
 }

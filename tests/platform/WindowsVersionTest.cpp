@@ -42,6 +42,19 @@ TEST(Windows11Decision, BuildDecidesFirstAndTheNameOnlyInTheOverlap) {
     }
 }
 
+TEST(DefaultAppsPageDecision, WindowsElevenFromItsUpdateOfApril2023) {
+    struct Case {
+        uint32_t build, revision;
+        bool expected;
+    } cases[] = {
+        {19045, 5000, false},  // Windows 10, however recent
+        {22000, 1816, false}, {22000, 1817, true}, {22621, 1554, false},
+        {22623, 1555, true},  {22631, 0, true},    {26100, 0, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DecideDefaultAppsAppPage(c.build, c.revision), c.expected) << c.build << "." << c.revision;
+}
+
 TEST(Windows11Decision, AnUnavailableManagementServiceLeavesTheBuildToDecide) {
     // OsNameIsWindows10 answers false for every COM failure.
     EXPECT_TRUE(DecideWindows11(10, 22000, [] { return false; }));

@@ -26,6 +26,13 @@ public:
         RegWriteString(HKEY_CLASSES_ROOT, key + L"\\command", L"", command);
     }
 
+    // A scheme of addresses that Windows itself handles ("ms-settings:"), opened through
+    // the recorder.
+    void RegisterScheme(const std::wstring& scheme) const {
+        RegWriteString(HKEY_CLASSES_ROOT, scheme, L"URL Protocol", L"");
+        RegisterVerb(scheme, L"open");
+    }
+
     // Every line recorded so far, as "<verb>|<target>".
     std::vector<std::wstring> Lines() const { return ReadUtf8Lines(record_); }
 

@@ -48,12 +48,20 @@ public:
         }
         RegCloseKey(key);
     }
+    // The entries (source and target) that count, in the list's order.
+    std::vector<std::pair<std::wstring, std::wstring>> Entries() const {
+        std::vector<std::wstring> strings = Strings();
+        std::vector<std::pair<std::wstring, std::wstring>> entries;
+        for (size_t i = 0; i + 1 < strings.size(); i += 2)
+            if (!strings[i].empty() && (scope_.empty() || InScope(strings[i])))
+                entries.emplace_back(strings[i], strings[i + 1]);
+        return entries;
+    }
     // The names scheduled for deletion (those with an empty target).
     std::vector<std::wstring> Deletions() const {
-        std::vector<std::wstring> strings = Strings(), deletions;
-        for (size_t i = 0; i + 1 < strings.size(); i += 2)
-            if (strings[i + 1].empty() && !strings[i].empty() && (scope_.empty() || InScope(strings[i])))
-                deletions.push_back(strings[i]);
+        std::vector<std::wstring> deletions;
+        for (const auto& [source, target] : Entries())
+            if (target.empty()) deletions.push_back(source);
         return deletions;
     }
     size_t AddedDeletions() const { return Deletions().size() - (scope_.empty() ? savedDeletions_ : 0); }

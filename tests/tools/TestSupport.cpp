@@ -23,6 +23,12 @@ std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
 std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
 std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
+std::wstring TempPath() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
 std::wstring ProgramOfTest() {
     wchar_t path[MAX_PATH * 4] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
@@ -55,11 +61,10 @@ std::wstring ProgramText(UINT id) {
 }
 
 TempFolder::TempFolder(const wchar_t* tag) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
+    const std::wstring temp = TempPath();
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
         wchar_t candidate[MAX_PATH + 64];
-        swprintf(candidate, MAX_PATH + 64, L"%ls%ls-%08x", temp, tag, n);
+        swprintf(candidate, MAX_PATH + 64, L"%ls%ls-%08x", temp.c_str(), tag, n);
         if (CreateDirectoryW(candidate, nullptr)) {
             path_ = candidate;
             break;

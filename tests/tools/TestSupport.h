@@ -15,6 +15,8 @@ namespace tvxtest {
 std::wstring BuildDir();
 std::wstring SourceDir();
 std::wstring UninstallExe();
+// The temporary folder, with its trailing backslash.
+std::wstring TempPath();
 // The running test program, and its folder without trailing backslash.
 std::wstring ProgramOfTest();
 std::wstring ProgramFolderOfTest();

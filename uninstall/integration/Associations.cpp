@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "integration/NewMenu.h"
+#include "integration/PreviousOwners.h"
 #include "lang/Texts.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
@@ -29,93 +30,74 @@ constexpr wchar_t kRecoveryExtension[] = L".rev";
 // hundred, the most a volume set ever had, and touches only those that are ours.
 constexpr unsigned kVolumesTaken = 30;
 constexpr unsigned kVolumesReleased = 100;
-// "Exist" read with this default tells that no record was ever written.
-constexpr int32_t kNoRecord = -1;
 
-bool IsTervixProgId(const wchar_t* progId) {
-    return CompareNoCase(progId, kNativeProgId) == 0 || CompareNoCase(progId, kZipProgId) == 0;
-}
-
-// Any of our ProgIDs: never recorded as a previous owner, never given back to.
-bool IsOwnType(const wchar_t* progId) { return IsTervixProgId(progId) || CompareNoCase(progId, kRecoveryProgId) == 0; }
-
-bool HasDefault(const wchar_t* key, const wchar_t* progId) {
+std::wstring DefaultOf(const wchar_t* key) {
     wchar_t current[80];
     ReadSettingString(HKEY_CLASSES_ROOT, key, L"", current, L"", 80);
-    return CompareNoCase(current, progId) == 0;
+    return current;
+}
+
+bool HasDefault(const wchar_t* key, const wchar_t* progId) {
+    return CompareNoCase(DefaultOf(key).c_str(), progId) == 0;
 }
 
 void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
 
-bool HasRecord(const wchar_t* backupKey) { return ReadUserInt(backupKey, L"Exist", kNoRecord) != kNoRecord; }
-
-// Records whether the class key existed and its default value (the previous ProgID).
-// A default that is one of ours was not another program's: the older record stays.
-void RecordOwner(const wchar_t* name, const wchar_t* backupKey) {
-    wchar_t previous[512];
-    ReadSettingString(HKEY_CLASSES_ROOT, name, L"", previous, L"", 512);
-    if (IsOwnType(previous)) return;
-    WriteUserInt(backupKey, L"Exist", SettingKeyExists(HKEY_CLASSES_ROOT, name) ? 1 : 0);
-    WriteUserString(backupKey, L"Type", previous);
-}
-
-// The previous owner as recorded; one of our own ProgIDs (left by an older setup)
-// reads as empty, so that nothing is ever pointed back at us.
-void RecordedType(const wchar_t* backupKey, wchar_t* previous, size_t size) {
-    ReadUserString(backupKey, L"Type", previous, L"", size);
-    if (IsOwnType(previous)) previous[0] = L'\0';
-}
-
-// A key that did not exist goes again unless something else has moved in since.
-void GiveBack(const wchar_t* name, bool existed, const wchar_t* previous) {
+// Gives name back to the owner recorded, or without a record removes only Tervix's
+// default value (and the key, when nothing else is left in it). A key that did not
+// exist goes again unless something else has moved in since. True when the default
+// value no longer names Tervix.
+bool GiveBack(const wchar_t* name, const PreviousOwner* owner) {
+    const bool existed = owner && owner->known && owner->existed;
+    const wchar_t* previous = existed ? owner->type.c_str() : L"";
     LogAction(L"released " + std::wstring(name) + L", given back to " +
-              (existed && previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
+              (previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
     if (existed) {
         WriteSettingString(HKEY_CLASSES_ROOT, name, L"", previous);
-        return;
+    } else {
+        DeleteSettingValue(HKEY_CLASSES_ROOT, name, L"");
+        DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, name);
     }
-    DeleteSettingValue(HKEY_CLASSES_ROOT, name, L"");
-    DeleteClassKeyIfEmpty(name);
+    return !IsTervixProgId(DefaultOf(name).c_str());
 }
 
-// Records who owned the extension before Tervix takes it, so that a release can give
-// it back exactly.
-void BackUpOwner(const wchar_t* extension) {
-    wchar_t key[80];
-    BackupKeyOf(extension, key, 80);
-    const bool hadRecord = HasRecord(key);
-    RecordOwner(extension, key);
-    RecordShellNew(extension, key, hadRecord);
+void Release(const wchar_t* name, const PreviousOwner* owner) {
+    SettlePreviousOwner(name, owner, GiveBack(name, owner));
+}
+
+void RecordVolumeOwners() {
+    for (unsigned number = 0; number < kVolumesTaken; ++number) {
+        wchar_t volume[16];
+        VolumeName(number, volume, 16);
+        RecordPreviousOwner(volume, false);
+    }
 }
 
 void TakeVolumeNames() {
     for (unsigned number = 0; number < kVolumesTaken; ++number) {
-        wchar_t volume[16], key[80];
+        wchar_t volume[16];
         VolumeName(number, volume, 16);
-        BackupKeyOf(volume, key, 80);
-        if (!HasDefault(volume, kNativeProgId)) RecordOwner(volume, key);
         WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", kNativeProgId);
     }
 }
 
-// nativeExisted and nativePrevious come from the record of ".tvx": a name that an
-// earlier version took without a record of its own follows them, as it always did.
-void ReleaseVolumeNames(bool nativeExisted, const wchar_t* nativePrevious) {
+// native is the record of ".tvx": a name that an earlier version took without a record
+// of its own follows it, as it always did.
+void ReleaseVolumeNames(const PreviousOwner* native) {
     for (unsigned number = 0; number < kVolumesReleased; ++number) {
-        wchar_t volume[16], key[80];
+        wchar_t volume[16];
         VolumeName(number, volume, 16);
-        if (!HasDefault(volume, kNativeProgId)) continue;
-        BackupKeyOf(volume, key, 80);
-        const int32_t exist = ReadUserInt(key, L"Exist", kNoRecord);
-        if (exist != kNoRecord) {
-            wchar_t previous[512];
-            RecordedType(key, previous, 512);
-            GiveBack(volume, exist != 0, previous);
-        } else if (nativeExisted && nativePrevious[0] != L'\0') {
-            WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", nativePrevious);
-        } else {
-            DeleteSettingKey(HKEY_CLASSES_ROOT, volume);
+        if (!HasDefault(volume, kNativeProgId)) {
+            ForgetMachineRecord(volume);
+            continue;
         }
+        PreviousOwner owner;
+        if (FindPreviousOwner(volume, &owner) && owner.known)
+            Release(volume, &owner);
+        else if (native && native->known && native->existed && !native->type.empty())
+            WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", native->type.c_str());
+        else
+            Release(volume, nullptr);
     }
 }
 
@@ -159,38 +141,47 @@ bool NextExtension(const wchar_t** cursor, wchar_t* output, size_t size) {
 }
 
 bool IsOwnedExtension(const wchar_t* extension) {
-    wchar_t progId[80];
-    ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", progId, L"", 80);
-    return IsTervixProgId(progId);
+    const std::wstring progId = DefaultOf(extension);
+    return CompareNoCase(progId.c_str(), kNativeProgId) == 0 || CompareNoCase(progId.c_str(), kZipProgId) == 0;
 }
 
 void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip) {
     const bool wanted = IsNewMenuWanted(shellExtension, isNative, isZip);
+    const bool hasNewMenu = isNative || isZip;
 
     if (associate) {
-        // An extension we already own keeps the backup of its real previous owner.
-        if (!IsOwnedExtension(extension)) BackUpOwner(extension);
+        // The records are on the disk before anything of the other programs changes.
+        RecordPreviousOwner(extension, true);
+        if (isNative) RecordVolumeOwners();
+        FlushPreviousOwners();
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);
         LogAction(L"took " + std::wstring(extension));
         if (isNative) TakeVolumeNames();
-        if (wanted && (isNative || isZip)) CreateShellNewEntry(extension, isNative);
+        if (wanted && hasNewMenu) CreateShellNewEntry(extension, isNative);
     }
 
-    wchar_t backupKey[80];
-    BackupKeyOf(extension, backupKey, 80);
-    const bool existed = ReadUserInt(backupKey, L"Exist", 1) != 0;
-    wchar_t previous[512];
-    RecordedType(backupKey, previous, 512);
+    PreviousOwner owner;
+    const PreviousOwner* recorded = FindPreviousOwner(extension, &owner) ? &owner : nullptr;
     // The volume names have records of their own: those still ours go back even when
     // another program has taken ".tvx" itself in the meantime.
-    if (!associate && isNative) ReleaseVolumeNames(existed, previous);
+    if (!associate && isNative) ReleaseVolumeNames(recorded);
 
-    if (!IsOwnedExtension(extension)) return;
+    // Our "New" menu entry may outlast the type, when another program took back only
+    // the type, or a run ended between the two restores.
+    const bool ownType = IsOwnedExtension(extension);
+    const bool ownEntry = hasNewMenu && HasTervixShellNewEntry(extension);
+    if (!ownType && !ownEntry) {
+        if (!associate) ForgetMachineRecord(extension);
+        return;
+    }
     if (associate && wanted) return;
-    if (!associate) GiveBack(extension, existed, previous);
-    if (isNative || isZip) RestoreShellNewEntry(extension, existed);
+    bool givenBack = true;
+    if (!associate && ownType) givenBack = GiveBack(extension, recorded);
+    if (hasNewMenu) givenBack = RestoreShellNewEntry(extension, recorded) && givenBack;
+    if (associate) return;
     // Our "ShellNew" subkey kept the key of an extension that had none; now it can go.
-    if (!associate && !existed) DeleteClassKeyIfEmpty(extension);
+    if (!(recorded && recorded->known && recorded->existed)) DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, extension);
+    SettlePreviousOwner(extension, recorded, givenBack);
 }
 
 void AssociateAllTypes(const SetupChoices& choices) {
@@ -224,15 +215,13 @@ bool RegisterProgIds() {
         case ProgIdData::Text:
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", LoadText(row.textId));
             break;
-        case ProgIdData::Literal: {
+        case ProgIdData::Literal:
             // ".rev" may belong to another program: its owner is recorded as an
             // extension's is, and given back at uninstall.
-            wchar_t backupKey[80];
-            BackupKeyOf(row.key, backupKey, 80);
-            RecordOwner(row.key, backupKey);
+            RecordPreviousOwner(row.key, false);
+            FlushPreviousOwners();
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", row.literal);
             break;
-        }
         case ProgIdData::OpenCommand:
             WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", openCommand);
             break;
@@ -253,15 +242,13 @@ bool RegisterProgIds() {
 }
 
 void ReleaseRecoveryVolumeType() {
-    if (!HasDefault(kRecoveryExtension, kRecoveryProgId)) return;
-    wchar_t backupKey[80];
-    BackupKeyOf(kRecoveryExtension, backupKey, 80);
-    // An earlier version kept no record: the key goes as it always did, but only as far
-    // as nothing of another program lives in it.
-    const int32_t exist = ReadUserInt(backupKey, L"Exist", kNoRecord);
-    wchar_t previous[512];
-    RecordedType(backupKey, previous, 512);
-    GiveBack(kRecoveryExtension, exist != kNoRecord && exist != 0, previous);
+    if (!HasDefault(kRecoveryExtension, kRecoveryProgId)) {
+        ForgetMachineRecord(kRecoveryExtension);
+        return;
+    }
+    // Without a record (an earlier version kept none) only our default value goes.
+    PreviousOwner owner;
+    Release(kRecoveryExtension, FindPreviousOwner(kRecoveryExtension, &owner) ? &owner : nullptr);
 }
 
 }  // namespace tvx

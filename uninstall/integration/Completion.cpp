@@ -2,12 +2,17 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "integration/SetupDialog.h"
 #include "lang/Texts.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
+#include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
 #include "startup/Ui.h"
@@ -20,6 +25,9 @@ constexpr wchar_t kHelpFileName[] = L"tervix.chm";
 constexpr wchar_t kLicenseFileName[] = L"license.txt";
 constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 constexpr UINT kDisplayToc = 1;    // HH_DISPLAY_TOC
+// "registeredAppMachine" names Tervix's value under "RegisteredApplications".
+constexpr wchar_t kDefaultAppsOfTervix[] = L"ms-settings:defaultapps?registeredAppMachine=Tervix";
+constexpr wchar_t kDefaultApps[] = L"ms-settings:defaultapps";
 
 // Loaded on first use and kept for the whole run: the help window belongs to the
 // library, and it may still be open when the dialogs have gone.
@@ -67,7 +75,73 @@ void OpenLicense(HWND dialog) {
     OpenThroughShell(dialog, path);
 }
 
-void InitializeDialog(HWND dialog) {
+// A control's place in the dialog's client area, left and right as the reading goes
+// (MapWindowPoints mirrors them in a right-to-left dialog), the way SetWindowPos takes it.
+RECT PlaceOf(HWND dialog, HWND control) {
+    RECT place;
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    if (place.left > place.right) std::swap(place.left, place.right);
+    return place;
+}
+
+void PutAt(HWND control, const RECT& place) {
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LONG WrappedTextHeight(HWND control, const wchar_t* text, LONG width) {
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, width, 0};
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return needed.bottom;
+}
+
+// Names the types that Windows keeps for another program and offers Default apps. The
+// two controls wait hidden where OK stands: showing them moves OK down beside the
+// button and makes the dialog taller by as much, so that without them it is unchanged.
+void ShowTypesKept(HWND dialog, const std::vector<std::wstring>& types) {
+    HWND label = GetDlgItem(dialog, IDC_TYPESKEPT);
+    HWND button = GetDlgItem(dialog, IDC_DEFAULTAPPS);
+    HWND ok = GetDlgItem(dialog, IDOK);
+    // A resource library's template from before these controls keeps its own layout.
+    if (types.empty() || !label || !button || !ok) return;
+    // Quoted, as Windows names types in its own messages; a line may then break before
+    // every one of them.
+    std::wstring list;
+    for (const std::wstring& type : types) list += (list.empty() ? L"\"" : L", \"") + type + L"\"";
+    wchar_t text[kPathCapacity];
+    InsertArgument(LoadText(IDS_TYPESKEPT), list.c_str(), text, std::size(text));
+    SetWindowTextW(label, text);
+
+    // A long list makes the label taller and pushes the button down.
+    RECT place = PlaceOf(dialog, label);
+    const LONG needed = WrappedTextHeight(label, text, place.right - place.left);
+    const LONG grow = std::max<LONG>(0, needed - (place.bottom - place.top));
+    place.bottom += grow;
+    PutAt(label, place);
+    place = PlaceOf(dialog, button);
+    OffsetRect(&place, 0, grow);
+    PutAt(button, place);
+    const LONG buttonTop = place.top;
+    place = PlaceOf(dialog, ok);
+    const LONG shift = buttonTop - place.top;
+    OffsetRect(&place, 0, shift);
+    PutAt(ok, place);
+
+    // Taller by the shift, around the same centre.
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, frame.left, std::max<LONG>(0, frame.top - shift / 2), frame.right - frame.left,
+                 frame.bottom - frame.top + shift, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(label, SW_SHOWNA);
+    ShowWindow(button, SW_SHOWNA);
+}
+
+void InitializeDialog(HWND dialog, const std::vector<std::wstring>* typesKept) {
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon()));
     SendDlgItemMessageW(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
     // The program lives in the install folder; the current folder is whatever the
@@ -75,6 +149,7 @@ void InitializeDialog(HWND dialog) {
     wchar_t folder[kPathCapacity] = {};
     GetProgramFolder(folder, kPathCapacity);
     SetDlgItemTextW(dialog, IDC_INSTFOLDER, folder);
+    if (typesKept) ShowTypesKept(dialog, *typesKept);
     if (Options().silent) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
@@ -128,7 +203,7 @@ INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
     if (CommonDialogMessage(dialog, message, wParam, lParam, kDialogName, nullptr)) return TRUE;
     switch (message) {
         case WM_INITDIALOG:
-            InitializeDialog(dialog);
+            InitializeDialog(dialog, reinterpret_cast<const std::vector<std::wstring>*>(lParam));
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
@@ -144,6 +219,9 @@ INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
                     break;
                 case IDC_HOMEPAGE:
                     OpenThroughShell(dialog, LoadText(IDS_HOMEURL));
+                    break;
+                case IDC_DEFAULTAPPS:
+                    OpenThroughShell(dialog, HasDefaultAppsAppPage() ? kDefaultAppsOfTervix : kDefaultApps);
                     break;
                 default:
                     break;

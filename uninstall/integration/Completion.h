@@ -7,6 +7,8 @@
 
 namespace tvx {
 
+// Its creation parameter points at the chosen types that Windows keeps for another
+// program (a std::vector<std::wstring>), or is 0.
 INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Opens "tervix.chm" at the topic, or at its contents without one.
 void ShowHelp(HWND owner, const wchar_t* topic);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "integration/PreviousOwners.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
@@ -45,28 +47,8 @@ const Template kTemplates[2] = {
     {L"tvxnew.dat", nativeImage, sizeof nativeImage, 1},
 };
 
-constexpr int32_t kNoRecord = -1;
-// The backup values of a "ShellNew" entry. "ShellNew" holds the summary that earlier
-// versions wrote and read (a path, "*" for "NullFile", or empty); the complete record
-// beside it is marked by "ShellNewKey" and lists every value with its type and data,
-// the data as hexadecimal text so that the settings file can hold it as well.
-constexpr wchar_t kSummaryValue[] = L"ShellNew";
-constexpr wchar_t kKeyExistedValue[] = L"ShellNewKey";
-constexpr wchar_t kCountValue[] = L"ShellNewValues";
-constexpr const wchar_t* kRecordFields[] = {L"ShellNewName%u", L"ShellNewType%u", L"ShellNewSize%u",
-                                            L"ShellNewData%u"};
-enum RecordField { kFieldName, kFieldType, kFieldSize, kFieldData };
-// Bounds that a damaged record cannot push a restore beyond.
-constexpr int32_t kMaxRecordedValues = 1000;
-constexpr int32_t kMaxRecordedBytes = 1 << 20;
-constexpr size_t kValueNameCapacity = 16384;
-
 void ShellNewKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
     FormatText(key, size, L"%s\\ShellNew", extension);
-}
-
-void FieldName(RecordField field, unsigned index, wchar_t* name, size_t size) {
-    FormatText(name, size, kRecordFields[field], index);
 }
 
 bool FileHasLength(const wchar_t* path, size_t length) {
@@ -80,115 +62,46 @@ void TemplatePathOf(const Template& file, wchar_t* path, size_t size) {
     JoinPath(folder, file.fileName, path, size);
 }
 
+// This program's folder, whichever form of its path names it, or the folder of another
+// install: the one that holds Tervix's main program.
+bool IsTervixFolder(const wchar_t* folder) {
+    wchar_t own[kPathCapacity];
+    GetProgramFolder(own, kPathCapacity);
+    if (IsSameFile(folder, own)) return true;
+    wchar_t program[kPathCapacity];
+    JoinPath(folder, L"Tervix.exe", program, kPathCapacity);
+    return FileExists(program);
+}
+
 bool IsTemplatePath(const wchar_t* text) {
-    for (const Template& file : kTemplates) {
-        wchar_t path[kPathCapacity];
-        TemplatePathOf(file, path, kPathCapacity);
-        if (CompareNoCase(text, path) == 0) return true;
-    }
-    return false;
-}
-
-std::wstring TextOf(const RegistryValue& value) {
-    std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
-}
-
-bool IsNamed(const RegistryValue& value, const wchar_t* name) { return CompareNoCase(value.name.c_str(), name) == 0; }
-
-// Tervix's entry is the one "FileName" that names a template in the program folder.
-bool IsOwnValue(const RegistryValue& value) {
-    return IsNamed(value, L"FileName") && (value.type == REG_SZ || value.type == REG_EXPAND_SZ) &&
-           IsTemplatePath(TextOf(value).c_str());
+    wchar_t path[kPathCapacity];
+    const DWORD length = ExpandEnvironmentStringsW(text, path, kPathCapacity);
+    if (length == 0 || length > kPathCapacity) CopyText(path, text, kPathCapacity);
+    // A bare name means the system's own "ShellNew" folder, never ours.
+    if (!IsFullPath(path)) return false;
+    const wchar_t* name = FileNamePart(path);
+    if (std::none_of(std::begin(kTemplates), std::end(kTemplates),
+                     [&](const Template& file) { return CompareNoCase(name, file.fileName) == 0; }))
+        return false;
+    wchar_t folder[kPathCapacity];
+    FolderPart(path, folder, kPathCapacity);
+    return IsTervixFolder(folder);
 }
 
 bool HasOwnValue(const std::vector<RegistryValue>& values) {
-    return std::any_of(values.begin(), values.end(), IsOwnValue);
+    return std::any_of(values.begin(), values.end(), IsTervixShellNewValue);
 }
 
-// The form earlier versions recorded, kept for them: they read only this value.
-std::wstring SummaryOf(const std::vector<RegistryValue>& values) {
-    bool nullFile = false;
-    for (const RegistryValue& value : values) {
-        if (IsNamed(value, L"FileName") && !TextOf(value).empty()) return TextOf(value);
-        if (IsNamed(value, L"NullFile")) nullFile = true;
-    }
-    return nullFile ? L"*" : L"";
-}
-
-std::wstring ToHex(const std::vector<BYTE>& data) {
-    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    for (BYTE byte : data) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
-}
-
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    return -1;
-}
-
-void WriteRecordedValue(const wchar_t* backupKey, unsigned index, const RegistryValue& value) {
-    wchar_t name[40];
-    FieldName(kFieldName, index, name, 40);
-    WriteUserString(backupKey, name, value.name.c_str());
-    FieldName(kFieldType, index, name, 40);
-    WriteUserInt(backupKey, name, static_cast<int32_t>(value.type));
-    FieldName(kFieldSize, index, name, 40);
-    WriteUserInt(backupKey, name, static_cast<int32_t>(value.data.size()));
-    FieldName(kFieldData, index, name, 40);
-    WriteUserString(backupKey, name, ToHex(value.data).c_str());
-}
-
-bool ReadRecordedValue(const wchar_t* backupKey, unsigned index, RegistryValue* value) {
-    wchar_t name[40];
-    FieldName(kFieldSize, index, name, 40);
-    const int32_t size = ReadUserInt(backupKey, name, kNoRecord);
-    if (size < 0 || size > kMaxRecordedBytes) return false;
-    FieldName(kFieldType, index, name, 40);
-    value->type = static_cast<DWORD>(ReadUserInt(backupKey, name, REG_SZ));
-    std::vector<wchar_t> text(kValueNameCapacity);
-    FieldName(kFieldName, index, name, 40);
-    ReadUserString(backupKey, name, text.data(), L"", text.size());
-    value->name = text.data();
-    text.assign(2 * static_cast<size_t>(size) + 1, L'\0');
-    FieldName(kFieldData, index, name, 40);
-    ReadUserString(backupKey, name, text.data(), L"", text.size());
-    value->data.clear();
-    for (size_t i = 0; i + 1 < text.size() && value->data.size() < static_cast<size_t>(size); i += 2) {
-        const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
-        if (high < 0 || low < 0) return false;
-        value->data.push_back(static_cast<BYTE>(high << 4 | low));
-    }
-    return value->data.size() == static_cast<size_t>(size);
-}
-
-// A record of the current layout's kind: the summary only, read as it always was.
-void RestoreFromSummary(const wchar_t* key, const wchar_t* backupKey, bool existed) {
-    if (!existed) {
-        DeleteSettingKey(HKEY_CLASSES_ROOT, key);
-        return;
-    }
-    wchar_t saved[kPathCapacity];
-    ReadUserString(backupKey, kSummaryValue, saved, L"", kPathCapacity);
-    DeleteSettingValue(HKEY_CLASSES_ROOT, key, L"FileName");
+// A record of the layout earlier versions wrote: the summary only, read as it always was.
+bool RestoreFromSummary(const wchar_t* key, const PreviousOwner& owner) {
+    const std::wstring& saved = owner.shellNewSummary;
+    if (saved[0] == L'*') return WriteSettingString(HKEY_CLASSES_ROOT, key, L"NullFile", L"") == ERROR_SUCCESS;
     // A setup of an earlier version could record our own template as the previous entry.
-    if (saved[0] == L'*')
-        WriteSettingString(HKEY_CLASSES_ROOT, key, L"NullFile", L"");
-    else if (saved[0] != L'\0' && !IsTemplatePath(saved))
-        WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", saved);
+    if (saved.empty() || IsTemplatePath(saved.c_str())) return true;
+    return WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", saved.c_str()) == ERROR_SUCCESS;
 }
 
 }  // namespace
-
-void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
-    FormatText(key, size, L"Setup\\%s", extension);
-}
 
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip) {
     if (!shellExtension) return false;
@@ -197,21 +110,17 @@ bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip) {
     return true;
 }
 
-void RecordShellNew(const wchar_t* extension, const wchar_t* backupKey, bool hasOlderRecord) {
+bool IsTervixShellNewValue(const RegistryValue& value) {
+    return CompareNoCase(value.name.c_str(), L"FileName") == 0 &&
+           (value.type == REG_SZ || value.type == REG_EXPAND_SZ) && IsTemplatePath(value.Text().c_str());
+}
+
+bool HasTervixShellNewEntry(const wchar_t* extension) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
     std::vector<RegistryValue> values;
-    const bool keyExists = ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
-    const bool ownInPlace = HasOwnValue(values);
-    // The other program took back only its type: the entry is still ours, and the
-    // record made when we took it is the true one.
-    if (ownInPlace && hasOlderRecord) return;
-    std::erase_if(values, IsOwnValue);
-
-    WriteUserString(backupKey, kSummaryValue, SummaryOf(values).c_str());
-    WriteUserInt(backupKey, kKeyExistedValue, keyExists && !(ownInPlace && values.empty()) ? 1 : 0);
-    WriteUserInt(backupKey, kCountValue, static_cast<int32_t>(values.size()));
-    for (size_t i = 0; i < values.size(); ++i) WriteRecordedValue(backupKey, static_cast<unsigned>(i), values[i]);
+    ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
+    return HasOwnValue(values);
 }
 
 bool WriteTemplateFile(bool isNative, wchar_t* path, size_t size) {
@@ -244,9 +153,8 @@ void CreateShellNewEntry(const wchar_t* extension, bool isNative) {
     // An entry that is not ours may have changed since it was recorded, or been
     // given back to its owner by an earlier setup: what it holds now is what returns.
     if (!HasOwnValue(values)) {
-        wchar_t backupKey[80];
-        BackupKeyOf(extension, backupKey, 80);
-        RecordShellNew(extension, backupKey, false);
+        RecordShellNewOwner(extension);
+        FlushPreviousOwners();
     }
     // The values go one by one: a key delete would fail on subkeys of another program
     // and leave its values beside ours.
@@ -256,37 +164,31 @@ void CreateShellNewEntry(const wchar_t* extension, bool isNative) {
     WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", path);
 }
 
-void RestoreShellNewEntry(const wchar_t* extension, bool existed) {
+bool RestoreShellNewEntry(const wchar_t* extension, const PreviousOwner* owner) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
+    // Whatever is there now is someone else's, or was given back already.
+    if (!HasTervixShellNewEntry(extension)) return true;
+    // The owner's values go back first and ours go only after that has worked: while
+    // our entry is in place, the next run knows that this one is still to be done.
+    const bool withValues = owner && owner->shellNewKey == 1;
+    const bool fromSummary = owner && owner->shellNewKey == -1 && owner->known && owner->existed;
+    bool written = true;
+    if (withValues) {
+        for (const RegistryValue& value : owner->shellNewValues)
+            written = WriteSettingValue(HKEY_CLASSES_ROOT, key, value) == ERROR_SUCCESS && written;
+    } else if (fromSummary) {
+        written = RestoreFromSummary(key, *owner);
+    }
+    if (!written) return false;
     std::vector<RegistryValue> values;
     ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
-    // Whatever is there now is someone else's, or was given back already.
-    if (!HasOwnValue(values)) return;
-    wchar_t backupKey[80];
-    BackupKeyOf(extension, backupKey, 80);
-    const int32_t keyExisted = ReadUserInt(backupKey, kKeyExistedValue, kNoRecord);
-    if (keyExisted == kNoRecord) {
-        RestoreFromSummary(key, backupKey, existed);
-        return;
-    }
     for (const RegistryValue& value : values)
-        if (IsOwnValue(value)) DeleteSettingValue(HKEY_CLASSES_ROOT, key, value.name.c_str());
-    if (keyExisted == 0) {
-        DeleteClassKeyIfEmpty(key);
-        return;
-    }
-    const int32_t count = std::min(ReadUserInt(backupKey, kCountValue, 0), kMaxRecordedValues);
-    for (int32_t i = 0; i < count; ++i) {
-        RegistryValue value;
-        if (ReadRecordedValue(backupKey, static_cast<unsigned>(i), &value))
-            WriteSettingValue(HKEY_CLASSES_ROOT, key, value);
-    }
-}
-
-void DeleteClassKeyIfEmpty(const wchar_t* key) {
-    std::vector<RegistryValue> values;
-    if (ReadSettingValues(HKEY_CLASSES_ROOT, key, &values) && values.empty()) DeleteSettingKey(HKEY_CLASSES_ROOT, key);
+        if (IsTervixShellNewValue(value)) DeleteSettingValue(HKEY_CLASSES_ROOT, key, value.name.c_str());
+    // No key before Tervix's entry, or nothing known of it: whatever another program
+    // put there since stays.
+    if (!withValues && !fromSummary) DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, key);
+    return !HasTervixShellNewEntry(extension);
 }
 
 }  // namespace tvx

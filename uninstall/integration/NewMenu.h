@@ -5,23 +5,24 @@
 
 namespace tvx {
 
+struct PreviousOwner;
+struct RegistryValue;
+
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip);
-// The key below the product key that records the previous owner of a class-root name
-// (an extension or a volume name): "Setup\.zip" and the like.
-void BackupKeyOf(const wchar_t* extension, wchar_t* key, size_t size);
-// Records the "ShellNew" entry of an extension in its backup key, every value with its
-// type and data. Tervix's own template entry is never recorded as a previous owner's:
-// while it is in place and an older record exists, that record is kept.
-void RecordShellNew(const wchar_t* extension, const wchar_t* backupKey, bool hasOlderRecord);
+// Tervix's own entry: a "FileName" that names one of the template files in this
+// program's folder or in another install folder of Tervix, in whatever form of the
+// path (short names, "\\?\"), so that it is never taken for another program's.
+bool IsTervixShellNewValue(const RegistryValue& value);
+bool HasTervixShellNewEntry(const wchar_t* extension);
 void CreateShellNewEntry(const wchar_t* extension, bool isNative);
-// Gives the entry back to its previous owner, when Tervix's template entry is in place.
-void RestoreShellNewEntry(const wchar_t* extension, bool existed);
+// Gives the entry back to its previous owner (none when nothing was recorded: then
+// only Tervix's own values go), when Tervix's entry is in place. True when nothing of
+// Tervix's entry is left and every recorded value was written back.
+bool RestoreShellNewEntry(const wchar_t* extension, const PreviousOwner* owner);
 // Writes the template file when it is missing or of the wrong length; returns its path.
 bool WriteTemplateFile(bool isNative, wchar_t* path, size_t size);
 // Whether the template file in the program folder still holds the bytes setup writes;
 // its path goes to path either way.
 bool HoldsTemplateBytes(bool isNative, wchar_t* path, size_t size);
-// A single-key delete of a classes-root key that holds no value; one with subkeys stays.
-void DeleteClassKeyIfEmpty(const wchar_t* key);
 
 }  // namespace tvx

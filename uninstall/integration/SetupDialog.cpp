@@ -10,6 +10,7 @@
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
 #include "integration/UninstallEntry.h"
+#include "integration/UserChoice.h"
 #include "lang/DialogLocalization.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
@@ -73,6 +74,7 @@ constexpr int kIsoGroup = 12;
 // The choices while the dialog is open, and what the process keeps afterwards.
 SetupChoices dialogChoices;
 wchar_t programGroupPath[kPathCapacity];
+std::vector<std::wstring> typesKeptByUserChoice;
 bool singleTopNoticeShown = false;
 
 void FirstExtension(int group, wchar_t* extension, size_t size) {
@@ -139,6 +141,7 @@ void AcceptChoices(HWND dialog) {
     if (!Options().msi) WriteUninstallEntry();
     // Old versions associated .ace; hand it back to its previous owner if we still own it.
     AssociateExtension(L".ace", false, false, false, false);
+    typesKeptByUserChoice = FindTypesKeptByUserChoice(dialogChoices);
     EndDialog(dialog, 1);
 }
 
@@ -316,5 +319,7 @@ bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t gr
 }
 
 const wchar_t* ProgramGroupPath() { return programGroupPath; }
+
+const std::vector<std::wstring>& TypesKeptByUserChoice() { return typesKeptByUserChoice; }
 
 }  // namespace tvx

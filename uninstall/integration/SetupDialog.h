@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "integration/SetupChoices.h"
 
@@ -34,5 +36,8 @@ bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t gr
 
 // The program-group folder filled by the last ApplyIntegration (empty if none).
 const wchar_t* ProgramGroupPath();
+// The chosen types that Windows keeps for another program, found after the choices were
+// applied; the completion dialog names them.
+const std::vector<std::wstring>& TypesKeptByUserChoice();
 
 }  // namespace tvx

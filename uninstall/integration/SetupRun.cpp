@@ -7,13 +7,23 @@
 #include "integration/Completion.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/RestartDeletions.h"
 #include "platform/RunLog.h"
+#include "platform/Strings.h"
 #include "startup/RunOptions.h"
 #include "startup/Startup.h"
 
 namespace tvx {
 
 void RunSetup() {
+    // The installer has laid the new files down before it starts setup, whether the
+    // dialog is then accepted or not: deletions that an earlier uninstall left for the
+    // next restart would take them, or the folder, at that restart.
+    wchar_t installFolder[kPathCapacity];
+    GetProgramFolder(installFolder, std::size(installFolder));
+    CancelRestartDeletionsIn(installFolder);
+
     // A resource library without the template still gets the dialog, from the program.
     const INT_PTR result = DialogBoxParamW(DialogModule(L"SETUPDLG"), L"SETUPDLG", nullptr, SetupDialog, 0);
     if (result == -1) {
@@ -26,8 +36,8 @@ void RunSetup() {
 
     CopyFromInstallerFolder();
     const RunOptions& options = Options();
-    if (!options.msi &&
-        DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog, 0) == -1)
+    if (!options.msi && DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog,
+                                        reinterpret_cast<LPARAM>(&TypesKeptByUserChoice())) == -1)
         LogFailure(L"create the completion dialog", GetLastError());
 
     const wchar_t* group = ProgramGroupPath();

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "integration/Associations.h"
+#include "integration/PreviousOwners.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
@@ -167,12 +168,12 @@ void RegisterShellExtension(bool remove, const SetupChoices& choices) {
         if (remove) {
             DeleteSettingValue(HKEY_LOCAL_MACHINE, kRegisteredAppsKey, L"Tervix");
             DeleteSettingTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
-            DeleteSettingTree(HKEY_LOCAL_MACHINE, L"");
+            DeleteMachineProductKey(L"");
         } else {
             WriteRegisteredApplication();
         }
     } else if (remove) {
-        DeleteSettingTree(HKEY_LOCAL_MACHINE, L"");
+        DeleteMachineProductKey(L"");
     }
 
     SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);

@@ -2,8 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
+
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
+#include "platform/ListFile.h"
+#include "platform/Owner.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resources/ResourceIds.h"
@@ -33,6 +39,37 @@ void QuotedCommand(const wchar_t* path, const wchar_t* arguments, wchar_t* outpu
     AppendText(output, path, size);
     AppendText(output, L"\"", size);
     AppendText(output, arguments, size);
+}
+
+// Installed apps shows this as the size: the program file and every file the installer's
+// list names, as they are now. Folders and links count nothing, and a file named twice
+// (the list names this program too) counts once.
+uint32_t InstalledSizeKb(const wchar_t* programPath, const wchar_t* folder) {
+    std::set<std::wstring> paths;
+    auto add = [&paths](const wchar_t* path) {
+        std::wstring key = path;
+        CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+        paths.insert(key);
+    };
+    add(programPath);
+    wchar_t path[kPathCapacity];
+    JoinPath(folder, kListFileName, path, kPathCapacity);
+    UniqueCrtFile list(OpenCrtFile(path, L"rb"));
+    if (list) {
+        for (const std::string& line : ReadListEntries(list.get())) {
+            wchar_t name[kPathCapacity];
+            AnsiToWide(line.c_str(), name, kPathCapacity);
+            if (!IsEntryBelowFolder(name)) continue;
+            JoinPath(folder, name, path, kPathCapacity);
+            add(path);
+        }
+    }
+    uint64_t bytes = 0;
+    for (const std::wstring& file : paths) {
+        FoundEntry found;
+        if (FindSingle(file.c_str(), &found) && !found.isFolder && !found.isLink) bytes += found.size;
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>((bytes + 1023) / 1024, UINT32_MAX));
 }
 
 }  // namespace
@@ -85,6 +122,17 @@ void WriteUninstallEntry() {
     WriteEntryInt(L"NoRepair", 1);
     WriteEntryInt(L"Language", 0);
     WriteEntryString(L"Publisher", L"Norvane Labs");
+
+    WriteEntryInt(L"EstimatedSize", static_cast<int32_t>(InstalledSizeKb(programPath, folder)));
+    // The day of the first install: a later setup (a repair, an update) keeps it.
+    ReadSettingString(HKEY_LOCAL_MACHINE, kEntryKey, L"InstallDate", text, L"", kPathCapacity);
+    if (text[0] == L'\0') {
+        SYSTEMTIME today;
+        GetLocalTime(&today);
+        FormatText(text, kPathCapacity, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+        WriteEntryString(L"InstallDate", text);
+    }
+    WriteEntryString(L"URLInfoAbout", LoadText(IDS_HOMEURL));
 }
 
 }  // namespace tvx

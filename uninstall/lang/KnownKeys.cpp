@@ -37,6 +37,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_SINGLETOPITEM", 5150},
     {"s:IDS_NEEDADMIN", 5160},
     {"s:IDS_NOTREMOVED", 5161},
+    {"s:IDS_TYPESKEPT", 5170},
 
     {"$SETUPDLG:SIZE", 0},
     {"$SETUPDLG:CAPTION", 0},
@@ -84,6 +85,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"$DONEDLG:IDC_VIEWLICENSE", 5106},
     {"$DONEDLG:IDC_HOMEPAGE", 5108},
     {"$DONEDLG:IDC_THANKS", 5109},
+    {"$DONEDLG:IDC_DEFAULTAPPS", 5111},
 
     {"$SETUPCONTEXTITEMS:SIZE", 0},
     {"$SETUPCONTEXTITEMS:CAPTION", 0},

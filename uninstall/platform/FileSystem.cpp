@@ -53,6 +53,18 @@ HANDLE FindFirstLong(const wchar_t* name, WIN32_FIND_DATAW* data) {
     return find;
 }
 
+// Folders open only with the backup-semantics flag; no access right is needed to ask
+// for the identity.
+bool ReadIdentity(const wchar_t* name, BY_HANDLE_FILE_INFORMATION* info) {
+    UniqueFileHandle handle;
+    WithLongPathRetry(name, [&](const wchar_t* n) {
+        handle.reset(CreateFileW(n, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return static_cast<bool>(handle);
+    });
+    return handle && GetFileInformationByHandle(handle.get(), info);
+}
+
 bool IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
@@ -95,6 +107,13 @@ bool FileExists(const wchar_t* name) {
     return GetAttributesLong(name) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsSameFile(const wchar_t* a, const wchar_t* b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return ReadIdentity(a, &first) && ReadIdentity(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool ExistsWithWildcards(const wchar_t* name) {
     if (!HasWildcards(name)) return FileExists(name);
     DirectoryScan scan;
@@ -112,7 +131,10 @@ bool RemoveFolderLong(const wchar_t* name) {
 }
 
 bool MoveFileLong(const wchar_t* from, const wchar_t* to) {
-    return WithLongPathRetry(from, to, [](const wchar_t* a, const wchar_t* b) { return MoveFileW(a, b) != FALSE; });
+    // MoveFileW would copy to another volume, where a running program's file cannot
+    // follow: without the copy flag that fails at once and leaves the file in place.
+    return WithLongPathRetry(from, to,
+                             [](const wchar_t* a, const wchar_t* b) { return MoveFileExW(a, b, 0) != FALSE; });
 }
 
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {

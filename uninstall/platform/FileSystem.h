@@ -14,11 +14,16 @@ namespace tvx {
 bool DeleteFileLong(const wchar_t* name);
 DWORD GetAttributesLong(const wchar_t* name);
 bool FileExists(const wchar_t* name);
+// Whether two names lead to the same file or folder, whatever their form: a short name,
+// the "\\?\" form, another path through a junction.
+bool IsSameFile(const wchar_t* a, const wchar_t* b);
 bool ExistsWithWildcards(const wchar_t* name);
 bool SetAttributesLong(const wchar_t* name, DWORD attributes);
+// Renames or moves within one volume; never copies, so across volumes it fails
+// (ERROR_NOT_SAME_DEVICE) and leaves the file where it was.
+bool MoveFileLong(const wchar_t* from, const wchar_t* to);
 // Removes an empty folder.
 bool RemoveFolderLong(const wchar_t* name);
-bool MoveFileLong(const wchar_t* from, const wchar_t* to);
 
 enum class CreateFolderResult { Created = 0, Failed = 1, PathMissing = 2 };
 CreateFolderResult CreateFolder(const wchar_t* name, bool setAttributes = false, DWORD attributes = 0);

@@ -86,6 +86,13 @@ struct CoTaskMemTraits {
     static void Close(void* p) { CoTaskMemFree(p); }
 };
 
+// Memory that the system hands out with LocalAlloc (string SIDs, security descriptors).
+struct LocalMemTraits {
+    static HLOCAL Invalid() { return nullptr; }
+    static bool IsValid(HLOCAL p) { return p != nullptr; }
+    static void Close(HLOCAL p) { LocalFree(p); }
+};
+
 struct BstrTraits {
     static BSTR Invalid() { return nullptr; }
     static bool IsValid(BSTR s) { return s != nullptr; }
@@ -100,6 +107,7 @@ using UniqueModule = UniqueOwner<HMODULE, ModuleTraits>;
 using UniqueGdiObject = UniqueOwner<HGDIOBJ, GdiTraits>;
 using UniqueCrtFile = UniqueOwner<FILE*, CrtFileTraits>;
 using UniqueCoTaskMem = UniqueOwner<void*, CoTaskMemTraits>;
+using UniqueLocalMem = UniqueOwner<HLOCAL, LocalMemTraits>;
 using UniqueBstr = UniqueOwner<BSTR, BstrTraits>;
 
 // Closes a kernel handle and tells whether the system accepted it, for an owner that

@@ -21,6 +21,8 @@ struct VersionCache {
     int32_t platformId = -1;
     uint32_t major = 0;
     uint32_t minor = 0;
+    uint32_t build = 0;
+    uint32_t revision = 0;
 };
 
 Windows11Cache windows11Cache;
@@ -31,6 +33,23 @@ OSVERSIONINFOW ReadVersion() {
     info.dwOSVersionInfoSize = sizeof(info);
     GetVersionExW(&info);
     return info;
+}
+
+const VersionCache& Version() {
+    if (versionCache.platformId == -1) {
+        OSVERSIONINFOW info = ReadVersion();
+        versionCache.platformId = static_cast<int32_t>(info.dwPlatformId);
+        versionCache.major = info.dwMajorVersion;
+        versionCache.minor = info.dwMinorVersion;
+        versionCache.build = info.dwBuildNumber;
+        // The number of the monthly update is kept only in the registry; Windows before 10 has none.
+        DWORD revision = 0;
+        DWORD size = sizeof revision;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
+                         RRF_RT_REG_DWORD, nullptr, &revision, &size) == ERROR_SUCCESS)
+            versionCache.revision = revision;
+    }
+    return versionCache;
 }
 
 }  // namespace
@@ -44,14 +63,14 @@ bool IsWindows11() {
 }
 
 uint32_t WindowsVersionNumber() {
-    if (versionCache.platformId == -1) {
-        OSVERSIONINFOW info = ReadVersion();
-        versionCache.platformId = static_cast<int32_t>(info.dwPlatformId);
-        versionCache.major = info.dwMajorVersion;
-        versionCache.minor = info.dwMinorVersion;
-    }
-    if (versionCache.platformId != VER_PLATFORM_WIN32_NT) return 0x0501;
-    return versionCache.major * 256 + versionCache.minor;
+    const VersionCache& version = Version();
+    if (version.platformId != VER_PLATFORM_WIN32_NT) return 0x0501;
+    return version.major * 256 + version.minor;
+}
+
+bool HasDefaultAppsAppPage() {
+    const VersionCache& version = Version();
+    return DecideDefaultAppsAppPage(version.build, version.revision);
 }
 
 bool OsNameIsWindows10() {
@@ -97,12 +116,14 @@ bool OsNameIsWindows10() {
     return isWindows10;
 }
 
-void PrimeWindowsVersion(bool isWindows11, uint32_t versionNumber) {
+void PrimeWindowsVersion(bool isWindows11, uint32_t versionNumber, uint32_t build, uint32_t revision) {
     windows11Cache.known = true;
     windows11Cache.value = isWindows11;
     versionCache.platformId = VER_PLATFORM_WIN32_NT;
     versionCache.major = versionNumber >> 8;
     versionCache.minor = versionNumber & 0xFF;
+    versionCache.build = build;
+    versionCache.revision = revision;
 }
 
 void ResetWindowsVersionCaches() {

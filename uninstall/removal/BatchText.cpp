@@ -11,11 +11,12 @@
 namespace tvx {
 namespace {
 
-// Between two attempts: a program that is still closing holds its file a little longer.
-// PING waits a second between its two echoes and is on every Windows; the command
-// interpreter has no pause of its own that works without a console to read.
+// Between two attempts: the program that started the batch is still closing and holds
+// its file a little longer. PING waits a second between its two echoes and is on every
+// Windows; the command interpreter has no pause of its own that works without a console.
 constexpr wchar_t kPauseLine[] = L"\"%SystemRoot%\\System32\\PING.EXE\" -n 2 127.0.0.1 >nul\r\n";
-constexpr int kAttempts = 5;
+// No helper instance of ours waits for the program's end: the attempts themselves do.
+constexpr int kAttempts = 10;
 
 bool IsAscii(std::wstring_view text) {
     for (wchar_t c : text)
@@ -113,17 +114,16 @@ void WriteLogLines(Write write, const std::wstring& program, const std::wstring&
 
 void WriteBatchLine(FILE* file, const wchar_t* line) { WriteLineIn(file, line, GetOEMCP()); }
 
-bool WriteBatchLines(FILE* file, const wchar_t* programPath, const wchar_t* installFolder, const wchar_t* batchPath,
-                     bool silent, const wchar_t* logPath, UINT codePage) {
+bool WriteBatchLines(FILE* file, const wchar_t* programPath, const wchar_t* installFolder, bool silent,
+                     const wchar_t* logPath, UINT codePage) {
     // The interpreter reads a batch in the OEM code page; under the UTF-8 code page
     // (65001) that is UTF-8, without a byte-order mark, which it would read as a command.
     if (codePage == CP_OEMCP) codePage = GetOEMCP();
+    const bool removesFolder = installFolder && *installFolder;
     const std::wstring program = BatchName(programPath, codePage);
-    const std::wstring folder = BatchName(installFolder, codePage);
-    const std::wstring batch = BatchName(batchPath, codePage);
+    const std::wstring folder = removesFolder ? BatchName(installFolder, codePage) : L"";
     auto write = [&](const std::wstring& line) { WriteLineIn(file, line.c_str(), codePage); };
 
-    if (!program.empty()) write(Quoted(program) + L" /wait\r\n");
     if (!program.empty() || !folder.empty()) {
         for (int attempt = 1; attempt <= kAttempts; ++attempt) {
             if (!program.empty()) write(L"del " + Quoted(program) + L"\r\n");
@@ -134,9 +134,11 @@ bool WriteBatchLines(FILE* file, const wchar_t* programPath, const wchar_t* inst
     }
     write(L":done\r\n");
     if (logPath) WriteLogLines(write, program, folder, BatchName(logPath, codePage));
-    if (!silent && !program.empty()) write(L"if exist " + Quoted(program) + L" " + Quoted(program) + L" /warning\r\n");
-    if (!batch.empty()) write(L"del " + Quoted(batch) + L"\r\n");
-    return !program.empty() && !folder.empty();
+    // Only a program file left in the install folder is worth a word to the user; one
+    // left in the private folder is out of everybody's way.
+    if (!silent && removesFolder && !program.empty())
+        write(L"if exist " + Quoted(program) + L" " + Quoted(program) + L" /warning\r\n");
+    return !program.empty() && (!removesFolder || !folder.empty());
 }
 
 }  // namespace tvx

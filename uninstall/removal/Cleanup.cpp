@@ -3,19 +3,29 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+#include <utility>
+
 #include "integration/Associations.h"
 #include "integration/NewMenu.h"
+#include "integration/PreviousOwners.h"
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "integration/UserChoice.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "removal/Uninstall.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 
 namespace tvx {
 namespace {
+
+constexpr wchar_t kEntryKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+constexpr wchar_t kAppPathKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
 
 struct ProductKey {
     HKEY root;
@@ -31,22 +41,41 @@ const ProductKey kProductKeys[] = {
     {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
     {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
     {HKEY_CURRENT_USER, L"", true},
-    {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", false},
-    {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false},
+    {HKEY_LOCAL_MACHINE, kEntryKey, false},
+    {HKEY_LOCAL_MACHINE, kAppPathKey, false},
     // Setup writes the application path for 32-bit programs too; left there it would
     // point them at a deleted program.
-    {HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe", false,
-     KEY_WOW64_32KEY},
+    {HKEY_LOCAL_MACHINE, kAppPathKey, false, KEY_WOW64_32KEY},
 };
+
+// Whether setup of this install wrote into the system's registry: the uninstall entry
+// or the application path names this program's folder, in whatever form of its path.
+// The registry is asked itself, since a settings file may keep it out of sight.
+bool IsRegisteredInstall() {
+    wchar_t folder[kPathCapacity];
+    GetProgramFolder(folder, kPathCapacity);
+    const std::pair<const wchar_t*, const wchar_t*> anchors[] = {{kEntryKey, L"InstallLocation"},
+                                                                 {kAppPathKey, L"Path"}};
+    for (const auto& [key, name] : anchors) {
+        std::wstring named;
+        if (ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, &named) && IsSameFile(named.c_str(), folder)) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
 void CleanUpRegistryAndShell() {
     // Every choice off: the integration operations below then remove what setup made.
     const SetupChoices nothing = {};
+    // A settings file that came beside the program after setup (the installer's preset)
+    // may switch integration off: what setup wrote into the registry goes all the same.
+    const bool registered = IsRegisteredInstall();
+    if (registered) EnableIntegration();
 
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
+    RemoveTervixUserChoices();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
 
     // The shell lets go of the extension while its files still exist.
@@ -61,6 +90,11 @@ void CleanUpRegistryAndShell() {
             DeleteSettingKey(key.root, key.path);
             SetRegistryView(0);
         }
+    }
+    // That file also hides the product keys setup wrote into the registry before it came.
+    if (registered && SettingsFileLoaded()) {
+        DeleteSettingTree(HKEY_CURRENT_USER, L"\\Software\\Tervix");
+        DeleteMachineProductKey(L"\\Software\\Tervix");
     }
 }
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/ListFile.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
-#include "removal/ListFile.h"
 
 namespace tvx {
 namespace {
@@ -187,6 +187,21 @@ size_t RemoveOnce(std::vector<ListedEntry>& entries, const std::vector<size_t>& 
     return removed;
 }
 
+// A listed folder that keeps a file deferred to the restart follows it then, deepest
+// first, so that each is empty by its turn; one that also holds the user's files stays.
+void ScheduleFoldersLeft(const std::vector<ListedEntry>& entries, const std::vector<size_t>& order,
+                         FolderAttributes& folders) {
+    folders.Clear();
+    for (size_t index : order) {
+        const ListedEntry& entry = entries[index];
+        if (entry.settled || CheckRoute(entry, folders) != Route::Open) continue;
+        const DWORD attributes = folders.Get(entry.path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            DeleteAtRestart(entry.path.c_str());
+    }
+}
+
 }  // namespace
 
 bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* programPath,
@@ -204,6 +219,7 @@ bool RemoveListedFiles(FILE* list, const wchar_t* installFolder, const wchar_t* 
     FolderAttributes folders;
     while (RemoveOnce(entries, order, programPath, folders, &restartNeeded, notRemoved) > 0) {
     }
+    if (restartNeeded) ScheduleFoldersLeft(entries, order, folders);
     return restartNeeded;
 }
 

@@ -1,11 +1,14 @@
 #include "removal/RemovalBatch.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <string>
 
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
+#include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
 #include "platform/Strings.h"
@@ -16,51 +19,77 @@ namespace {
 
 constexpr wchar_t kBatchName[] = L"Uninstall_Tvx.Bat";
 
-}  // namespace
+// Created new, never opened: whatever stands at the name already, whoever put it there,
+// is not ours to write or to run. The error stays in GetLastError().
+FILE* CreateNewFile(const wchar_t* path) {
+    UniqueFileHandle handle(
+        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) return nullptr;
+    handle.release();
+    FILE* file = _wfdopen(descriptor, L"wb");
+    if (!file) _close(descriptor);
+    return file;
+}
 
-void WriteRemovalBatch(const wchar_t* programPath, const wchar_t* installFolder) {
-    wchar_t batchPath[kPathCapacity] = {};
-    const DWORD tempLength = GetTempPathW(static_cast<DWORD>(std::size(batchPath)), batchPath);
-    // Without the temporary folder the batch would land in the install folder and keep it.
-    if (tempLength == 0 || tempLength >= std::size(batchPath)) return;
-    AppendText(batchPath, kBatchName, std::size(batchPath));
-
-    const bool silent = Options().silent;
-    bool everythingNamed;
-    {
-        UniqueCrtFile batch(OpenCrtFile(batchPath, L"wb"));
-        if (!batch) return;
-        const std::wstring& log = RunLogPath();
-        everythingNamed =
-            WriteBatchLines(batch.get(), programPath, installFolder, batchPath, silent, log.empty() ? nullptr : log.c_str());
-    }
-
+bool StartBatch(const std::wstring& batchPath, const std::wstring& batchFolder) {
     wchar_t interpreter[kPathCapacity] = {};
     const DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, static_cast<DWORD>(std::size(interpreter)));
     if (length >= std::size(interpreter)) interpreter[0] = 0;
+    // The batch cannot remove its own file and folder: the interpreter may hold the file
+    // open while it runs it. The interpreter does that once the batch has ended, from a
+    // command line that needs no code page. "/d": no AutoRun command runs along.
     // Never cut: a cut command line would name no batch at all.
-    std::wstring command = std::wstring(interpreter) + L" /c \"" + batchPath + L"\"";
+    const std::wstring batch = L"\"" + batchPath + L"\"";
+    std::wstring command = std::wstring(interpreter) + L" /d /c \"" + batch + L" & del " + batch + L" & rd \"" +
+                           batchFolder + L"\"\"";
+    // The interpreter works from the folder above its own, never from the install folder.
+    wchar_t workFolder[kPathCapacity];
+    FolderPart(batchFolder.c_str(), workFolder, std::size(workFolder));
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    // The interpreter must not hold the install folder as its current folder.
-    SetCurrentDirectoryW(L"..");
     PROCESS_INFORMATION started = {};
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-        UniqueHandle process(started.hProcess), thread(started.hThread);
-        LogAction(L"started the self-removal batch " + std::wstring(batchPath));
-    } else {
-        LogFailure(L"start the self-removal batch " + std::wstring(batchPath), GetLastError());
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, workFolder, &startup, &started)) {
+        LogFailure(L"start the self-removal batch " + batchPath, GetLastError());
+        return false;
+    }
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    LogAction(L"started the self-removal batch " + batchPath);
+    return true;
+}
+
+}  // namespace
+
+void WriteRemovalBatch(const SelfRemoval& removal, const wchar_t* installFolder) {
+    // The batch removes the install folder only when the program file could not leave it.
+    const wchar_t* folderLeft = removal.programMoved ? nullptr : installFolder;
+    bool everythingNamed = false;
+    bool started = false;
+    if (!removal.batchFolder.empty()) {
+        const std::wstring batchPath = removal.batchFolder + L"\\" + kBatchName;
+        UniqueCrtFile batch(CreateNewFile(batchPath.c_str()));
+        if (batch) {
+            const std::wstring& log = RunLogPath();
+            everythingNamed = WriteBatchLines(batch.get(), removal.program.c_str(), folderLeft, Options().silent,
+                                              log.empty() ? nullptr : log.c_str());
+            batch.reset();
+            LogAction(L"wrote the self-removal batch " + batchPath);
+            started = StartBatch(batchPath, removal.batchFolder);
+        } else {
+            LogFailure(L"create the self-removal batch " + batchPath, GetLastError());
+        }
     }
 
-    // The batch cannot name the program file, so it stays: say so, as the batch would.
-    if (!everythingNamed) {
-        LogAction(L"left what the self-removal batch cannot name of " + std::wstring(programPath) + L" and " +
-                  installFolder);
+    // What no batch removes stays: say so, as the batch would.
+    if (!started || !everythingNamed) {
+        LogAction(L"left what no self-removal batch deletes of " + removal.program +
+                  (folderLeft ? L" and " + std::wstring(folderLeft) : L""));
         ReportOutcome(Outcome::Failed);
-        ShowUninstallWarning();
+        ShowUninstallWarning(removal.program.c_str());
     }
 }
 

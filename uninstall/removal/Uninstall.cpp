@@ -15,6 +15,7 @@
 #include "platform/Strings.h"
 #include "removal/Cleanup.h"
 #include "removal/RemovalBatch.h"
+#include "removal/SelfRemoval.h"
 #include "resources/ResourceIds.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -39,8 +40,6 @@ bool InstallFolderOf(const wchar_t* programPath, wchar_t* folder, size_t size) {
     return true;
 }
 
-bool EqualsNoCase(const wchar_t* a, const wchar_t* b) { return CompareNoCase(a, b) == 0; }
-
 }  // namespace
 
 void RunUninstall() {
@@ -50,7 +49,7 @@ void RunUninstall() {
     wchar_t installFolder[kPathCapacity];
     if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
     SetCurrentDirectoryW(installFolder);
-    // The batch takes the folder without its closing separator.
+    // The self-removal takes the folder without its closing separator.
     wchar_t plainFolder[kPathCapacity];
     CopyText(plainFolder, installFolder, std::size(plainFolder));
     AppendSeparator(installFolder, std::size(installFolder));
@@ -106,6 +105,9 @@ void RunUninstall() {
     JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
     if (FileExists(webViewData)) DeleteFolderTree(webViewData);
 
+    // The install folder goes now, before anything is said, so that the notices cover it.
+    const SelfRemoval removal = RemoveInstallFolder(programPath, plainFolder, restartNeeded);
+
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.
         ReportOutcome(Outcome::Failed);
@@ -114,12 +116,11 @@ void RunUninstall() {
         wchar_t text[4096];
         InsertArgument(notRemovedText, names.c_str(), text, std::size(text));
         ShowMessage(nullptr, text, caption, kErrorFlags);
-    } else if (restartNeeded) {
+    } else if (restartNeeded || removal.folderAtRestart) {
         ShowMessage(nullptr, restartText, caption, kNoticeFlags);
     }
-    if (restartNeeded && !silent && EqualsNoCase(FileNamePart(plainFolder), L"Tervix")) DeleteAtRestart(plainFolder);
 
-    WriteRemovalBatch(programPath, plainFolder);
+    WriteRemovalBatch(removal, plainFolder);
 }
 
 }  // namespace tvx

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/Owner.h"
 #include "platform/RunLog.h"
@@ -144,6 +145,17 @@ int DeleteTreePass(HKEY root, const wchar_t* path) {
     key.reset();
     if (RegDeleteKeyW(root, path) == ERROR_SUCCESS) ++deleted;
     return deleted;
+}
+
+void DeleteRegistryTree(HKEY root, const std::wstring& path) {
+    const bool existed = path.empty() ? false : static_cast<bool>(OpenKey(root, path, KEY_QUERY_VALUE));
+    while (DeleteTreePass(root, path.c_str()) > 0) {
+    }
+    if (!existed) return;
+    // What is still there after the passes could not be deleted; deleting it once more
+    // tells why.
+    const LONG result = OpenKey(root, path, KEY_QUERY_VALUE) ? RegDeleteKeyW(root, path.c_str()) : ERROR_SUCCESS;
+    LogDeletion(L"key " + RegistryName(root, path, 0) + L" with its subkeys", result);
 }
 
 }  // namespace
@@ -302,15 +314,67 @@ void DeleteSettingTree(HKEY root, const wchar_t* key) {
     case Route::Registry:
         break;
     }
-    std::wstring path = RegistryPath(root, key);
-    const bool existed = path.empty() ? false : static_cast<bool>(OpenKey(root, path, KEY_QUERY_VALUE));
-    while (DeleteTreePass(root, path.c_str()) > 0) {
+    DeleteRegistryTree(root, RegistryPath(root, key));
+}
+
+void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept) {
+    key = OrEmpty(key);
+    const std::wstring path = RegistryPath(root, key);
+    if (RouteOf(root, key) != Route::Registry || !OpenKey(root, path + L'\\' + kept, KEY_QUERY_VALUE)) {
+        DeleteSettingTree(root, key);
+        return;
     }
-    if (!existed) return;
-    // What is still there after the passes could not be deleted; deleting it once more
-    // tells why.
-    const LONG result = OpenKey(root, path, KEY_QUERY_VALUE) ? RegDeleteKeyW(root, path.c_str()) : ERROR_SUCCESS;
-    LogDeletion(L"key " + RegistryName(root, path, 0) + L" with its subkeys", result);
+    UniqueHkey handle = OpenKey(root, path, KEY_READ | KEY_SET_VALUE);
+    if (!handle) return;
+    std::vector<std::wstring> others;
+    for (DWORD index = 0;; ++index) {
+        wchar_t subkey[kSubkeyNameCapacity];
+        DWORD length = kSubkeyNameCapacity;
+        if (RegEnumKeyExW(handle.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (CompareNoCase(subkey, kept) != 0) others.push_back(path + L'\\' + subkey);
+    }
+    for (const std::wstring& other : others) DeleteRegistryTree(root, other);
+    std::vector<RegistryValue> values;
+    ReadSettingValues(root, key, &values);
+    for (const RegistryValue& value : values) {
+        const LONG result = RegDeleteValueW(handle.get(), value.name.c_str());
+        LogDeletion(RegistryName(root, path, 0) + L" " + ValueName(value.name.c_str()), result);
+    }
+    LogAction(L"kept key " + RegistryName(root, path, 0) + L": it still holds " + kept);
+}
+
+void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key) {
+    key = OrEmpty(key);
+    std::vector<RegistryValue> values;
+    if (ReadSettingValues(root, key, &values) && values.empty() && !HasSubkeys(root, RegistryPath(root, key)))
+        DeleteSettingKey(root, key);
+}
+
+void FlushSettingKey(HKEY root, const wchar_t* key) {
+    key = OrEmpty(key);
+    if (RouteOf(root, key) != Route::Registry) return;
+    const std::wstring path = RegistryPath(root, key);
+    UniqueHkey handle = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
+    if (!handle) return;
+    const LONG result = RegFlushKey(handle.get());
+    if (result != ERROR_SUCCESS)
+        LogFailure(L"flush " + RegistryName(root, path, registryView), static_cast<DWORD>(result));
+}
+
+bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value) {
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, OrEmpty(key)), KEY_QUERY_VALUE);
+    if (!handle) return false;
+    DWORD type = REG_NONE, bytes = 0;
+    if (RegQueryValueExW(handle.get(), OrEmpty(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(handle.get(), OrEmpty(name), nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return false;
+    *value = text.data();
+    return true;
 }
 
 bool SettingKeyExists(HKEY root, const wchar_t* key) {
@@ -324,6 +388,11 @@ bool SettingKeyExists(HKEY root, const wchar_t* key) {
         break;
     }
     return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE));
+}
+
+std::wstring RegistryValue::Text() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
 }
 
 bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values) {
@@ -372,6 +441,22 @@ LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value
                     static_cast<DWORD>(value.data.size()));
 }
 
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names) {
+    key = OrEmpty(key);
+    names->clear();
+    if (RouteOf(root, key) != Route::Registry) return false;
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_ENUMERATE_SUB_KEYS | registryView);
+    if (!handle) return false;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kSubkeyNameCapacity];
+        DWORD length = kSubkeyNameCapacity;
+        if (RegEnumKeyExW(handle.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names->emplace_back(name, length);
+    }
+    return true;
+}
+
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
     return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue);
 }
@@ -403,6 +488,12 @@ void RefuseRegistryWrites(HKEY root, LONG error) {
 }
 
 bool IntegrationEnabled() { return Switches().integration; }
+
+void EnableIntegration() {
+    // Loading later would set the switch from the file again.
+    EnsureSettingsFileLoaded();
+    Switches().integration = true;
+}
 
 void GetTempFolder(wchar_t* destination, size_t capacity, bool allowEmpty) {
     if (capacity == 0) return;

@@ -24,7 +24,18 @@ LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, cons
 void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name);
 void DeleteSettingKey(HKEY root, const wchar_t* key);
 void DeleteSettingTree(HKEY root, const wchar_t* key);
+// DeleteSettingTree that spares the subkey named kept directly below key, with all it
+// holds; when that subkey exists, the key stays too, emptied of everything else.
+void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept);
+// Deletes a key that holds neither a value nor a subkey.
+void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key);
 bool SettingKeyExists(HKEY root, const wchar_t* key);
+// Writes the key's hive to the disk now (RegFlushKey), for an entry that must outlive a
+// power cut that follows it. Nothing to do where the settings file takes the key.
+void FlushSettingKey(HKEY root, const wchar_t* key);
+// A string as the registry itself holds it, whatever a settings file or its switches
+// say; false when there is none.
+bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value);
 
 // A registry value with its own type and raw data, for entries of other programs that
 // must come back exactly as they were (binary data, expandable strings).
@@ -32,11 +43,16 @@ struct RegistryValue {
     std::wstring name;
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    // The data read as a string, up to its first terminator.
+    std::wstring Text() const;
 };
 // Every value of a registry key in enumeration order; false, with none, when the key
 // cannot be opened. The settings file keeps no types: its entries read as none here.
 bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values);
 LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value);
+// The names of a registry key's subkeys; false, with none, when it cannot be opened or
+// the registry is not where the key lives.
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names);
 
 // Forms with the root fixed to HKEY_CURRENT_USER.
 int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue);
@@ -61,6 +77,10 @@ void RefuseRegistryWrites(HKEY root, LONG error);
 
 // Portable-mode switches; all true until a settings file says otherwise.
 bool IntegrationEnabled();
+// Switches integration on for the rest of the run, whatever the settings file says: for
+// the uninstall of an install whose setup wrote into the registry before a settings file
+// came beside the program.
+void EnableIntegration();
 
 // The product's temporary folder ("Paths"\"TempFolder", else the system's), ending
 // in a backslash unless empty.

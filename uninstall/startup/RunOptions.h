@@ -25,7 +25,8 @@ bool IsAsciiLetter(wchar_t c);
 int MatchSwitch(const wchar_t* text, const wchar_t* keyword, int n);
 void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequested, bool* uninstallRequested);
 
-// The notice that the uninstall finished but the program file could not be removed.
-void ShowUninstallWarning();
+// The notice that the uninstall finished but the program file could not be removed;
+// it names the running program's file unless given another place.
+void ShowUninstallWarning(const wchar_t* programPath = nullptr);
 
 }  // namespace tvx

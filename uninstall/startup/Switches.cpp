@@ -129,9 +129,12 @@ void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequest
     if (uninstallRequested) *uninstallRequested = !fromEnvironment && counted == 0;
 }
 
-void ShowUninstallWarning() {
-    wchar_t programPath[kPathCapacity];
-    GetProgramPath(programPath, kPathCapacity);
+void ShowUninstallWarning(const wchar_t* programPath) {
+    wchar_t runningPath[kPathCapacity];
+    if (!programPath) {
+        GetProgramPath(runningPath, kPathCapacity);
+        programPath = runningPath;
+    }
 
     wchar_t text[kWarningCapacity];
     CopyText(text, LoadText(IDS_UNINSTALLCOMPLETED), kWarningCapacity);

@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/Associations.h"
+#include "integration/NewMenu.h"
+#include "integration/PreviousOwners.h"
 #include "integration/SetupChoices.h"
+#include "integration/UserChoice.h"
+#include "platform/WindowsVersion.h"
 
 namespace tvx {
 namespace {
@@ -57,22 +62,30 @@ SetupChoices Choices(bool associate, bool shellExtension) {
     return choices;
 }
 
-std::wstring Backup(const std::wstring& extension, const wchar_t* name) {
-    std::wstring value;
-    return tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\" + extension, name, &value)
-               ? value
-               : L"<none>";
+// The record in the product settings, or with HKEY_LOCAL_MACHINE the machine's.
+std::wstring RecordKey(const std::wstring& extension, HKEY root) {
+    return (root == HKEY_CURRENT_USER ? L"Software\\Tervix\\Setup\\" : L"Software\\Tervix\\PreviousOwners\\") +
+           extension;
 }
 
-DWORD BackupExist(const std::wstring& extension) {
+std::wstring Backup(const std::wstring& extension, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
+    std::wstring value;
+    return tvxtest::RegReadString(root, RecordKey(extension, root), name, &value) ? value : L"<none>";
+}
+
+DWORD BackupExist(const std::wstring& extension, HKEY root = HKEY_CURRENT_USER) {
     DWORD value = 99;
-    tvxtest::RegReadDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\" + extension, L"Exist", &value);
+    tvxtest::RegReadDword(root, RecordKey(extension, root), L"Exist", &value);
     return value;
 }
 
 class Associations : public ::testing::Test {
 protected:
-    void TearDown() override { tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix"); }
+    void TearDown() override {
+        RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
+        tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
+        tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix");
+    }
     const std::wstring folder_ = tvxtest::ProgramFolderOfTest();
 };
 
@@ -100,6 +113,7 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     for (const std::wstring& extension : AllExtensions())
         EXPECT_EQ(ClassDefault(extension), extension == L".zip" ? L"Tervix.ZIP" : L"Tervix") << extension;
     EXPECT_EQ(Backup(L".zip", L"Type"), L"CompressedFolder");
+    EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder") << "where every account finds it";
     EXPECT_EQ(Backup(L".zip", L"ShellNew"), L"C:\\windows\\ShellNew\\zip.zip");
     EXPECT_EQ(BackupExist(L".zip"), 1u);
     EXPECT_EQ(Backup(L".tar", L"ShellNew"), L"*");
@@ -117,10 +131,15 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     EXPECT_EQ(tvxTemplate, folder_ + L"\\tvxnew.dat");
     EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tar\\ShellNew"));
 
-    // A second setup must not take our own entries for the previous owner's.
+    // A second setup must not take our own entries for the previous owner's. Over an
+    // earlier version, which kept the records in the product settings only, it puts
+    // them where every account finds them.
     const RegSnapshot firstBackups = CaptureBackups();
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
     AssociateAllTypes(Choices(true, true));
     EXPECT_EQ(Differences(firstBackups, CaptureBackups()), std::vector<std::wstring>{});
+    EXPECT_EQ(Backup(L".tgz", L"Type", HKEY_LOCAL_MACHINE), L"GzTool");
+    EXPECT_EQ(BackupExist(Volume(3), HKEY_LOCAL_MACHINE), 0u);
 
     AssociateAllTypes(Choices(false, false));
 
@@ -130,6 +149,115 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     for (auto& [key, values] : expected)
         if (key.find(L'\\') == std::wstring::npos && !values.count(L"")) values[L""] = StringValue(L"");
     EXPECT_EQ(Differences(expected, CaptureExtensions()), std::vector<std::wstring>{});
+    // Every type is back, so no record is left but the groups' choices.
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners"));
+    EXPECT_EQ(Backup(L".zip", L"Exist"), L"<none>");
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tgz"));
+}
+
+TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    SetClassString(L".zip\\ShellNew", L"NullFile", L"");
+    SetClassString(L".zip\\ShellNew", L"ItemName", L"Compressed folder");
+    RegSnapshot before;
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip", &before);
+    AssociateExtension(L".zip", true, true, false, true);
+    // As an earlier version left it: the record in the product settings only.
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
+
+    // A run refused the classes root gives nothing back: our entry and the record stay,
+    // the record now also where the uninstall's deletion of the product settings cannot
+    // reach it, and the machine's product key goes around the records.
+    RefuseRegistryWrites(HKEY_CLASSES_ROOT, ERROR_ACCESS_DENIED);
+    AssociateExtension(L".zip", false, false, false, true);
+    RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
+    std::wstring fileName;
+    EXPECT_TRUE(tvxtest::RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", &fileName));
+    EXPECT_EQ(Backup(L".zip", L"Type"), L"CompressedFolder");
+    tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix", L"exe64", L"C:\\Tervix\\Tervix.exe");
+    tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities", L"ApplicationDescription",
+                            L"Tervix");
+    DeleteMachineProductKey(L"");
+    EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities"));
+    std::wstring program;
+    EXPECT_FALSE(tvxtest::RegReadString(HKEY_LOCAL_MACHINE, L"Software\\Tervix", L"exe64", &program));
+
+    // Another account's run, without the product settings, finishes the job; only then
+    // do the records go.
+    tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
+    AssociateExtension(L".zip", false, false, false, true);
+    RegSnapshot after;
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip", &after);
+    EXPECT_EQ(Differences(before, after), std::vector<std::wstring>{});
+    EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"<none>");
+    DeleteMachineProductKey(L"");
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix"));
+}
+
+TEST_F(Associations, WithoutAnyRecordOnlyWhatIsOursGoes) {
+    SetClassString(L".lzh", L"", L"Tervix");
+    SetClassString(L".lzh", L"Content Type", L"application/x-lzh");
+    SetClassString(L".zip", L"", L"Tervix.ZIP");
+    SetClassString(L".zip\\ShellNew", L"FileName", folder_ + L"\\zipnew.dat");
+    SetClassString(L".zip\\ShellNew", L"ItemName", L"Compressed folder");
+    SetClassString(Volume(7), L"", L"Tervix");
+    SetClassString(Volume(7), L"Content Type", L"application/x-split");
+
+    AssociateAllTypes(Choices(false, false));
+
+    RegSnapshot after;
+    for (const std::wstring& key : {std::wstring(L".lzh"), std::wstring(L".zip"), Volume(7)})
+        CaptureKey(HKEY_CLASSES_ROOT, key, &after);
+    RegSnapshot expected;
+    expected[L".lzh"][L"Content Type"] = StringValue(L"application/x-lzh");
+    expected[L".zip"];
+    expected[L".zip\\ShellNew"][L"ItemName"] = StringValue(L"Compressed folder");
+    expected[Volume(7)][L"Content Type"] = StringValue(L"application/x-split");
+    EXPECT_EQ(Differences(expected, after), std::vector<std::wstring>{});
+}
+
+TEST_F(Associations, OurNewEntryIsKnownInEveryFormOfAnInstallFolder) {
+    wchar_t shortForm[MAX_PATH];
+    ASSERT_GT(GetShortPathNameW(folder_.c_str(), shortForm, MAX_PATH), 0u);
+    ASSERT_NE(folder_, shortForm);
+    tvxtest::TempFolder otherInstall(L"Tervix elsewhere"), stranger(L"Other archiver");
+    ASSERT_TRUE(tvxtest::WriteFileBytes(otherInstall / L"Tervix.exe", "installed"));
+    const struct {
+        std::wstring path;
+        bool ours;
+    } cases[] = {
+        {folder_ + L"\\zipnew.dat", true},
+        {std::wstring(shortForm) + L"\\ZIPNEW.DAT", true},
+        {L"\\\\?\\" + folder_ + L"\\tvxnew.dat", true},
+        {otherInstall / L"zipnew.dat", true},
+        {stranger / L"zipnew.dat", false},
+        {folder_ + L"\\zip.zip", false},
+        {L"zipnew.dat", false},  // the system's own ShellNew folder
+    };
+    for (const auto& c : cases) {
+        const BYTE* text = reinterpret_cast<const BYTE*>(c.path.c_str());
+        RegistryValue value{L"FileName", REG_SZ, {text, text + (c.path.size() + 1) * sizeof(wchar_t)}};
+        EXPECT_EQ(IsTervixShellNewValue(value), c.ours) << c.path;
+        value.name = L"IconPath";
+        EXPECT_FALSE(IsTervixShellNewValue(value)) << c.path;
+    }
+
+    // A setup started through the short form left its entry, and the other program took
+    // back only its type: the next setup keeps the record of the real entry.
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    SetClassString(L".zip\\ShellNew", L"NullFile", L"");
+    AssociateExtension(L".zip", true, true, false, true);
+    SetClassString(L".zip\\ShellNew", L"FileName", std::wstring(shortForm) + L"\\zipnew.dat");
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    AssociateExtension(L".zip", true, true, false, true);
+    AssociateExtension(L".zip", false, false, false, true);
+    RegSnapshot after;
+    CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &after);
+    RegSnapshot expected;
+    expected[L".zip\\ShellNew"][L"NullFile"] = StringValue(L"");
+    EXPECT_EQ(Differences(expected, after), std::vector<std::wstring>{});
 }
 
 TEST_F(Associations, BackupNamingTervixInAnyCaseIsReleasedAsEmpty) {
@@ -320,6 +448,19 @@ TEST_F(Associations, AceIsGivenBackOnlyWhenItIsStillOurs) {
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"Stale");
     AssociateExtension(L".ace", false, false, false, false);
     EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
+}
+
+// Windows 7 keeps no choice that wins over the classes root: no type is named there.
+// (The choice goes with this case's prefix.)
+TEST_F(Associations, TypesKeptByAUserChoiceAreNamedFromWindows8On) {
+    tvxtest::RegWriteString(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tgz\\UserChoice",
+                            L"ProgId", L"OtherGz");
+    PrimeWindowsVersion(false, 0x0601);
+    EXPECT_TRUE(FindTypesKeptByUserChoice(Choices(true, false)).empty());
+    PrimeWindowsVersion(false, 0x0602);
+    EXPECT_EQ(FindTypesKeptByUserChoice(Choices(true, false)), std::vector<std::wstring>{L".tgz"});
+    ResetWindowsVersionCaches();
 }
 
 }  // namespace

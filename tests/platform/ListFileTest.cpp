@@ -1,7 +1,7 @@
 // How "Uninstall.lst" is read: pieces, trimming, blank lines; and which entries stay
 // inside the install folder.
 
-#include "removal/ListFile.h"
+#include "platform/ListFile.h"
 
 #include <gtest/gtest.h>
 

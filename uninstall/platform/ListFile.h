@@ -8,6 +8,8 @@
 
 namespace tvx {
 
+inline constexpr wchar_t kListFileName[] = L"Uninstall.lst";
+
 // The entries of the list from its start, in list order, as the installer wrote them
 // (ANSI code page). A line longer than 2047 bytes counts as several entries of at most
 // 2047 bytes; trailing blanks, tabs, carriage returns and line feeds are dropped, and

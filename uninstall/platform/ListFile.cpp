@@ -1,4 +1,4 @@
-#include "removal/ListFile.h"
+#include "platform/ListFile.h"
 
 #include <cstring>
 #include <string_view>

@@ -1,0 +1,60 @@
+#pragma once
+// The records of the programs that owned a classes-root name before Tervix took it: an
+// extension (with its "New" menu entry), a volume name, ".rev". Every record is kept in
+// two places: in the product settings ("Setup\.zip"), where the main program reads it
+// and a settings file may hold it, and in the machine's registry, where every account
+// and every settings mode finds it. A release reads the first place that has one, and a
+// record goes only once the name it describes has been given back.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/Settings.h"
+
+namespace tvx {
+
+struct PreviousOwner {
+    bool known = false;    // "Exist" and "Type" were recorded
+    bool existed = true;   // the class key existed before Tervix took the name
+    std::wstring type;     // its default value then; never one of Tervix's ProgIDs
+    // The "New" menu entry of an extension, when recorded: the summary that earlier
+    // versions wrote and read (a path, "*" for "NullFile", or empty), and, unless
+    // shellNewKey is -1, whether the key existed (1 or 0) and every value it held.
+    bool hasShellNew = false;
+    std::wstring shellNewSummary;
+    int32_t shellNewKey = -1;
+    std::vector<RegistryValue> shellNewValues;
+};
+
+// "Tervix", "Tervix.ZIP" or "Tervix.REV" in any letter case: never another program's.
+bool IsTervixProgId(const wchar_t* progId);
+
+// Records who owns name now, before Tervix takes it. A default value that is one of
+// Tervix's ProgIDs was not another program's: the older record stays as it is (and
+// reaches the machine's place if only the product settings had it). The same holds for
+// the "New" menu entry (withShellNew) while Tervix's own is in place. Nothing is
+// recorded in a run that leaves the classes root alone.
+void RecordPreviousOwner(const wchar_t* name, bool withShellNew);
+// Records the "New" menu entry an extension has now, keeping the rest of its record.
+void RecordShellNewOwner(const wchar_t* extension);
+// Puts the records on the disk; called before the classes root changes.
+void FlushPreviousOwners();
+
+// The record of name: the product settings' first, else the machine's. False when
+// neither place has one.
+bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner);
+// After a release of name: once it was given back, both records go (the product
+// settings keep their other values there, such as the group's "Set" choice); else the
+// record is kept in the machine's place as well, where the next run finds it after the
+// uninstall has deleted the product settings.
+void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack);
+// Deletes the machine's record of a name that is no longer Tervix's: nothing is left to
+// give back. The product settings' record stays as it is.
+void ForgetMachineRecord(const wchar_t* name);
+
+// Deletes the machine's product key, as the relative "" or the absolute
+// "\Software\Tervix", with everything in it but the records of names not given back.
+void DeleteMachineProductKey(const wchar_t* key);
+
+}  // namespace tvx
