@@ -361,7 +361,7 @@ void RoundTrip::Run() {
         L"took .zip",
         L"Default apps: .7z (Other7z.File)",
         L"wrote shortcut ",
-        L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
+        L"deleted key HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver",
         L"deleted file " + folder + L"\\" + kInstalledFiles[0],
         L"deleted the install folder " + folder,
         L"exit code 0: done",

@@ -6,13 +6,18 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "FileLocker.h"
 #include "GuiDriver.h"
 #include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "UninstallScenarioSupport.h"
 #include "integration/UninstallEntry.h"
+#include "platform/RunLog.h"
+#include "removal/Uninstall.h"
 #include "resources/ResourceIds.h"
+#include "startup/RunOptions.h"
 
 namespace {
 
@@ -120,6 +125,46 @@ TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\gone.ico");
     tvx::WriteUninstallEntry();
     EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
+}
+
+// The uninstall removes the entry only after the files, and the list last. A file that
+// can be neither removed nor scheduled for the restart keeps both for the next run.
+TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
+    const auto prepare = [](SandboxCopy& copy) {
+        for (const wchar_t* name : {L"Tervix.exe", L"history.dat"}) copy.Put(name);
+        const std::wstring self = copy.program().substr(copy.path().size() + 1);
+        copy.Put(L"Uninstall.lst", "Tervix.exe\r\nhistory.dat\r\n" + Narrow(self) + "\r\nUninstall.lst\r\n");
+    };
+    if (RanInSandboxCopy(prepare)) return;
+    const std::wstring folder = ProgramFolderOfTest(), program = ProgramOfTest();
+    bool restartNeeded = true;
+    tvx::Options().silent = true;
+    tvx::WriteUninstallEntry();
+    {
+        // The main program holds its file, and the account may not write the restart list.
+        FileLocker mainProgram;
+        ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, folder + L"\\history.dat"));
+        tvx::RefuseRestartSchedules(ERROR_ACCESS_DENIED);
+        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
+        tvx::RefuseRestartSchedules(ERROR_SUCCESS);
+    }
+    EXPECT_FALSE(PathExists(folder + L"\\Tervix.exe"));
+    EXPECT_TRUE(PathExists(folder + L"\\Uninstall.lst") && RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
+
+    TempFolder logs(L"tvxlog");
+    ASSERT_TRUE(tvx::OpenRunLog((logs / L"uninstall.log").c_str()));
+    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
+    tvx::CloseRunLog();
+    const std::wstring entryGone = L"deleted key HKLM\\" + std::wstring(kEntry);
+    std::vector<std::wstring> order;
+    for (std::wstring line : ReadUtf8Lines(logs / L"uninstall.log")) {
+        line = line.substr(20, line.find_last_not_of(L'\r') - 19);  // without time and line end
+        if (line.rfind(L"deleted file ", 0) == 0 || line == L"flushed the registry" || line == entryGone)
+            order.push_back(line);
+    }
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"flushed the registry", L"deleted file " + folder + L"\\history.dat",
+                                                entryGone, L"flushed the registry",
+                                                L"deleted file " + folder + L"\\Uninstall.lst"}));
 }
 
 // The real program in an install folder whose path has a blank, as setup leaves it.

@@ -2,6 +2,8 @@
 // afterwards nothing of the product left, neither files nor registry keys nor batch.
 // The install folder is gone when the program returns.
 
+#include <algorithm>
+
 #include "UninstallScenarioSupport.h"
 #include "resources/ResourceIds.h"
 
@@ -93,19 +95,36 @@ TEST(UninstallSample, SilentUninstallIsDoneWhenItReturnsAndANewInstallRightAfter
     EXPECT_TRUE(BatchFolders().empty()) << "batch still there";
 }
 
-TEST(UninstallSample, DeclinedConfirmationChangesNothing) {
-    SampleInstall install(kInstall);
+// Runs started while the question waits change nothing: an unattended one ends at once
+// with 1618, an interactive one brings the question to the front, and one of another
+// install, which has no window of its own program to show, says why it stops.
+TEST(UninstallSample, DeclinedConfirmationExitsOneAndRunsStartedMeanwhileChangeNothing) {
+    SampleInstall install(kInstall), otherInstall(L"C:\\Program Files\\Tervix 2");
     LayOutSample(install);
     WriteProductKeys();
 
-    Process uninstall;
+    Process uninstall, silentSetup, otherSetup, userSetup;
     ASSERT_TRUE(install.Start(&uninstall));
     HWND question = WaitForSecondDialog(uninstall.id(), 20000);
     ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(install.Start(&silentSetup, L"/setup -s") && otherInstall.Start(&otherSetup, L"/setup"));
+    HWND notice = WaitForSecondDialog(otherSetup.id(), 30000);
+    ASSERT_NE(notice, nullptr);
+    ASSERT_FALSE(ProgramText(IDS_RUNINPROGRESS).empty());
+    EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_RUNINPROGRESS));
+    ASSERT_EQ(GetForegroundWindow(), notice);
+    ASSERT_TRUE(install.Start(&userSetup, L"/setup"));
+    DWORD codes[3] = {};
+    EXPECT_TRUE(silentSetup.Wait(30000, &codes[0]) && userSetup.Wait(30000, &codes[1]));
+    EXPECT_EQ(GetForegroundWindow(), question);
+    ASSERT_TRUE(PressButton(notice, IDOK));
+    EXPECT_TRUE(otherSetup.Wait(20000, &codes[2]));
+    for (DWORD code : codes) EXPECT_EQ(code, 1618u);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup")) << "a second setup stored its choices";
     ASSERT_TRUE(PressButton(question, IDNO));
-    DWORD exitCode = 1;
+    DWORD exitCode = 0;
     ASSERT_TRUE(uninstall.Wait(20000, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(exitCode, 1u) << "a declined uninstall counts as done";
 
     for (const wchar_t* kept : {L"Tervix.exe", L"tvxext.dll", L"Formats\\Deep\\rev.fmt", L"Uninstall.lst",
                                 L"Uninstall.exe", L"tervix.gid", L"tervix.fts"})
@@ -163,6 +182,44 @@ TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheL
         named |= line.find(L"FAILED open the file list " + install.Path(L"Uninstall.lst")) != std::wstring::npos;
     EXPECT_TRUE(named);
     ExpectNothingChanged(install);
+}
+
+// A task kill in the middle of a silent uninstall leaves the entry, whose quiet command
+// finishes the job even when started twice at once: one run does it, the other ends
+// with 1618. Nothing of the product is left, and the other program's type is back.
+TEST(UninstallSample, UninstallEndedPartWayIsFinishedByTheQuietUninstallString) {
+    SampleInstall install(kInstall);
+    // Thousands of files, removed in the list's order, so that the removal can be cut short.
+    ASSERT_TRUE(install.MakeFolder(L"data"));
+    std::string list = "data\r\nUninstall.exe\r\nUninstall.lst\r\n";
+    for (int i = 10000; i < 12000; ++i) {
+        ASSERT_TRUE(install.MakeFile(L"data\\" + std::to_wstring(i)));
+        list += "data\\" + std::to_string(i) + "\r\n";
+    }
+    ASSERT_TRUE(install.WriteList(list));
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
+    ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L"OtherZip.Archive\\shell\\open\\command", L"", L"other.exe \"%1\""));
+    ASSERT_EQ(RunAndWait(L"\"" + install.Program() + L"\" /setup -s -initA11S0", 60000, install.Folder()), 0);
+    const wchar_t entry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+    std::wstring quiet, zipOwner;
+    ASSERT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"QuietUninstallString", &quiet));
+
+    Process uninstall, first, second;
+    ASSERT_TRUE(uninstall.Start(quiet));
+    // Cut short as soon as the removal has begun.
+    WaitUntil([&] { return !PathExists(install.Path(L"data\\10000")) || uninstall.Wait(0); }, 120000, 1);
+    uninstall.Kill();
+    ASSERT_TRUE(uninstall.Wait(20000));
+    ASSERT_TRUE(PathExists(install.Path(L"data\\11999"))) << "the run ended before the kill";
+
+    ASSERT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"QuietUninstallString", &quiet)) << "the entry went early";
+    ASSERT_TRUE(first.Start(quiet) && second.Start(quiet));
+    DWORD codes[2] = {};
+    ASSERT_TRUE(first.Wait(120000, &codes[0]) && second.Wait(120000, &codes[1]));
+    EXPECT_EQ(std::min(codes[0], codes[1]), 0u);
+    EXPECT_EQ(std::max(codes[0], codes[1]), 1618u);
+    ExpectProductGone(install);
+    EXPECT_TRUE(RegReadString(HKEY_CLASSES_ROOT, L".zip", L"", &zipOwner) && zipOwner == L"OtherZip.Archive");
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     tvxtest::TempFolder sandbox(L"tvxhijack");
     const std::wstring oldBatch = TempPath() + L"Uninstall_Tvx.Bat";
     const std::wstring marker = sandbox / L"ran.txt";
-    const std::string trap = "echo hijacked > \"" + std::string(marker.begin(), marker.end()) + "\"\r\n";
+    const std::string trap = "echo hijacked > \"" + tvxtest::Narrow(marker) + "\"\r\n";
     ASSERT_TRUE(tvxtest::WriteFileBytes(oldBatch, trap));
     // Held without sharing: any attempt to open it would fail, and the run with it.
     HANDLE held = CreateFileW(oldBatch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -12,6 +12,7 @@
 #include "platform/DiskFile.h"
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
+#include "startup/SingleRun.h"
 
 namespace tvx {
 namespace {
@@ -162,6 +163,24 @@ TEST(RunOutcome, AnUnhandledErrorEndsTheRunWithItsOwnCode) {
     EXPECT_NE(lines[2].find(L"stopped by error 6"), std::wstring::npos);
     ResetRunOutcome();
     Errors() = ErrorState();
+}
+
+// One run at a time, also for an account that may not create machine-wide names: its
+// claim falls back to the session's own name, which every other run sees as well. The
+// batch's own jobs are never held back.
+TEST(SingleRun, ClaimFallsBackToTheSessionWhereMachineWideNamesAreRefused) {
+    // A copy without a list: a run that is not held back fails to read it and changes nothing.
+    tvxtest::TempFolder folder(L"tvxsingle");
+    const std::wstring program = L"\"" + (folder / L"Uninstall.exe") + L"\"";
+    ASSERT_TRUE(CopyFileW(tvxtest::UninstallExe().c_str(), (folder / L"Uninstall.exe").c_str(), FALSE));
+
+    RefuseGlobalNames(true);
+    EXPECT_TRUE(ClaimSingleRun());
+    RefuseGlobalNames(false);
+    EXPECT_EQ(tvxtest::RunAndWait(program + L" -s", 60000, folder.path()), kExitBusy);
+    EXPECT_EQ(tvxtest::RunAndWait(program + L" /wait", 60000, folder.path()), kExitDone);
+    ReleaseSingleRun();
+    EXPECT_EQ(tvxtest::RunAndWait(program + L" -s", 60000, folder.path()), kExitFailed);
 }
 
 }  // namespace

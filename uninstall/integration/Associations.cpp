@@ -237,9 +237,11 @@ bool RegisterProgIds() {
         }
         }
     }
-    SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+    NotifyAssociationsChanged();
     return true;
 }
+
+void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSHNOWAIT, nullptr, nullptr); }
 
 void ReleaseRecoveryVolumeType() {
     if (!HasDefault(kRecoveryExtension, kRecoveryProgId)) {

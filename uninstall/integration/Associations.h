@@ -20,6 +20,9 @@ bool IsOwnedExtension(const wchar_t* extension);
 void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip);
 void AssociateAllTypes(const SetupChoices& choices);
 bool RegisterProgIds();
+// Tells the shell that associations changed without waiting until every window has
+// taken the news: one hung window must not hold up an unattended run.
+void NotifyAssociationsChanged();
 // Gives ".rev" back to the owner recorded when setup took it; at uninstall, after the
 // archive types and before the ProgIDs go.
 void ReleaseRecoveryVolumeType();

@@ -132,16 +132,22 @@ void AcceptChoices(HWND dialog) {
     EnableWindow(dialog, FALSE);
     StoreSetupChoices(dialogChoices);
     // The choices are stored first: a failed apply step leaves them for the next run.
-    if (!ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity)) {
+    const bool applied = ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity);
+    if (applied) {
+        if (!Options().msi) WriteUninstallEntry();
+        // Old versions associated .ace; hand it back to its previous owner if we still own it.
+        AssociateExtension(L".ace", false, false, false, false);
+        typesKeptByUserChoice = FindTypesKeptByUserChoice(dialogChoices);
+    }
+    // On disk before setup says how it went: a power cut after that must not take back
+    // what the user was told is done.
+    FlushRegistry();
+    if (!applied) {
         // The refused write has already been reported where it was made.
         ShowRightsNeeded(dialog);
         EndDialog(dialog, kSetupRefused);
         return;
     }
-    if (!Options().msi) WriteUninstallEntry();
-    // Old versions associated .ace; hand it back to its previous owner if we still own it.
-    AssociateExtension(L".ace", false, false, false, false);
-    typesKeptByUserChoice = FindTypesKeptByUserChoice(dialogChoices);
     EndDialog(dialog, 1);
 }
 
@@ -306,6 +312,9 @@ void StoreSetupChoices(const SetupChoices& choices) {
 }
 
 bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize) {
+    // The entry comes first: from here on, whatever setup installs can be removed from
+    // Installed apps, even when setup is ended half-way.
+    if (!Options().msi && !BeginUninstallEntry()) return false;
     if (!RegisterAppPath()) return false;
     RegisterShellExtension(false, choices);
     AssociateAllTypes(choices);

@@ -31,7 +31,8 @@ void ApplyInitOptions(const wchar_t* options, SetupChoices* choices);
 void ShowChoicesInDialog(HWND dialog, const SetupChoices& choices);
 void ReadChoicesFromDialog(HWND dialog, SetupChoices* choices);
 void StoreSetupChoices(const SetupChoices& choices);
-// Applies the choices to the system; false when a machine-wide write was denied.
+// Applies the choices to the system, the uninstall entry's first values before anything
+// else (unless msi); false when a machine-wide write was denied.
 bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize);
 
 // The program-group folder filled by the last ApplyIntegration (empty if none).

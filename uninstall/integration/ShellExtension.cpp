@@ -176,7 +176,7 @@ void RegisterShellExtension(bool remove, const SetupChoices& choices) {
         DeleteMachineProductKey(L"");
     }
 
-    SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
+    NotifyAssociationsChanged();
 }
 
 void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* dllName, const wchar_t* classId,

@@ -26,8 +26,8 @@ constexpr int kBuildNumber = 1;  // also the beta number of the display name
 constexpr wchar_t kEntryKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 constexpr size_t kPieceCapacity = 100;
 
-void WriteEntryString(const wchar_t* name, const wchar_t* value) {
-    WriteSettingString(HKEY_LOCAL_MACHINE, kEntryKey, name, value);
+LONG WriteEntryString(const wchar_t* name, const wchar_t* value) {
+    return WriteSettingString(HKEY_LOCAL_MACHINE, kEntryKey, name, value);
 }
 
 void WriteEntryInt(const wchar_t* name, int32_t value) { WriteSettingInt(HKEY_LOCAL_MACHINE, kEntryKey, name, value); }
@@ -39,6 +39,24 @@ void QuotedCommand(const wchar_t* path, const wchar_t* arguments, wchar_t* outpu
     AppendText(output, path, size);
     AppendText(output, L"\"", size);
     AppendText(output, arguments, size);
+}
+
+LONG WriteDisplayName() {
+    wchar_t text[kPathCapacity] = L"Tervix";
+    ComposeDisplayName(text, kPathCapacity);
+    return WriteEntryString(L"DisplayName", text);
+}
+
+// The two commands that start the uninstall, and the folder by which the uninstall knows
+// that this install wrote into the registry.
+void WriteUninstallCommands(const wchar_t* programPath) {
+    wchar_t text[kPathCapacity];
+    QuotedCommand(programPath, L"", text, kPathCapacity);
+    WriteEntryString(L"UninstallString", text);
+    QuotedCommand(programPath, L" -s", text, kPathCapacity);
+    WriteEntryString(L"QuietUninstallString", text);
+    FolderPart(programPath, text, kPathCapacity);
+    WriteEntryString(L"InstallLocation", text);
 }
 
 // Installed apps shows this as the size: the program file and every file the installer's
@@ -91,10 +109,17 @@ const wchar_t* ProgramVersionText() {
     return text;
 }
 
+bool BeginUninstallEntry() {
+    // The first machine-wide write tells whether we may change the system at all.
+    if (WriteDisplayName() == ERROR_ACCESS_DENIED) return false;
+    wchar_t programPath[kPathCapacity];
+    GetProgramPath(programPath, kPathCapacity);
+    WriteUninstallCommands(programPath);
+    return true;
+}
+
 void WriteUninstallEntry() {
-    wchar_t text[kPathCapacity] = L"Tervix";
-    ComposeDisplayName(text, kPathCapacity);
-    WriteEntryString(L"DisplayName", text);
+    WriteDisplayName();
 
     WriteEntryString(L"DisplayVersion", ProgramVersionText());
     WriteEntryInt(L"VersionMajor", kVersionMajor);
@@ -102,13 +127,11 @@ void WriteUninstallEntry() {
 
     wchar_t programPath[kPathCapacity];
     GetProgramPath(programPath, kPathCapacity);
-    QuotedCommand(programPath, L"", text, kPathCapacity);
-    WriteEntryString(L"UninstallString", text);
-    QuotedCommand(programPath, L" -s", text, kPathCapacity);
-    WriteEntryString(L"QuietUninstallString", text);
+    WriteUninstallCommands(programPath);
 
     // An icon an earlier install pointed at is kept; "path,index" names no file and is
     // replaced like a missing one.
+    wchar_t text[kPathCapacity];
     wchar_t folder[kPathCapacity];
     FolderPart(programPath, folder, kPathCapacity);
     ReadSettingString(HKEY_LOCAL_MACHINE, kEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
@@ -117,7 +140,6 @@ void WriteUninstallEntry() {
         WriteEntryString(L"DisplayIcon", text);
     }
 
-    WriteEntryString(L"InstallLocation", folder);
     WriteEntryInt(L"NoModify", 1);
     WriteEntryInt(L"NoRepair", 1);
     WriteEntryInt(L"Language", 0);
@@ -134,5 +156,7 @@ void WriteUninstallEntry() {
     }
     WriteEntryString(L"URLInfoAbout", LoadText(IDS_HOMEURL));
 }
+
+void RemoveUninstallEntry() { DeleteSettingKey(HKEY_LOCAL_MACHINE, kEntryKey); }
 
 }  // namespace tvx

@@ -37,6 +37,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_SINGLETOPITEM", 5150},
     {"s:IDS_NEEDADMIN", 5160},
     {"s:IDS_NOTREMOVED", 5161},
+    {"s:IDS_RUNINPROGRESS", 5162},
     {"s:IDS_TYPESKEPT", 5170},
 
     {"$SETUPDLG:SIZE", 0},

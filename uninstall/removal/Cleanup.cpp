@@ -1,7 +1,6 @@
 #include "removal/Cleanup.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <string>
 #include <utility>
@@ -35,13 +34,13 @@ struct ProductKey {
 };
 
 // In this order; the settings store decides whether the registry or the portable
-// settings file is touched.
+// settings file is touched. The uninstall entry is not among them: it goes last, after
+// the files, so that a run ended before then can be finished from Installed apps.
 const ProductKey kProductKeys[] = {
     {HKEY_CLASSES_ROOT, L"Tervix", true},
     {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
     {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
     {HKEY_CURRENT_USER, L"", true},
-    {HKEY_LOCAL_MACHINE, kEntryKey, false},
     {HKEY_LOCAL_MACHINE, kAppPathKey, false},
     // Setup writes the application path for 32-bit programs too; left there it would
     // point them at a deleted program.
@@ -76,7 +75,7 @@ void CleanUpRegistryAndShell() {
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
     RemoveTervixUserChoices();
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+    NotifyAssociationsChanged();
 
     // The shell lets go of the extension while its files still exist.
     RegisterShellExtension(true, nothing);

@@ -21,6 +21,8 @@ constexpr wchar_t kListName[] = L"Uninstall.lst";
 constexpr size_t kEntryPathLength = kPathCapacity - 1;
 constexpr DWORD kAttributesBlockingDelete = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+DWORD restartRefusal = ERROR_SUCCESS;
+
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsAbsent(DWORD attributes, DWORD error) {
@@ -245,13 +247,18 @@ bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved) {
 }
 
 bool DeleteAtRestart(const wchar_t* path) {
-    const bool scheduled = WithLongPathRetry(
-        path, [](const wchar_t* p) { return MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE; });
+    const bool scheduled = restartRefusal == ERROR_SUCCESS &&
+                           WithLongPathRetry(path, [](const wchar_t* p) {
+                               return MoveFileExW(p, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+                           });
     if (scheduled)
         LogAction(L"scheduled for deletion at the next restart: " + std::wstring(path));
     else
-        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path), GetLastError());
+        LogFailure(L"schedule for deletion at the next restart " + std::wstring(path),
+                   restartRefusal != ERROR_SUCCESS ? restartRefusal : GetLastError());
     return scheduled;
 }
+
+void RefuseRestartSchedules(DWORD error) { restartRefusal = error; }
 
 }  // namespace tvx

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "integration/UninstallEntry.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
@@ -42,24 +43,10 @@ bool InstallFolderOf(const wchar_t* programPath, wchar_t* folder, size_t size) {
 
 }  // namespace
 
-void RunUninstall() {
-    const bool silent = Options().silent;
-    wchar_t programPath[kPathCapacity];
-    GetProgramPath(programPath, std::size(programPath));
+bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool* restartNeeded) {
     wchar_t installFolder[kPathCapacity];
-    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
-    SetCurrentDirectoryW(installFolder);
-    // The self-removal takes the folder without its closing separator.
-    wchar_t plainFolder[kPathCapacity];
-    CopyText(plainFolder, installFolder, std::size(plainFolder));
+    CopyText(installFolder, plainFolder, std::size(installFolder));
     AppendSeparator(installFolder, std::size(installFolder));
-
-    if (!silent) {
-        // LoadText rotates its buffers; both texts are taken before the call.
-        const wchar_t* question = LoadText(IDS_CONTINUEUNINSTALL);
-        const wchar_t* caption = LoadText(IDS_UNINSTALLTVX);
-        if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) return;
-    }
 
     // Every name below is taken from the install folder, not from the current folder:
     // setting that one fails for a path beyond MAX_PATH, and an elevated start begins
@@ -73,16 +60,18 @@ void RunUninstall() {
         wchar_t text[1024];
         InsertArgument(LoadText(IDS_CANNOTOPENLIST), kListName, text, std::size(text));
         ShowMessage(nullptr, text, LoadText(IDS_UNINSTALLTVX), kErrorFlags);
-        return;
+        return false;
     }
 
     // The resource library goes before the files; its texts are needed after it.
-    wchar_t restartText[256], caption[256], notRemovedText[1024];
-    LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    wchar_t caption[256], notRemovedText[1024];
     LoadTextInto(IDS_NOTREMOVED, notRemovedText, std::size(notRemovedText));
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
 
     CleanUpRegistryAndShell();
+    // On disk before the first file goes: after a power cut the registry must not come
+    // back naming files that are gone.
+    FlushRegistry();
     FreeResourceLibrary();
 
     for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
@@ -93,34 +82,68 @@ void RunUninstall() {
     }
 
     std::vector<std::wstring> notRemoved;
-    const bool restartNeeded =
+    *restartNeeded =
         RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
     // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
     SuppressSettingsFileRecreation();
-    list.reset();
-    DeleteFileLong(listPath);
 
     wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
     GetTempFolder(tempFolder, std::size(tempFolder), false);
     JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
     if (FileExists(webViewData)) DeleteFolderTree(webViewData);
 
-    // The install folder goes now, before anything is said, so that the notices cover it.
-    const SelfRemoval removal = RemoveInstallFolder(programPath, plainFolder, restartNeeded);
-
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.
+        // The entry, the list and the program stay too, so that the uninstall can be run
+        // again once those files are free.
         ReportOutcome(Outcome::Failed);
         std::wstring names;
         for (const std::wstring& path : notRemoved) names += (names.empty() ? L"" : L"\n") + path;
         wchar_t text[4096];
         InsertArgument(notRemovedText, names.c_str(), text, std::size(text));
         ShowMessage(nullptr, text, caption, kErrorFlags);
-    } else if (restartNeeded || removal.folderAtRestart) {
-        ShowMessage(nullptr, restartText, caption, kNoticeFlags);
+        return false;
     }
 
-    WriteRemovalBatch(removal, plainFolder);
+    // Nothing of the product is left but the program, its list and what the restart
+    // deletes: the entry goes, and for good before the list that a rerun would need.
+    RemoveUninstallEntry();
+    FlushRegistry();
+    list.reset();
+    if (DeleteFileLong(listPath)) LogAction(L"deleted file " + std::wstring(listPath));
+    return true;
+}
+
+void RunUninstall() {
+    wchar_t programPath[kPathCapacity];
+    GetProgramPath(programPath, std::size(programPath));
+    // Without its closing separator, as the self-removal takes it.
+    wchar_t installFolder[kPathCapacity];
+    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
+    SetCurrentDirectoryW(installFolder);
+
+    if (!Options().silent) {
+        // LoadText rotates its buffers; both texts are taken before the call.
+        const wchar_t* question = LoadText(IDS_CONTINUEUNINSTALL);
+        const wchar_t* caption = LoadText(IDS_UNINSTALLTVX);
+        if (ShowMessage(nullptr, question, caption, kConfirmFlags) != IDYES) {
+            // Nothing was removed: a deployment tool must not count the product as gone.
+            ReportOutcome(Outcome::Cancelled);
+            return;
+        }
+    }
+
+    // Taken before the resource library goes with the files.
+    wchar_t restartText[256], caption[256];
+    LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
+    LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
+    bool restartNeeded = false;
+    if (!RemoveProduct(installFolder, programPath, &restartNeeded)) return;
+
+    // The install folder goes now, before anything is said, so that the notice covers it.
+    const SelfRemoval removal = RemoveInstallFolder(programPath, installFolder, restartNeeded);
+    if (restartNeeded || removal.folderAtRestart) ShowMessage(nullptr, restartText, caption, kNoticeFlags);
+    WriteRemovalBatch(removal, installFolder);
 }
 
 }  // namespace tvx

@@ -1,6 +1,8 @@
 #pragma once
 // The uninstall: confirmation, clean-up, the listed files, then the self-removal batch.
 
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +10,13 @@
 namespace tvx {
 
 void RunUninstall();
+// Everything between the confirmation and the self-removal: the registry and shell
+// clean-up, the listed files and, once nothing of the product is left but the program
+// and what the next restart deletes (restartNeeded tells whether anything is), the
+// uninstall entry and then the list. False when the self-removal must not follow: the
+// list could not be opened, or a file could be neither removed nor scheduled, and the
+// entry, the list and the program stay so that the uninstall can be run again.
+bool RemoveProduct(const wchar_t* installFolder, const wchar_t* programPath, bool* restartNeeded);
 // Removes the entries of the open list file in runs until a run removes nothing;
 // returns whether something was left for the next restart. Files that could be
 // neither removed nor scheduled are added to notRemoved when given.
@@ -21,5 +30,9 @@ bool DeferFileRemoval(const wchar_t* path);
 bool DeferOrName(const wchar_t* path, std::vector<std::wstring>* notRemoved);
 // Schedules a file or an empty folder for deletion at the next restart.
 bool DeleteAtRestart(const wchar_t* path);
+// Seam for the unit tests: every schedule for the next restart fails with the error, as
+// for an account that may not write the restart list; ERROR_SUCCESS ends it. Wine
+// records every schedule. The program never calls it.
+void RefuseRestartSchedules(DWORD error);
 
 }  // namespace tvx

@@ -476,6 +476,29 @@ LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* val
 
 void DeleteUserValue(const wchar_t* key, const wchar_t* name) { DeleteSettingValue(HKEY_CURRENT_USER, key, name); }
 
+void FlushRegistry() {
+    struct Hive {
+        HKEY root;
+        const wchar_t* path;  // null: the root is the hive itself
+    };
+    // System holds the restart list, which the system's own delayed moves write.
+    static const Hive kHives[] = {
+        {HKEY_CURRENT_USER, nullptr},
+        {HKEY_CURRENT_USER, L"Software\\Classes"},
+        {HKEY_LOCAL_MACHINE, L"SOFTWARE"},
+        {HKEY_LOCAL_MACHINE, L"SYSTEM"},
+    };
+    for (const Hive& hive : kHives) {
+        UniqueHkey key;
+        if (hive.path && RegOpenKeyExW(hive.root, hive.path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) continue;
+        const LONG result = RegFlushKey(hive.path ? key.get() : hive.root);
+        if (result != ERROR_SUCCESS)
+            LogAction(L"could not flush " + RegistryName(hive.root, hive.path ? hive.path : L"", 0) + L": error " +
+                      std::to_wstring(result));
+    }
+    LogAction(L"flushed the registry");
+}
+
 void SetRegistryView(REGSAM view) { registryView = view; }
 
 REGSAM RegistryView() { return registryView; }

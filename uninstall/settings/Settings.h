@@ -62,6 +62,11 @@ LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value);
 LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value);
 void DeleteUserValue(const wchar_t* key, const wchar_t* name);
 
+// Writes the hives that hold what the program changes (the user's settings and classes,
+// the machine's software and system keys) to disk now, not when the system gets to it:
+// called before a run does what a registry taken back by a power cut would contradict.
+void FlushRegistry();
+
 // Registry view added to key opens and creations and to single-key deletions:
 // 0 (default view) or KEY_WOW64_32KEY.
 void SetRegistryView(REGSAM view);

@@ -15,8 +15,10 @@
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
 #include "removal/Uninstall.h"
+#include "resources/ResourceIds.h"
 #include "settings/SettingsFile.h"
 #include "startup/RunOptions.h"
+#include "startup/SingleRun.h"
 #include "startup/Startup.h"
 #include "startup/Ui.h"
 
@@ -86,6 +88,11 @@ void RunJob(HINSTANCE instance) {
     Errors().silent = options.silent;
     SetMessageHook(LogFileMessage);
 
+    // The batch's own jobs ("wait", "warning") come after its uninstall and are never held back.
+    if ((setupRequested || uninstallRequested) && !ClaimSingleRun()) {
+        TellRunInProgress(setupRequested ? IDS_UNINSTTITLE : IDS_UNINSTALLTVX);
+        return;
+    }
     if (setupRequested) RunSetup();
     if (uninstallRequested) RunUninstall();
 }

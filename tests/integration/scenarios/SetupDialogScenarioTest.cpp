@@ -478,15 +478,17 @@ TEST_F(SetupDialogTest, RefusedMachineWriteIsNamedNeedsRightsShowsNoCompletionAn
     user.join();
     RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
 
+    // The uninstall entry is the first machine-wide write: refused, nothing else follows.
     wchar_t expected[1024];
-    InsertArgument(LoadText(IDS_NEEDADMIN), L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe",
-                   expected, 1024);
+    InsertArgument(LoadText(IDS_NEEDADMIN),
+                   L"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver", expected, 1024);
     EXPECT_EQ(message, expected);
     EXPECT_NE(message.find(L"dministrator"), std::wstring::npos);
     EXPECT_FALSE(completionShown);
     EXPECT_EQ(FinalExitCode(), kExitRefused);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE,
                                        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+    EXPECT_NE(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP") << "an association came before the refusal";
     EXPECT_EQ(Stored(L"Setup", L"ShellExt"), 1u) << "the choices are stored for the next run";
 }
 
