@@ -14,18 +14,18 @@
 namespace {
 
 using tvxtest::BuildDir;
+using tvxtest::Notice;
 using tvxtest::Process;
+using tvxtest::QuietEnd;
 using tvxtest::TempFolder;
+using tvxtest::TopLevelWindows;
+using tvxtest::WaitForNotice;
+using tvxtest::WaitForQuietEnd;
+using tvxtest::WaitUntil;
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-// For failure messages only.
-std::string Narrow(const std::wstring& text) {
-    std::string result;
-    for (wchar_t c : text) result += c < 128 ? static_cast<char>(c) : '?';
-    return result;
-}
-
+using tvxtest::Narrow;
 // A program module opened as data, for reading its resources.
 class ResourceFile {
 public:
@@ -37,11 +37,7 @@ public:
     ResourceFile(const ResourceFile&) = delete;
     ResourceFile& operator=(const ResourceFile&) = delete;
     HMODULE get() const { return module_; }
-    std::wstring Text(UINT id) const {
-        wchar_t buffer[1024] = {};
-        LoadStringW(module_, id, buffer, 1024);
-        return buffer;
-    }
+    std::wstring Text(UINT id) const { return tvxtest::StringTableText(id, module_); }
     std::string Data(const wchar_t* name, const wchar_t* type) const {
         HRSRC resource = FindResourceW(module_, name, type);
         if (!resource) return {};
@@ -128,30 +124,10 @@ TEST_F(InstalledProgram, WaitSleepsAboutTwoSecondsAndExitsWithZero) {
     EXPECT_LT(elapsed, 30000u);
 }
 
-struct Notice {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
-
-Notice WaitForNotice(const Process& process) {
-    Notice notice;
-    notice.box = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
-    if (notice.box) {
-        // The text is set while the box initialises; give it that moment.
-        for (int i = 0; i < 100 && notice.text.empty(); ++i) {
-            notice.text = tvxtest::MessageBoxText(notice.box);
-            if (notice.text.empty()) Sleep(50);
-        }
-        notice.caption = tvxtest::WindowText(notice.box);
-    }
-    return notice;
-}
-
 TEST_F(InstalledProgram, WarningTellsWhichFileToDeleteAndEndsWhenAnswered) {
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr) << "no notice appeared";
 
     ResourceFile strings(program());
@@ -181,7 +157,7 @@ TEST_F(WelshLocale, SwitchesInCapitalsMatchWhateverTheCollation) {
     ASSERT_STREQ(locale, L"cy-GB");
     Process process;
     ASSERT_TRUE(Start(&process, L"/WARNInG"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr) << "the switch was not recognised";
     EXPECT_NE(notice.text.find(program()), std::wstring::npos);
     tvxtest::PressButton(notice.box, IDOK, true);
@@ -194,14 +170,10 @@ TEST_F(WelshLocale, SwitchesInCapitalsMatchWhateverTheCollation) {
 TEST_F(InstalledProgram, WarningStaysSilentInASilentRun) {
     Process process;
     ASSERT_TRUE(Start(&process, L"-s /warning", L"sfxcmd=setup.exe -s"));
-    DWORD code = 1;
-    bool ended = false;
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 20000; Sleep(50)) {
-        ASSERT_TRUE(tvxtest::TopLevelWindows(process.id(), L"#32770").empty()) << "a notice appeared";
-        ended = process.Wait(0, &code);
-    }
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(code, 0u);
+    const QuietEnd end = WaitForQuietEnd(process, 20000, [&] { return TopLevelWindows(process.id(), L"#32770"); });
+    ASSERT_EQ(end.shown, nullptr) << "a notice appeared";
+    ASSERT_TRUE(end.ended);
+    EXPECT_EQ(end.exitCode, 0u);
 }
 
 // A library with strings but no dialog templates: the dialogs come from the program.
@@ -210,12 +182,14 @@ TEST_F(InstalledProgram, StringsOnlyResourceLibraryStillShowsTheSetupDialog) {
     Process process;
     ASSERT_TRUE(Start(&process, L"/setup"));
     HWND dialog = nullptr;
-    for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 30000; Sleep(50)) {
-        for (HWND window : tvxtest::TopLevelWindows(process.id(), L"#32770"))
-            if (IsWindowVisible(window) && tvxtest::HasControl(window, IDC_SETCONTEXTMENU)) dialog = window;
-        DWORD early = 0;
-        ASSERT_FALSE(process.Wait(0, &early)) << "ended with " << early << " showing nothing";
-    }
+    DWORD early = 0;
+    bool endedEarly = false;
+    WaitUntil([&] {
+        dialog = tvxtest::FindShownWindow({.processId = process.id(), .withId = IDC_SETCONTEXTMENU});
+        endedEarly = !dialog && process.Wait(0, &early);
+        return dialog || endedEarly;
+    }, 30000);
+    ASSERT_FALSE(endedEarly) << "ended with " << early << " showing nothing";
     ASSERT_NE(dialog, nullptr);
     tvxtest::PressButton(dialog, IDCANCEL, true);
     DWORD code = 0;
@@ -227,7 +201,7 @@ TEST_F(InstalledProgram, TranslatedResourceLibrarySpeaksToTheUser) {
     PlaceResourceLibrary(L"TranslatedLibrary");
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"Tervix deinstallieren");
     // The library has no text for the second line: that one is the program's own.
@@ -243,7 +217,7 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
     PlaceResourceLibrary(L"RtlLibrary");
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"\x05D4\x05E1\x05E8\x05EA Tervix");
     // The whole process lays its windows out from right to left.
@@ -258,7 +232,7 @@ TEST_F(InstalledProgram, NoSwitchAsksBeforeUninstalling) {
     ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"Uninstall.lst", "Uninstall.exe\r\n"));
     Process process;
     ASSERT_TRUE(Start(&process, L""));
-    Notice question = WaitForNotice(process);
+    Notice question = WaitForNotice(process.id());
     ASSERT_NE(question.box, nullptr);
     ResourceFile strings(program());
     EXPECT_EQ(question.caption, strings.Text(IDS_UNINSTALLTVX));
@@ -278,91 +252,11 @@ TEST_F(InstalledProgram, SilentSwitchFromEitherSourceSkipsTheQuestion) {
          {std::pair<std::wstring, std::wstring>{L"-s", L""}, {L"", L"sfxcmd=tervix-setup.exe -s"}}) {
         Process process;
         ASSERT_TRUE(Start(&process, switches, environment));
-        DWORD code = 0;
-        bool ended = false;
-        for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 20000; Sleep(50)) {
-            ASSERT_TRUE(tvxtest::TopLevelWindows(process.id(), L"#32770").empty()) << "a box although silent";
-            ended = process.Wait(0, &code);
-        }
-        ASSERT_TRUE(ended);
-        EXPECT_EQ(code, 1603u);
+        const QuietEnd end = WaitForQuietEnd(process, 20000, [&] { return TopLevelWindows(process.id(), L"#32770"); });
+        ASSERT_EQ(end.shown, nullptr) << "a box although silent";
+        ASSERT_TRUE(end.ended);
+        EXPECT_EQ(end.exitCode, 1603u);
     }
-}
-
-TEST_F(InstalledProgram, CancelledSetupExitsWithOne) {
-    Process process;
-    ASSERT_TRUE(Start(&process, L"/setup"));
-    HWND dialog = tvxtest::WaitForWindow(process.id(), nullptr, L"#32770", 20000);
-    ASSERT_NE(dialog, nullptr);
-    // The window exists a moment before its controls do.
-    for (int i = 0; i < 200 && !IsWindowVisible(dialog); ++i) Sleep(50);
-    ASSERT_TRUE(tvxtest::HasControl(dialog, IDC_ASSOCZIP))
-        << "not the setup dialog: " << Narrow(tvxtest::WindowText(dialog));
-    tvxtest::PressButton(dialog, IDCANCEL, true);
-    DWORD code = 0;
-    ASSERT_TRUE(process.Wait(20000, &code)) << "a further dialog followed the cancelled setup";
-    EXPECT_EQ(code, 1u);
-}
-
-// The interactive setup: the integration dialog, then the completion dialog, then the
-// new program group in an Explorer window unless a switch says otherwise.
-class InteractiveSetup : public InstalledProgram {
-protected:
-    // A dialog of the program that is shown, holds one control id and lacks another
-    // (the two dialogs share their range of control ids).
-    static HWND WaitForDialog(const Process& process, int controlId, int absentId, DWORD timeoutMs) {
-        // 0 names no control to be absent.
-        ULONGLONG start = GetTickCount64();
-        do {
-            for (HWND window : tvxtest::TopLevelWindows(process.id(), L"#32770"))
-                if (IsWindowVisible(window) && tvxtest::HasControl(window, controlId) &&
-                    (absentId == 0 || !tvxtest::HasControl(window, absentId)))
-                    return window;
-            Sleep(50);
-        } while (GetTickCount64() - start < timeoutMs);
-        return nullptr;
-    }
-    static void Accept(HWND dialog) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
-    // Explorer windows of other processes showing the program group "Tervix".
-    static bool ProgramGroupShown(DWORD timeoutMs) {
-        ULONGLONG start = GetTickCount64();
-        do {
-            for (HWND window : tvxtest::TopLevelWindows(0, L"ExplorerWClass"))
-                if (tvxtest::WindowText(window) == L"Tervix") return true;
-            Sleep(100);
-        } while (GetTickCount64() - start < timeoutMs);
-        return false;
-    }
-    // Runs setup with the switches, accepting each dialog; returns the exit code.
-    DWORD RunSetup(const std::wstring& switches, bool expectCompletion) {
-        Process process;
-        EXPECT_TRUE(Start(&process, switches));
-        HWND setup = WaitForDialog(process, IDC_SETCONTEXTMENU, 0, 20000);
-        EXPECT_NE(setup, nullptr) << "no setup dialog";
-        if (!setup) return 99;
-        Accept(setup);
-        HWND done = WaitForDialog(process, IDC_THANKS, IDC_SETCONTEXTMENU, expectCompletion ? 60000 : 3000);
-        EXPECT_EQ(done != nullptr, expectCompletion) << "completion dialog";
-        if (done) Accept(done);
-        DWORD code = 99;
-        EXPECT_TRUE(process.Wait(60000, &code));
-        return code;
-    }
-};
-
-TEST_F(InteractiveSetup, AcceptedSetupShowsCompletionThenTheProgramGroup) {
-    EXPECT_EQ(RunSetup(L"/setup", true), 0u);
-    EXPECT_TRUE(ProgramGroupShown(15000));
-}
-
-TEST_F(InteractiveSetup, NoExplorerSwitchKeepsTheProgramGroupClosed) {
-    EXPECT_EQ(RunSetup(L"/setup /noexplorer", true), 0u);
-    EXPECT_FALSE(ProgramGroupShown(3000));
-}
-
-TEST_F(InteractiveSetup, MsiSetupShowsNoCompletionAndNoExplorer) {
-    EXPECT_EQ(RunSetup(L"/setup /msi", false), 0u);
-    EXPECT_FALSE(ProgramGroupShown(3000));
 }
 
 // A translation is the user's file: its format may hold specifiers that the program
@@ -376,7 +270,7 @@ TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
                                         "\"Bitte %d loeschen: %s (100%% sicher) %s %x\"\r\n"));
     Process process;
     ASSERT_TRUE(Start(&process, L"/warning"));
-    Notice notice = WaitForNotice(process);
+    Notice notice = WaitForNotice(process.id());
     ASSERT_NE(notice.box, nullptr);
     EXPECT_EQ(notice.caption, L"Tervix entfernen");
     // Only the first "%s" takes the path; every other "%" shows as the translator wrote it.
@@ -391,7 +285,7 @@ TEST_F(InstalledProgram, TranslatedNoticeIsSafeFromItsFormatAndBounded) {
                                         "IDS_UNINSTALLSHOULDDELETE \"%s " + std::string(700, 'x') + "\"\r\n"));
     Process longer;
     ASSERT_TRUE(Start(&longer, L"/warning"));
-    notice = WaitForNotice(longer);
+    notice = WaitForNotice(longer.id());
     ASSERT_NE(notice.box, nullptr);
     std::wstring expected = L"Fertig.\n" + program() + L" " + std::wstring(700, L'x');
     EXPECT_EQ(notice.text, expected.substr(0, 511)) << "the notice holds at most 511 characters";

@@ -12,24 +12,10 @@
 
 namespace {
 
+using tvxtest::Notice;
 using tvxtest::Process;
 
 constexpr int kContextMenuButton = IDC_SETCONTEXTMENU;  // only the setup dialog has it
-
-std::string Utf16Bytes(const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
-struct Notice {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
 
 class TranslatedProgram : public ::testing::Test {
 protected:
@@ -43,28 +29,11 @@ protected:
     bool Start(Process* process, const std::wstring& switches) {
         return process->Start(L"\"" + program() + L"\" " + switches, folder_.path());
     }
-    std::wstring ProgramText(UINT id) const {
-        HMODULE module = LoadLibraryExW(program().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        wchar_t buffer[1024] = {};
-        if (module) {
-            LoadStringW(module, id, buffer, 1024);
-            FreeLibrary(module);
-        }
-        return buffer;
-    }
 
     // Starts "/warning" and reads back the notice it shows.
     Notice ShowWarning(Process* process) {
-        Notice notice;
-        if (!Start(process, L"/warning")) return notice;
-        notice.box = tvxtest::WaitForWindow(process->id(), nullptr, L"#32770", 20000);
-        if (!notice.box) return notice;
-        for (int i = 0; i < 100 && notice.text.empty(); ++i) {
-            notice.text = tvxtest::MessageBoxText(notice.box);
-            if (notice.text.empty()) Sleep(50);
-        }
-        notice.caption = tvxtest::WindowText(notice.box);
-        return notice;
+        if (!Start(process, L"/warning")) return {};
+        return tvxtest::WaitForNotice(process->id());
     }
 
     void Dismiss(Process* process, const Notice& notice) {
@@ -78,7 +47,7 @@ protected:
 };
 
 TEST_F(TranslatedProgram, UnicodeTranslationWithHeaderSpeaksToTheUser) {
-    PlaceLanguageFile(Utf16Bytes(
+    PlaceLanguageFile(tvxtest::Utf16Le(
         L"Deutsche \x00DC" L"bersetzung f\x00FCr Tervix, Stand 2026\r\n"
         L"***messages***\r\n"
         L":DIRECTION LTR\r\n"
@@ -96,7 +65,7 @@ TEST_F(TranslatedProgram, UnicodeTranslationWithHeaderSpeaksToTheUser) {
 }
 
 TEST_F(TranslatedProgram, RightToLeftLanguageFileMirrorsTheNotice) {
-    PlaceLanguageFile(Utf16Bytes(
+    PlaceLanguageFile(tvxtest::Utf16Le(
         L"***messages***\r\n"
         L":DIRECTION RTL\r\n"
         L"IDS_UNINSTALLTVX \"\x05D4\x05E1\x05E8\x05EA Tervix\"\r\n"
@@ -123,10 +92,10 @@ TEST_F(TranslatedProgram, EnglishReferenceFileGivesTheProgramsOwnTexts) {
     Process process;
     Notice notice = ShowWarning(&process);
     ASSERT_NE(notice.box, nullptr) << "no notice appeared";
-    std::wstring advice = ProgramText(IDS_UNINSTALLSHOULDDELETE);
+    std::wstring advice = tvxtest::ProgramText(IDS_UNINSTALLSHOULDDELETE);
     advice.replace(advice.find(L"%s"), 2, program());
-    EXPECT_EQ(notice.caption, ProgramText(IDS_UNINSTALLTVX));
-    EXPECT_EQ(notice.text, ProgramText(IDS_UNINSTALLCOMPLETED) + L"\n" + advice);
+    EXPECT_EQ(notice.caption, tvxtest::ProgramText(IDS_UNINSTALLTVX));
+    EXPECT_EQ(notice.text, tvxtest::ProgramText(IDS_UNINSTALLCOMPLETED) + L"\n" + advice);
     Dismiss(&process, notice);
 }
 
@@ -139,22 +108,11 @@ struct SetupDialogLook {
     std::wstring zipText;
 };
 
-HWND WaitForSetupDialog(DWORD processId) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 30000) {
-        for (HWND window : tvxtest::TopLevelWindows(processId, L"#32770")) {
-            if (IsWindowVisible(window) && tvxtest::HasControl(window, kContextMenuButton)) return window;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 // Opens the setup dialog, reads how it looks, and cancels it.
 bool LookAtSetupDialog(const std::wstring& program, const std::wstring& folder, SetupDialogLook* look) {
     Process setup;
     if (!setup.Start(L"\"" + program + L"\" /setup", folder)) return false;
-    HWND dialog = WaitForSetupDialog(setup.id());
+    HWND dialog = tvxtest::WaitForWindow({.processId = setup.id(), .withId = kContextMenuButton}, 30000);
     if (!dialog) return false;
     GetWindowRect(dialog, &look->window);
     GetClientRect(dialog, &look->client);

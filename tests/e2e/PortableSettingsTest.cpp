@@ -15,6 +15,8 @@
 
 namespace {
 
+using tvxtest::Narrow;
+using tvxtest::Utf16Le;
 using Snapshot = std::map<std::wstring, std::wstring>;
 
 std::wstring Hex(const BYTE* data, DWORD size) {
@@ -92,18 +94,6 @@ std::wstring Differences(const Snapshot& before, const Snapshot& after) {
     return text;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
-std::wstring SpecialFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-    return path;
-}
-
 // Names of the shortcuts on the desktops and of everything below the Start menus (the
 // program groups). The desktops are not walked: Wine links the user's desktop to the
 // Linux home folder.
@@ -116,7 +106,7 @@ std::vector<std::wstring> ShortcutPlaces() {
                                     {CSIDL_STARTMENU, true},         {CSIDL_COMMON_STARTMENU, true}};
     std::vector<std::wstring> names;
     for (const Place& place : kPlaces) {
-        std::wstring top = SpecialFolder(place.csidl);
+        std::wstring top = tvxtest::KnownFolder(place.csidl);
         if (top.empty()) continue;  // "\\*" would list the current drive
         std::vector<std::wstring> pending{top};
         while (!pending.empty()) {
@@ -141,28 +131,13 @@ std::vector<std::wstring> ShortcutPlaces() {
     return names;
 }
 
-std::string Utf16Le(const std::wstring& text) {
-    std::string bytes("\xFF\xFE", 2);
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 // The text of a file that the program saved (UTF-16LE with mark), or the raw bytes
 // widened when it is not one.
 std::wstring FileText(const std::wstring& path) {
     std::string bytes = tvxtest::ReadFileBytes(path);
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return tvxtest::Utf16LeText(bytes);
     std::wstring text;
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                         (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        }
-    } else {
-        for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
+    for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
     return text;
 }
 
@@ -303,15 +278,14 @@ TEST_F(PortableInstall, UninstallRemovesTheFileAndLeavesTheRegistryAlone) {
     EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.exe"));
 
     // The self-removal batch then takes the program and the folder.
-    for (int i = 0; i < 200 && tvxtest::PathExists(folder.path()); ++i) Sleep(100);
-    EXPECT_FALSE(tvxtest::PathExists(folder.path())) << "nothing left keeps the install folder";
+    EXPECT_TRUE(tvxtest::WaitUntilGone(folder.path(), 20000)) << "nothing left keeps the install folder";
 
     Snapshot after = RegistrySnapshot();
     EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
 }
 
 TEST(PortableUserFolder, AFileInTheUsersTervixFolderIsUsedWhenNoneIsBesideTheProgram) {
-    std::wstring userFolder = SpecialFolder(CSIDL_APPDATA) + L"\\Tervix";
+    std::wstring userFolder = tvxtest::KnownFolder(CSIDL_APPDATA) + L"\\Tervix";
     ASSERT_TRUE(CreateDirectoryW(userFolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     std::wstring ini = userFolder + L"\\Tervix.ini";
     ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "Global\\Integration=0\r\n"));

@@ -22,18 +22,6 @@ using namespace tvxtest;
 const wchar_t* const kInstalledFiles[] = {L"Tervix.exe", L"tvxext.dll", L"tvxext32.dll", L"Tervix.chm",
                                           L"Tvx.txt",    L"WhatsNew.txt"};
 
-std::wstring KnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
@@ -59,11 +47,9 @@ std::set<std::wstring> ExportRegistry(const std::wstring& scratch) {
     for (const wchar_t* root : {L"HKEY_LOCAL_MACHINE\\Software", L"HKEY_CURRENT_USER\\Software"}) {
         const std::wstring file = scratch + L"\\export" + std::to_wstring(part++) + L".reg";
         EXPECT_EQ(RunAndWait(L"regedit.exe /E \"" + file + L"\" \"" + root + L"\"", 60000), 0);
-        const std::string bytes = ReadFileBytes(file);
-        std::wstring text(bytes.size() / 2, L'\0');
-        for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<wchar_t>(bytes[2 * i] & 0xFF) | (bytes[2 * i + 1] << 8);
+        const std::wstring text = Utf16LeText(ReadFileBytes(file));
         std::wstring key, pending;
-        size_t start = text.empty() || text[0] != 0xFEFF ? 0 : 1;
+        size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find(L'\n', start);
             if (end == std::wstring::npos) end = text.size();
@@ -382,10 +368,10 @@ void RoundTrip::Run() {
         L"batch: deleted the program file",
     };
     std::vector<std::wstring> lines;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(200)) {
+    WaitUntil([&] {
         lines = ReadUtf8Lines(log);
-        if (!lines.empty() && lines.back().find(L"batch: deleted the program file") != std::wstring::npos) break;
-    }
+        return !lines.empty() && lines.back().find(L"batch: deleted the program file") != std::wstring::npos;
+    }, 20000, 200);
     std::vector<std::wstring> wanted(std::begin(expected), std::end(expected));
     // With integration off the second setup left ".zip" to the other program.
     if (variant_ != Variant::InstallerPreset) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");

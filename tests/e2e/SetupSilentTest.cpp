@@ -10,6 +10,8 @@
 
 namespace {
 
+using tvxtest::ClassDefault;
+
 const std::wstring kSetupKey = L"Software\\Tervix\\Setup";
 
 struct SetupRun {
@@ -23,19 +25,12 @@ SetupRun RunSilentSetup(const tvxtest::TempFolder& install, const std::wstring& 
     tvxtest::Process process;
     if (!process.Start(L"\"" + (install / L"Uninstall.exe") + L"\" -s /setup -init" + init, install.path()))
         return run;
-    DWORD exitCode = 0;
-    for (int i = 0; i < 6000 && !process.Wait(0, &exitCode); ++i) {
-        for (HWND window : tvxtest::TopLevelWindows(process.id()))
-            if (IsWindowVisible(window)) run.windowShown = true;
-        Sleep(10);
-    }
-    if (process.Wait(0, &exitCode)) run.exitCode = static_cast<long>(exitCode);
+    // Any window of the process, shown for however short a time.
+    const tvxtest::QuietEnd end =
+        tvxtest::WaitForQuietEnd(process, 60000, {.processId = process.id(), .className = nullptr}, 10);
+    run.windowShown = end.shown != nullptr;
+    if (end.ended) run.exitCode = static_cast<long>(end.exitCode);
     return run;
-}
-
-std::wstring ClassDefault(const std::wstring& key) {
-    std::wstring value;
-    return tvxtest::RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
 }
 
 DWORD Stored(const std::wstring& key, const wchar_t* name) {

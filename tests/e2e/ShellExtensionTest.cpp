@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
@@ -55,7 +55,7 @@ void ExpectHandlersRegistered(const char* variant, const std::wstring& classId, 
     for (const wchar_t* progId : {L"Tervix", L"Tervix.ZIP", L"exefile"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(progId) + L"\\shellex\\PropertySheetHandlers\\" + classId),
                   L"")
-            << "property sheet of " << std::string(progId, progId + wcslen(progId));
+            << "property sheet of " << Narrow(progId);
     }
     for (const wchar_t* target : {L"Folder", L"Drive"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(target) + L"\\shellex\\DragDropHandlers\\" + handler), classId);
@@ -70,7 +70,7 @@ void ExpectContextMenuKeys(bool present, const std::wstring& classId, const std:
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, L"Tervix.ZIP\\shellex\\ContextMenuHandlers\\" + classId), empty);
     for (const wchar_t* target : {L"*", L"Folder", L"lnkfile"}) {
         EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(target) + L"\\shellex\\ContextMenuHandlers\\" + handler), named)
-            << "context menu of " << std::string(target, target + wcslen(target));
+            << "context menu of " << Narrow(target);
     }
 }
 
@@ -124,9 +124,9 @@ std::vector<InstallerRun> InstallerRuns() {
 // The installer is started through the shell and not waited for when installing:
 // give it a moment to write its first line.
 std::vector<InstallerRun> WaitForInstallerStart(DWORD timeoutMs = 10000) {
-    const DWORD begin = GetTickCount();
-    while (InstallerRuns().empty() && GetTickCount() - begin < timeoutMs) Sleep(50);
-    return InstallerRuns();
+    std::vector<InstallerRun> runs;
+    WaitUntil([&] { return !(runs = InstallerRuns()).empty(); }, timeoutMs);
+    return runs;
 }
 
 void EndInstaller(const InstallerRun& run) {
@@ -157,13 +157,7 @@ void PrepareMenuPackage(SandboxCopy& sandbox, DWORD installerSleepMs) {
 }  // namespace
 
 TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 0);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 0); })) return;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring folder = ProgramFolderOfTest();
 
@@ -195,7 +189,7 @@ TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
     for (const std::wstring& extension : kAllExtensions) {
         EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kFileAssociations, extension),
                   extension == L".zip" ? L"Tervix.ZIP" : L"Tervix")
-            << std::string(extension.begin(), extension.end());
+            << Narrow(extension);
     }
     HKEY key;
     DWORD valueCount = 0;
@@ -212,12 +206,7 @@ TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
 }
 
 TEST(ShellExtensionWindows10, RemovalLeavesNothingOfOursAndKeepsOthers) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); })) return;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     // Another program's handlers and entries next to ours.
     RegWriteString(HKEY_CLASSES_ROOT, L"*\\shellex\\ContextMenuHandlers\\OtherTool", L"", L"{other}");
@@ -246,12 +235,7 @@ TEST(ShellExtensionWindows10, RemovalLeavesNothingOfOursAndKeepsOthers) {
 }
 
 TEST(ShellExtensionWindows10, Missing32BitLibraryKeepsItsHandlersButNoClass) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox, false);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy, false); })) return;
     tvx::PrimeWindowsVersion(false, 0x0A00);
 
     tvx::RegisterShellExtension(false, Choices(true));
@@ -265,11 +249,7 @@ TEST(ShellExtensionWindows10, Missing32BitLibraryKeepsItsHandlersButNoClass) {
 }
 
 TEST(ShellExtensionWindows10, ApplicationPathInBothViews) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy()) return;
     const std::wstring folder = ProgramFolderOfTest();
     // Else the 32-bit view would show the 64-bit entry under Wine.
     ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
@@ -288,12 +268,7 @@ TEST(ShellExtensionWindows10, ApplicationPathInBothViews) {
 }
 
 TEST(ShellExtensionBeforeVista, NoRegisteredApplicationButRemovalClearsTheMachineKey) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); })) return;
     tvx::PrimeWindowsVersion(false, 0x0502);
 
     ASSERT_TRUE(tvx::RegisterAppPath());
@@ -314,13 +289,7 @@ TEST(ShellExtensionBeforeVista, NoRegisteredApplicationButRemovalClearsTheMachin
 }
 
 TEST(ShellExtensionWindows11, WithoutLegacyMenuInstallsThePackageInsteadOfTheMenuHandlers) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 8000);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 8000); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
     // What an earlier setup with the legacy menu left behind.
     tvx::RegisterShellExtension(false, Choices(true, true));
@@ -343,13 +312,7 @@ TEST(ShellExtensionWindows11, WithoutLegacyMenuInstallsThePackageInsteadOfTheMen
 }
 
 TEST(ShellExtensionWindows11, WithLegacyMenuKeepsTheMenuHandlersToo) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 0);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 0); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
 
     tvx::RegisterShellExtension(false, Choices(true, true));
@@ -363,13 +326,7 @@ TEST(ShellExtensionWindows11, WithLegacyMenuKeepsTheMenuHandlersToo) {
 }
 
 TEST(ShellExtensionWindows11, RemovalWaitsForTheInstaller) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 3000);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 3000); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
 
     tvx::RegisterShellExtension(true, Choices(false));
@@ -382,13 +339,7 @@ TEST(ShellExtensionWindows11, RemovalWaitsForTheInstaller) {
 }
 
 TEST(ShellExtensionWindows11, RemovalGivesAHungInstallerTwentySeconds) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 120000);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 120000); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
 
     const DWORD begin = GetTickCount();
@@ -406,13 +357,11 @@ TEST(ShellExtensionWindows11, RemovalGivesAHungInstallerTwentySeconds) {
 }
 
 TEST(ShellExtensionWindows11, MissingPackageSkipsTheInstaller) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        sandbox.PutTool(L"TvxExtInstaller.exe");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    const auto prepare = [](SandboxCopy& copy) {
+        PrepareExtension(copy);
+        copy.PutTool(L"TvxExtInstaller.exe");
+    };
+    if (RanInSandboxCopy(prepare)) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
     RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup", L"NewContextMenu", 1);
 
@@ -427,15 +376,13 @@ TEST(ShellExtensionWindows11, MissingPackageSkipsTheInstaller) {
 // A portable copy whose settings file switches integration off changes nothing in the
 // system: no class or handler keys, no installer start, no shortcuts.
 TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareExtension(sandbox);
-        PrepareMenuPackage(sandbox, 0);
-        sandbox.Put(L"Tervix.exe", "MZ");
-        sandbox.Put(L"Tervix.ini", "Global\\Integration=0\r\nGlobal\\SaveSettings=0\r\n");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    const auto prepare = [](SandboxCopy& copy) {
+        PrepareExtension(copy);
+        PrepareMenuPackage(copy, 0);
+        copy.Put(L"Tervix.exe", "MZ");
+        copy.Put(L"Tervix.ini", "Global\\Integration=0\r\nGlobal\\SaveSettings=0\r\n");
+    };
+    if (RanInSandboxCopy(prepare)) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // As in the program, the stored choices are read before anything is applied; that
@@ -454,8 +401,6 @@ TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"*\\shellex\\ContextMenuHandlers\\Tervix"));
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kApproved, kClass64), std::nullopt);
     EXPECT_EQ(NewContextMenu(), std::nullopt);
-    wchar_t programs[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
-    EXPECT_FALSE(PathExists(std::wstring(programs) + L"\\Tervix"));
+    EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"));
     CoUninitialize();
 }

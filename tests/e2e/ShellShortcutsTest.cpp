@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "ShellSandbox.h"
+#include "LinuxSide.h"
+#include "SandboxCopy.h"
+#include "ShortcutReader.h"
 #include "TestSupport.h"
 #include "integration/SetupChoices.h"
 #include "integration/Shortcuts.h"
@@ -31,67 +33,6 @@ struct ComScope {
     ~ComScope() { CoUninitialize(); }
 };
 
-std::wstring KnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
-
-// The program's own text for a string id, as a user of the English program sees it.
-std::wstring Text(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, length) : std::wstring();
-}
-
-struct Link {
-    bool loaded = false;
-    std::wstring target, workDir, description, icon;
-    int iconIndex = -1;
-    WORD hotkey = 0;
-};
-
-Link ReadLink(const std::wstring& path) {
-    Link link;
-    IShellLinkW* shellLink = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shellLink))))
-        return link;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-            wchar_t text[MAX_PATH * 2];
-            link.loaded = true;
-            if (SUCCEEDED(shellLink->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH))) link.target = text;
-            if (SUCCEEDED(shellLink->GetWorkingDirectory(text, MAX_PATH * 2))) link.workDir = text;
-            if (SUCCEEDED(shellLink->GetDescription(text, MAX_PATH * 2))) link.description = text;
-            if (SUCCEEDED(shellLink->GetIconLocation(text, MAX_PATH * 2, &link.iconIndex))) link.icon = text;
-            shellLink->GetHotkey(&link.hotkey);
-        }
-        file->Release();
-    }
-    shellLink->Release();
-    return link;
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
-std::string UnixPath(const std::wstring& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return "";
-    char* unix = toUnix(path.c_str());
-    if (!unix) return "";
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
 std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -102,8 +43,8 @@ std::string ShellQuoted(const std::string& text) {
 // gives no handle to wait on, so the shell renames the finished output into place.
 std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const std::wstring& scratchFolder) {
     std::map<std::string, std::string> fields;
-    const std::string scratch = UnixPath(scratchFolder);
-    const std::string link = UnixPath(linkPath);
+    const std::string scratch = Narrow(UnixPathOf(scratchFolder));
+    const std::string link = Narrow(UnixPathOf(linkPath));
     if (scratch.empty() || link.empty()) {
         ADD_FAILURE() << "not running under Wine";
         return fields;
@@ -113,14 +54,13 @@ std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const s
     DeleteFileW((scratchFolder + L"\\lnkinfo.txt").c_str());
     const std::string script = "/usr/bin/lnkinfo " + ShellQuoted(link) + " >" + partial + " 2>&1; mv " + partial +
                                " " + ShellQuoted(done);
-    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + Widen(script) + L"\"";
     Process shell;
     if (!shell.Start(commandLine)) {
         ADD_FAILURE() << "cannot start lnkinfo through /bin/sh";
         return fields;
     }
-    const DWORD begin = GetTickCount();
-    while (!PathExists(scratchFolder + L"\\lnkinfo.txt") && GetTickCount() - begin < 20000) Sleep(50);
+    WaitUntil([&] { return PathExists(scratchFolder + L"\\lnkinfo.txt"); }, 20000);
     const std::string output = ReadFileBytes(scratchFolder + L"\\lnkinfo.txt");
     EXPECT_NE(output.find("Windows Shortcut information"), std::string::npos) << "lnkinfo said: " << output;
     // Lines read "<tab>Name<tabs>: value".
@@ -176,8 +116,8 @@ std::wstring UserGroup() { return KnownFolder(CSIDL_PROGRAMS) + L"\\Tervix"; }
 std::wstring CommonGroup() { return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"; }
 
 std::vector<std::wstring> FourEntries() {
-    std::vector<std::wstring> names = {L"Tervix.lnk", Text(IDS_TERVIXHELP) + L".lnk", Text(IDS_TVXHELP) + L".lnk",
-                                       Text(IDS_WHATSNEW) + L".lnk"};
+    std::vector<std::wstring> names = {L"Tervix.lnk", StringTableText(IDS_TERVIXHELP) + L".lnk",
+                                       StringTableText(IDS_TVXHELP) + L".lnk", StringTableText(IDS_WHATSNEW) + L".lnk"};
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -185,11 +125,11 @@ std::vector<std::wstring> FourEntries() {
 void ExpectLink(const std::wstring& path, const std::wstring& target, const std::wstring& workDir,
                 const std::wstring& icon) {
     SCOPED_TRACE(Narrow(path));
-    const Link link = ReadLink(path);
+    const Shortcut link = ReadShortcut(path);
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(link.target, target);
     EXPECT_EQ(link.workDir, workDir);
-    EXPECT_EQ(link.description, Text(IDS_TERVIXDESC));
+    EXPECT_EQ(link.description, StringTableText(IDS_TERVIXDESC));
     EXPECT_EQ(link.icon, icon);
     EXPECT_EQ(link.iconIndex, 0);
 }
@@ -197,12 +137,7 @@ void ExpectLink(const std::wstring& path, const std::wstring& target, const std:
 }  // namespace
 
 TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring icon = Here(kIconName);
@@ -223,9 +158,10 @@ TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
         SCOPED_TRACE(Narrow(group));
         EXPECT_EQ(Entries(group), FourEntries());
         ExpectLink(group + L"\\Tervix.lnk", target, desktop, icon);
-        ExpectLink(group + L"\\" + Text(IDS_TERVIXHELP) + L".lnk", Here(L"Tervix.chm"), desktop, L"");
-        ExpectLink(group + L"\\" + Text(IDS_TVXHELP) + L".lnk", Here(L"Tvx.txt"), desktop, L"");
-        ExpectLink(group + L"\\" + Text(IDS_WHATSNEW) + L".lnk", Here(Text(IDS_WHATSNEWNAME)), desktop, L"");
+        ExpectLink(group + L"\\" + StringTableText(IDS_TERVIXHELP) + L".lnk", Here(L"Tervix.chm"), desktop, L"");
+        ExpectLink(group + L"\\" + StringTableText(IDS_TVXHELP) + L".lnk", Here(L"Tvx.txt"), desktop, L"");
+        ExpectLink(group + L"\\" + StringTableText(IDS_WHATSNEW) + L".lnk", Here(StringTableText(IDS_WHATSNEWNAME)),
+                   desktop, L"");
     }
     EXPECT_EQ(std::wstring(groupPath), CommonGroup()) << "the group opened after setup is everybody's";
 
@@ -233,26 +169,21 @@ TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
     const std::wstring scratch = ProgramFolderOfTest();
     std::map<std::string, std::string> fields = Lnkinfo(desktopLink, scratch);
     EXPECT_EQ(fields["Local path"], Narrow(target));
-    EXPECT_EQ(fields["Description"], Narrow(Text(IDS_TERVIXDESC)));
+    EXPECT_EQ(fields["Description"], Narrow(StringTableText(IDS_TERVIXDESC)));
     EXPECT_EQ(fields["Icon location"], Narrow(icon));
     EXPECT_EQ(fields.count("Working directory"), 0u);
     fields = Lnkinfo(startLink, scratch);
     EXPECT_EQ(fields["Local path"], Narrow(target));
     EXPECT_EQ(fields["Working directory"], Narrow(desktop));
-    fields = Lnkinfo(CommonGroup() + L"\\" + Text(IDS_TERVIXHELP) + L".lnk", scratch);
+    fields = Lnkinfo(CommonGroup() + L"\\" + StringTableText(IDS_TERVIXHELP) + L".lnk", scratch);
     EXPECT_EQ(fields["Local path"], Narrow(Here(L"Tervix.chm")));
     EXPECT_EQ(fields["Working directory"], Narrow(desktop));
-    EXPECT_EQ(fields["Description"], Narrow(Text(IDS_TERVIXDESC)));
+    EXPECT_EQ(fields["Description"], Narrow(StringTableText(IDS_TERVIXDESC)));
     EXPECT_EQ(fields["Icon location"], "");
 }
 
 TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox, false);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy, false); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
@@ -265,25 +196,20 @@ TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
     tvx::UpdateShortcuts(Choices(false, false, true), nullptr, 0, nullptr);
 
     // "Tvx.txt" is not installed, so its entry is left out.
-    std::vector<std::wstring> expected = {L"Mine", L"Tervix.lnk", Text(IDS_TERVIXHELP) + L".lnk",
-                                          Text(IDS_WHATSNEW) + L".lnk"};
+    std::vector<std::wstring> expected = {L"Mine", L"Tervix.lnk", StringTableText(IDS_TERVIXHELP) + L".lnk",
+                                          StringTableText(IDS_WHATSNEW) + L".lnk"};
     std::sort(expected.begin(), expected.end());
     for (const std::wstring& group : {UserGroup(), CommonGroup()}) {
         SCOPED_TRACE(Narrow(group));
         EXPECT_EQ(Entries(group), expected);
         EXPECT_EQ(ReadFileBytes(group + L"\\Mine\\notes.txt"), "kept");
         // Without a theme icon the target's own icon shows.
-        EXPECT_EQ(ReadLink(group + L"\\Tervix.lnk").icon, L"");
+        EXPECT_EQ(ReadShortcut(group + L"\\Tervix.lnk").icon, L"");
     }
 }
 
 TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring userLink = KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Tervix.lnk";
@@ -291,26 +217,15 @@ TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
     const std::wstring oldTarget = Here(L"Tervix.chm");
     // The user's shortcut from an earlier version, given a hot key of their own.
     ASSERT_TRUE(tvx::CreateShellLink(false, oldTarget.c_str(), userLink.c_str(), nullptr, L"old", nullptr, nullptr));
-    {
-        IShellLinkW* link = nullptr;
-        IPersistFile* file = nullptr;
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                               reinterpret_cast<void**>(&link))));
-        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-        file->Load(userLink.c_str(), STGM_READWRITE);
-        link->SetHotkey(MAKEWORD('T', HOTKEYF_CONTROL | HOTKEYF_ALT));
-        ASSERT_TRUE(SUCCEEDED(file->Save(userLink.c_str(), TRUE)));
-        file->Release();
-        link->Release();
-    }
+    ASSERT_TRUE(SetShortcutHotkey(userLink, MAKEWORD('T', HOTKEYF_CONTROL | HOTKEYF_ALT)));
     ASSERT_TRUE(tvx::CreateShellLink(false, oldTarget.c_str(), commonLink.c_str(), nullptr, L"all", nullptr, nullptr));
     const std::string commonBefore = ReadFileBytes(commonLink);
 
     tvx::UpdateShortcuts(Choices(true, false, false), nullptr, 0, Here(kIconName).c_str());
 
-    const Link refreshed = ReadLink(userLink);
+    const Shortcut refreshed = ReadShortcut(userLink);
     EXPECT_EQ(refreshed.target, Here(L"Tervix.exe"));
-    EXPECT_EQ(refreshed.description, Text(IDS_TERVIXDESC));
+    EXPECT_EQ(refreshed.description, StringTableText(IDS_TERVIXDESC));
     EXPECT_EQ(refreshed.icon, Here(kIconName));
     EXPECT_EQ(refreshed.hotkey, MAKEWORD('T', HOTKEYF_CONTROL | HOTKEYF_ALT)) << "the user's hot key was lost";
     EXPECT_EQ(ReadFileBytes(commonLink), commonBefore);
@@ -325,12 +240,7 @@ TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
 }
 
 TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
     tvx::UpdateShortcuts(Choices(true, true, true), nullptr, 0, nullptr);
@@ -349,17 +259,12 @@ TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
 }
 
 TEST(ShellShortcuts, BeforeVistaTheStartMenuShortcutIsTheUsers) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        PrepareTargets(sandbox);
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0502);
 
     tvx::UpdateShortcuts(Choices(false, true, false), nullptr, 0, nullptr);
 
-    EXPECT_TRUE(ReadLink(KnownFolder(CSIDL_STARTMENU) + L"\\Tervix.lnk").loaded);
+    EXPECT_TRUE(ReadShortcut(KnownFolder(CSIDL_STARTMENU) + L"\\Tervix.lnk").loaded);
     EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
 }

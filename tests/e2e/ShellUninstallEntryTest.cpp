@@ -10,7 +10,7 @@
 
 #include "FileLocker.h"
 #include "GuiDriver.h"
-#include "ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "UninstallScenarioSupport.h"
 #include "integration/UninstallEntry.h"
@@ -25,14 +25,8 @@ using namespace tvxtest;
 
 constexpr wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 
-std::wstring Text(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, length) : std::wstring();
-}
-
 std::wstring ExpectedDisplayName() {
-    return L"Tervix 6.24 " + Text(IDS_BETA) + L" 1 (" + Text(IDS_64BIT) + L")";
+    return L"Tervix 6.24 " + StringTableText(IDS_BETA) + L" 1 (" + StringTableText(IDS_64BIT) + L")";
 }
 
 std::optional<std::wstring> EntryString(const wchar_t* name) {
@@ -69,12 +63,6 @@ std::string RunForOutput(const std::wstring& commandLine, const std::wstring& ou
     return ReadFileBytes(outputFile);
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t c : text) bytes += static_cast<char>(c < 0x80 ? c : '?');
-    return bytes;
-}
-
 // How many entries of the system's list carry our name.
 size_t ListedTimes(const std::string& list, const std::wstring& displayName) {
     const std::string line = "Tervix archiver|||" + Narrow(displayName);
@@ -86,13 +74,9 @@ size_t ListedTimes(const std::string& list, const std::wstring& displayName) {
 }  // namespace
 
 TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy()) return;
     const std::wstring folder = ProgramFolderOfTest();
-    const std::wstring program = folder + L"\\ShellTests.exe";
+    const std::wstring program = ProgramOfTest();
 
     tvx::WriteUninstallEntry();
 
@@ -115,12 +99,7 @@ TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
 }
 
 TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        sandbox.Put(L"custom.ico");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"custom.ico"); })) return;
     const std::wstring folder = ProgramFolderOfTest();
     tvx::WriteUninstallEntry();
     // An earlier install chose an icon file that still exists.
@@ -135,12 +114,7 @@ TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
 }
 
 TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        sandbox.Put(L"Tervix.exe", "MZ");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"Tervix.exe", "MZ"); })) return;
     const std::wstring folder = ProgramFolderOfTest();
     const std::wstring ours = folder + L"\\Tervix.exe";
 
@@ -156,14 +130,13 @@ TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
 // The uninstall removes the entry only after the files, and the list last. A file that
 // can be neither removed nor scheduled for the restart keeps both for the next run.
 TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy sandbox;
-        for (const wchar_t* name : {L"Tervix.exe", L"history.dat"}) sandbox.Put(name);
-        sandbox.Put(L"Uninstall.lst", "Tervix.exe\r\nhistory.dat\r\nShellTests.exe\r\nUninstall.lst\r\n");
-        EXPECT_TRUE(sandbox.RunCurrentTest());
-        return;
-    }
-    const std::wstring folder = ProgramFolderOfTest(), program = folder + L"\\ShellTests.exe";
+    const auto prepare = [](SandboxCopy& copy) {
+        for (const wchar_t* name : {L"Tervix.exe", L"history.dat"}) copy.Put(name);
+        const std::wstring self = copy.program().substr(copy.path().size() + 1);
+        copy.Put(L"Uninstall.lst", "Tervix.exe\r\nhistory.dat\r\n" + Narrow(self) + "\r\nUninstall.lst\r\n");
+    };
+    if (RanInSandboxCopy(prepare)) return;
+    const std::wstring folder = ProgramFolderOfTest(), program = ProgramOfTest();
     bool restartNeeded = true;
     tvx::Options().silent = true;
     tvx::WriteUninstallEntry();
@@ -238,13 +211,8 @@ TEST_F(ShellUninstallEntryProgram, SystemsUninstallerStartsTheUninstall) {
     Process remover;
     ASSERT_TRUE(remover.Start(L"uninstaller.exe --remove \"Tervix archiver\""));
     // The question comes from the program the entry names, not from the tool.
-    HWND question = nullptr;
-    const std::wstring expected = uninstalltest::ProgramText(IDS_CONTINUEUNINSTALL);
-    for (DWORD start = GetTickCount(); !question && GetTickCount() - start < 30000; Sleep(100)) {
-        for (HWND box : TopLevelWindows(0, L"#32770")) {
-            if (IsWindowVisible(box) && MessageBoxText(box) == expected) question = box;
-        }
-    }
+    const std::wstring expected = ProgramText(IDS_CONTINUEUNINSTALL);
+    HWND question = WaitForWindow({.message = expected.c_str()}, 30000);
     ASSERT_NE(question, nullptr) << "the uninstall did not ask";
     ASSERT_TRUE(PressButton(question, IDYES));
 

@@ -37,12 +37,14 @@ TEST(UninstallLockedFiles, LockedFilesGoAtRestartAfterOneNotice) {
     EXPECT_EQ(MessageBoxText(notice), ProgramText(IDS_REBOOTREQUIRED));
     EXPECT_EQ(WindowText(notice), ProgramText(IDS_UNINSTALLTVX));
     ASSERT_TRUE(PressButton(notice, IDOK));
-    DWORD exitCode = 1;
-    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 30000; Sleep(50)) {
-        for (HWND box : BoxesOtherThan(uninstall.id(), notice))
-            ASSERT_EQ(box, question) << "a second notice: " << MessageBoxText(box).size();
-    }
-    EXPECT_EQ(exitCode, 0u);
+    // The question may linger a moment; any other box is a second notice.
+    const QuietEnd end = WaitForQuietEnd(uninstall, 30000, [&] {
+        std::vector<HWND> others = BoxesOtherThan(uninstall.id(), notice);
+        std::erase(others, question);
+        return others;
+    });
+    ASSERT_EQ(end.shown, nullptr) << "a second notice: " << Narrow(MessageBoxText(end.shown));
+    EXPECT_EQ(end.exitCode, 0u);
 
     // The loaded library could only be renamed; the held file not even that.
     EXPECT_FALSE(PathExists(install.Path(L"tvxext.dll")));
@@ -90,10 +92,9 @@ TEST(UninstallLockedFiles, SilentRunDefersWithoutNoticeAndAReinstallBeforeTheRes
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    DWORD exitCode = 1;
-    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 60000; Sleep(50))
-        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(MessageBoxText(MessageBoxes().front()));
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 60000, MessageBoxes);
+    ASSERT_EQ(end.shown, nullptr) << Narrow(MessageBoxText(end.shown));
+    EXPECT_EQ(end.exitCode, 0u);
 
     EXPECT_FALSE(PathExists(install.Path(L"Tervix.exe")));
     // Held without sharing, the file could not even be renamed: its own name is scheduled.

@@ -1,7 +1,7 @@
 // Install paths the batch must name exactly, and list entries that point outside the
 // install: only what belongs to the install is removed.
 
-#include "FileLocker.h"
+#include "LinuxSide.h"
 #include "PendingRenames.h"
 #include "UninstallScenarioSupport.h"
 

@@ -59,10 +59,9 @@ TEST(UninstallSample, ConfirmedUninstallLeavesNothingBehind) {
     ASSERT_TRUE(PressButton(question, IDYES));
 
     // Nothing was deferred, so no restart notice follows.
-    DWORD exitCode = 1;
-    for (DWORD start = GetTickCount(); !uninstall.Wait(0, &exitCode) && GetTickCount() - start < 60000; Sleep(50))
-        ASSERT_TRUE(BoxesOtherThan(uninstall.id(), question).empty()) << "unexpected message";
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 60000, [&] { return BoxesOtherThan(uninstall.id(), question); });
+    ASSERT_EQ(end.shown, nullptr) << "unexpected message";
+    EXPECT_EQ(end.exitCode, 0u);
 
     ExpectProductGone(install);
     EXPECT_FALSE(PathExists(webView));
@@ -77,22 +76,19 @@ TEST(UninstallSample, SilentUninstallIsDoneWhenItReturnsAndANewInstallRightAfter
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s"));
-    DWORD exitCode = 1;
-    bool ended = false;
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 30000; Sleep(50)) {
-        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(WindowText(MessageBoxes().front()));
-        ended = uninstall.Wait(0, &exitCode);
-    }
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(exitCode, 0u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 30000, MessageBoxes);
+    ASSERT_EQ(end.shown, nullptr) << Narrow(WindowText(end.shown));
+    ASSERT_TRUE(end.ended);
+    EXPECT_EQ(end.exitCode, 0u);
     EXPECT_FALSE(PathExists(install.Folder())) << "install folder still there when the uninstall returned";
 
     Sleep(1000);
     SampleInstall next(kInstall);
     ASSERT_TRUE(next.MakeFile(L"Tervix.exe"));
     // Nothing shows meanwhile either, from the batch or anything it starts.
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(50))
-        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(WindowText(MessageBoxes().front()));
+    std::vector<HWND> boxes;
+    WaitUntil([&] { return !(boxes = MessageBoxes()).empty(); }, 10000);
+    ASSERT_TRUE(boxes.empty()) << Narrow(WindowText(boxes.front()));
     EXPECT_TRUE(PathExists(next.Program()));
     EXPECT_TRUE(PathExists(next.Path(L"Tervix.exe")));
     EXPECT_EQ(ProductKeysLeft(), 0);
@@ -177,14 +173,10 @@ TEST(UninstallSample, SilentRunWithoutListEndsAloneWith1603AndALogLineNamingTheL
 
     Process uninstall;
     ASSERT_TRUE(install.Start(&uninstall, L"-s \"/log=" + (logs / L"run.log") + L"\""));
-    DWORD exitCode = 0;
-    bool ended = false;
-    for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 30000; Sleep(50)) {
-        ASSERT_TRUE(MessageBoxes().empty()) << Narrow(MessageBoxText(MessageBoxes().front()));
-        ended = uninstall.Wait(0, &exitCode);
-    }
-    ASSERT_TRUE(ended) << "the silent run waits for somebody";
-    EXPECT_EQ(exitCode, 1603u);
+    const QuietEnd end = WaitForQuietEnd(uninstall, 30000, MessageBoxes);
+    ASSERT_EQ(end.shown, nullptr) << Narrow(MessageBoxText(end.shown));
+    ASSERT_TRUE(end.ended) << "the silent run waits for somebody";
+    EXPECT_EQ(end.exitCode, 1603u);
     bool named = false;
     for (const std::wstring& line : ReadUtf8Lines(logs / L"run.log"))
         named |= line.find(L"FAILED open the file list " + install.Path(L"Uninstall.lst")) != std::wstring::npos;
@@ -214,7 +206,8 @@ TEST(UninstallSample, UninstallEndedPartWayIsFinishedByTheQuietUninstallString) 
 
     Process uninstall, first, second;
     ASSERT_TRUE(uninstall.Start(quiet));
-    while (PathExists(install.Path(L"data\\10000")) && !uninstall.Wait(0)) Sleep(1);
+    // Cut short as soon as the removal has begun.
+    WaitUntil([&] { return !PathExists(install.Path(L"data\\10000")) || uninstall.Wait(0); }, 120000, 1);
     uninstall.Kill();
     ASSERT_TRUE(uninstall.Wait(20000));
     ASSERT_TRUE(PathExists(install.Path(L"data\\11999"))) << "the run ended before the kill";

@@ -51,25 +51,6 @@ inline int ProductKeysLeft() {
     return left;
 }
 
-// A text of the program's own string table, as a user sees it without a language file.
-inline std::wstring ProgramText(UINT id) {
-    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    wchar_t text[1024] = {};
-    if (program) {
-        LoadStringW(program, id, text, 1024);
-        FreeLibrary(program);
-    }
-    return text;
-}
-
-// For failure messages.
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-inline std::wstring TempPath() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return temp;
-}
 // The private folders that uninstalls made for their batches in a temporary folder.
 inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPath()) {
     std::vector<std::wstring> folders;
@@ -82,18 +63,9 @@ inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPat
     return folders;
 }
 
-// Waits until the path is gone; false at the deadline.
-inline bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
-        if (!PathExists(path)) return true;
-    return !PathExists(path);
-}
-
 // Waits until every batch has removed itself with its folder; false at the deadline.
 inline bool WaitUntilBatchesGone(DWORD timeoutMs, const std::wstring& temp = TempPath()) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
-        if (BatchFolders(temp).empty()) return true;
-    return BatchFolders(temp).empty();
+    return WaitUntil([&] { return BatchFolders(temp).empty(); }, timeoutMs, 100);
 }
 
 // An install folder holding a copy of the program and whatever a test puts there;
@@ -147,11 +119,7 @@ inline std::vector<HWND> BoxesOtherThan(DWORD processId, HWND answered) {
 // Waits for a message box of the process (other than one just answered) that is shown
 // and has its text: a box is listed as a window before its controls exist.
 inline HWND WaitForSecondDialog(DWORD processId, DWORD timeoutMs, HWND answered = nullptr) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
-        for (HWND box : BoxesOtherThan(processId, answered))
-            if (IsWindowVisible(box) && !MessageBoxText(box).empty()) return box;
-    }
-    return nullptr;
+    return WaitForWindow({.processId = processId, .except = answered, .withText = true}, timeoutMs);
 }
 
 }  // namespace uninstalltest

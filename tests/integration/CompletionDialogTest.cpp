@@ -18,19 +18,6 @@ using namespace tvxtest;
 
 namespace {
 
-// Changes the current folder for one case and restores it afterwards.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::wstring& folder) {
-        GetCurrentDirectoryW(MAX_PATH * 4, previous_);
-        SetCurrentDirectoryW(folder.c_str());
-    }
-    ~CurrentFolder() { SetCurrentDirectoryW(previous_); }
-
-private:
-    wchar_t previous_[MAX_PATH * 4] = {};
-};
-
 class CompletionDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -45,15 +32,12 @@ protected:
 
 TEST_F(CompletionDialogTest, ShowsTheInstallFolderAndTheThanksInBold) {
     // The program's own folder, whatever the current one (System32 after an elevation prompt).
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring install = program;
-    install.resize(install.find_last_of(L'\\'));
+    const std::wstring install = ProgramFolderOfTest();
     TempFolder sandbox(L"tvxdone");
     CurrentFolder current(sandbox.path());
 
     INT_PTR result = RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [&](HWND dialog) {
-        EXPECT_EQ(DialogItemText(dialog, IDC_INSTFOLDER), install);
+        EXPECT_EQ(ControlText(dialog, IDC_INSTFOLDER), install);
         HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_THANKS, WM_GETFONT, 0, 0));
         ASSERT_NE(tvx::BoldFont(), nullptr);
         EXPECT_EQ(font, tvx::BoldFont());
@@ -82,54 +66,29 @@ TEST_F(CompletionDialogTest, ClosingByCancelAlsoEndsWithOne) {
 TEST_F(CompletionDialogTest, EveryControlIsThere) {
     RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [](HWND dialog) {
         for (int id : {5101, 5102, 5103, 5104, 5105, 5106, 5108, 5109, IDOK}) EXPECT_TRUE(HasControl(dialog, id)) << id;
-        EXPECT_FALSE(DialogItemText(dialog, IDC_THANKS).empty());
+        EXPECT_FALSE(ControlText(dialog, IDC_THANKS).empty());
         PressButton(dialog, IDOK);
     });
 }
 
-// Watches this thread's dialog windows for being shown. (Its controls are created
-// visible, which also counts as showing for them.)
-HHOOK showHook = nullptr;
-bool dialogShown = false;
-
-bool IsDialogWindow(HWND window) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    return wcscmp(name, L"#32770") == 0;
-}
-
-LRESULT CALLBACK WatchShowing(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
-        bool showing = (message->message == WM_SHOWWINDOW && message->wParam) ||
-                       (message->message == WM_WINDOWPOSCHANGING &&
-                        (reinterpret_cast<WINDOWPOS*>(message->lParam)->flags & SWP_SHOWWINDOW));
-        if (showing && IsDialogWindow(message->hwnd)) dialogShown = true;
-    }
-    return CallNextHookEx(showHook, code, wParam, lParam);
-}
-
 TEST_F(CompletionDialogTest, SilentRunAcceptsAtOnceWithoutShowingIt) {
     tvx::Options().silent = true;
-    dialogShown = false;
-    showHook = SetWindowsHookExW(WH_CALLWNDPROC, WatchShowing, nullptr, GetCurrentThreadId());
-    ASSERT_NE(showHook, nullptr);
+    DialogWatch watch;
+    ASSERT_TRUE(watch.installed());
     // Should the dialog wait for input after all, close it so that the case ends.
     std::atomic<bool> ended{false};
     std::thread rescue([&ended] {
-        for (int wait = 0; wait < 100 && !ended; ++wait) {
-            if (HWND dialog = WaitForOwnDialog(IDC_INSTFOLDER, 0, 50)) {
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                break;
-            }
-        }
+        HWND dialog = nullptr;
+        WaitUntil([&] { return ended || (dialog = FindShownWindow({.processId = GetCurrentProcessId(),
+                                                                   .withId = IDC_INSTFOLDER})) != nullptr; },
+                  5000);
+        if (dialog) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     });
     INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"DONEDLG", nullptr, tvx::CompletionDialog, 0);
     ended = true;
-    UnhookWindowsHookEx(showHook);
     rescue.join();
     EXPECT_EQ(result, 1);
-    EXPECT_FALSE(dialogShown) << "the dialog was shown and waited for input";
+    EXPECT_FALSE(watch.shown()) << "the dialog was shown and waited for input";
 }
 
 }  // namespace

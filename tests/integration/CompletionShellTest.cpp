@@ -10,7 +10,7 @@
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
 #include "OpenRecorder.h"
-#include "../e2e/ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
 #include "platform/WindowsVersion.h"
@@ -25,12 +25,7 @@ namespace {
 // a sandbox folder, which stands for the install folder, from a current folder elsewhere.
 // On Windows 11 from its update of April 2023, Default apps opens at Tervix's own page.
 TEST(CompletionShell, LicenceHomePageAndDefaultAppsOpenThroughTheShell) {
-    if (!RunningInSandboxCopy()) {
-        SandboxCopy copy;
-        copy.Put(L"license.txt", "Licence\r\n");
-        EXPECT_TRUE(copy.RunCurrentTest());
-        return;
-    }
+    if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"license.txt", "Licence\r\n"); })) return;
     TempFolder sandbox(L"tvxshell");
     const std::wstring install = ProgramFolderOfTest();
 
@@ -42,12 +37,10 @@ TEST(CompletionShell, LicenceHomePageAndDefaultAppsOpenThroughTheShell) {
     tvx::PrimeWindowsVersion(true, 0x0A00, 22631);
     const std::vector<std::wstring> kept = {L".zip"};
 
-    wchar_t previous[MAX_PATH * 4] = {};
-    GetCurrentDirectoryW(MAX_PATH * 4, previous);
-    SetCurrentDirectoryW(sandbox.path().c_str());
     tvx::Options().silent = false;
 
     std::vector<std::wstring> lines;
+    CurrentFolder current(sandbox.path());
     RunDialog(L"DONEDLG", tvx::CompletionDialog, reinterpret_cast<LPARAM>(&kept), IDC_INSTFOLDER, [&](HWND dialog) {
         PressButton(dialog, IDC_VIEWLICENSE);
         lines = recorder.WaitForLines(1);
@@ -58,7 +51,6 @@ TEST(CompletionShell, LicenceHomePageAndDefaultAppsOpenThroughTheShell) {
         EXPECT_TRUE(IsWindow(dialog)) << "a button closed the dialog";
         PressButton(dialog, IDOK);
     });
-    SetCurrentDirectoryW(previous);
     tvx::ResetWindowsVersionCaches();
 
     ASSERT_EQ(lines.size(), 3u);

@@ -10,6 +10,7 @@
 
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/ContextItems.h"
 #include "integration/SetupDialog.h"
@@ -96,7 +97,7 @@ TEST_F(ContextItemsDialogTest, DefaultStateOnWindows10IsClassicAndOkStoresTheDef
         ExpectCommandItemsShown(dialog, true);
         ExpectTopItemsShown(dialog, false);
         for (const Item& item : kCommandItems) EXPECT_EQ(IsChecked(dialog, item.id), item.defaultValue == 1) << item.name;
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
         PressButton(dialog, IDOK);
     });
     EXPECT_EQ(result, 1);
@@ -133,7 +134,7 @@ TEST_F(ContextItemsDialogTest, StoredValuesAreShownAndCancelStoresNothing) {
         EXPECT_TRUE(IsChecked(dialog, IDC_CONTEXTCONVERT));
         EXPECT_FALSE(IsChecked(dialog, IDC_CONTEXTDRAGEXTRACT));
         EXPECT_TRUE(IsChecked(dialog, IDC_CONTEXTEXTRACTHERE));
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.img;*.vhd");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.img;*.vhd");
         // Change everything a user could, then think better of it.
         SetChecked(dialog, IDC_CONTEXTEXTRACTTO, true);
         SetChecked(dialog, IDC_CONTEXTNEWZIP, false);
@@ -273,7 +274,7 @@ TEST_F(ContextItemsDialogTest, EmptiedAlwaysArcIsStoredEmptyAndStaysEmpty) {
 
     // The default applies only while the value is missing.
     Open(false, [](HWND dialog) {
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"");
         PressButton(dialog, IDCANCEL);
     });
 }
@@ -452,7 +453,7 @@ TEST_F(ContextItemsDialogTest, MasksReadLeftToRightInARightToLeftLanguage) {
         EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) << "the dialog is not mirrored";
         EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTTEST), GWL_EXSTYLE) & WS_EX_RTLREADING);
         EXPECT_FALSE(GetWindowLongW(GetDlgItem(dialog, IDC_CONTEXTALWAYSARC), GWL_EXSTYLE) & WS_EX_RTLREADING);
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.iso");
         PressButton(dialog, IDCANCEL);
     });
     UnhookWindowsHookEx(creationHook);
@@ -465,7 +466,7 @@ TEST_F(ContextItemsDialogTest, PortableChildProcess) {
     wchar_t flag[8] = {};
     if (!GetEnvironmentVariableW(L"TVX_PORTABLE_CHILD", flag, 8)) GTEST_SKIP() << "only run by the portable case";
     Open(false, [](HWND dialog) {
-        EXPECT_EQ(DialogItemText(dialog, IDC_CONTEXTALWAYSARC), L"*.img");
+        EXPECT_EQ(ControlText(dialog, IDC_CONTEXTALWAYSARC), L"*.img");
         EXPECT_FALSE(IsChecked(dialog, IDC_CONTEXTSFXOTHER));
         SetChecked(dialog, IDC_CONTEXTTEST, true);
         SetDlgItemTextW(dialog, IDC_CONTEXTALWAYSARC, L"*.img;*.bin");
@@ -474,25 +475,19 @@ TEST_F(ContextItemsDialogTest, PortableChildProcess) {
 }
 
 TEST_F(ContextItemsDialogTest, OkWritesThePortableSettingsFileAtOnce) {
-    TempFolder sandbox(L"tvxportable");
-    wchar_t self[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    std::wstring copy = sandbox / L"ItemsProbe.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
-    std::wstring ini = sandbox / L"Tervix.ini";
+    SandboxCopy copy;
+    const std::wstring ini = copy / L"Tervix.ini";
     ASSERT_TRUE(WriteFileBytes(ini, "HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img\"\r\n"
                                     "HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"));
 
-    // The probe never saves the settings file itself: what is in it afterwards, the
+    // The copy never saves the settings file itself: what is in it afterwards, the
     // dialog wrote.
-    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=ContextItemsDialogTest.PortableChildProcess", 60000,
-                               L"", L"TVX_PORTABLE_CHILD=1");
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(copy.RunTest("ContextItemsDialogTest.PortableChildProcess", L"TVX_PORTABLE_CHILD=1", 60000));
 
     std::string bytes = ReadFileBytes(ini);
     ASSERT_GE(bytes.size(), 2u);
     ASSERT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE")) << "the file was not written back";
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    const std::wstring text = Utf16LeText(bytes);
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Test=1\r\n"), std::wstring::npos) << "Test";
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\SFXOther=0\r\n"), std::wstring::npos) << "SFXOther";
     EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img;*.bin\"\r\n"), std::wstring::npos) << "AlwaysArc";

@@ -71,13 +71,6 @@ const DialogCase kDialogs[] = {
 const std::vector<std::wstring> kTypesKept = {L".zip", L".7z",  L".tar", L".gz",  L".tgz", L".bz2", L".tbz2",
                                               L".bz",  L".tbz", L".xz",  L".txz", L".zst", L".tzst", L".iso"};
 
-std::string Narrow(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
@@ -516,12 +509,12 @@ INT_PTR PressKeyOn(const wchar_t* resource, int findId, int controlId, WPARAM ke
         HWND target = GetDlgItem(dialog, controlId);
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+        WaitUntil([&] {
             SetForegroundWindow(dialog);
             PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
             Sleep(20);
-            if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == target) break;
-        }
+            return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == target;
+        }, 5000, 20);
         HWND focus = GetDlgItem(dialog, controlId);
         PostMessageW(focus, WM_KEYDOWN, key, 1);
         PostMessageW(focus, WM_KEYUP, key, 0xC0000001);

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "GuiDriver.h"
+#include "HelpRecorder.h"
 #include "InProcessDialog.h"
 #include "integration/Completion.h"
 #include "integration/ContextItems.h"
@@ -21,40 +21,14 @@ using namespace tvxtest;
 
 namespace {
 
-struct HelpCall {
-    std::wstring target;
-    UINT command;
-};
-
-std::mutex callsLock;
-std::vector<HelpCall> calls;
-
-HWND WINAPI RecordHelp(HWND, const wchar_t* target, UINT command, DWORD_PTR) {
-    std::lock_guard<std::mutex> lock(callsLock);
-    calls.push_back({target ? target : L"", command});
-    return GetDesktopWindow();
-}
-
-std::vector<HelpCall> Calls() {
-    std::lock_guard<std::mutex> lock(callsLock);
-    return calls;
-}
-
-std::wstring HelpFile() { return OwnFolder() + L"\\tervix.chm"; }
-std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
-
 class HelpKeysTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        calls.clear();
-        tvx::SetHtmlHelpHook(RecordHelp);
         tvx::PrimeWindowsVersion(false, 0x0A00);
         tvx::Options().silent = false;
     }
-    void TearDown() override {
-        tvx::SetHtmlHelpHook(nullptr);
-        tvx::ResetWindowsVersionCaches();
-    }
+    void TearDown() override { tvx::ResetWindowsVersionCaches(); }
+    HelpRecorder help_;
 };
 
 // F1 as a user presses it: a key press on the focused dialog, which the system turns
@@ -90,7 +64,7 @@ TEST_F(HelpKeysTest, ContextItemsDialogShowsItsTopicOnF1AndHelp) {
         EXPECT_TRUE(IsWindow(dialog)) << "help closed the dialog";
         PressButton(dialog, IDCANCEL);
     });
-    auto seen = Calls();
+    auto seen = HelpRecorder::Calls();
     ASSERT_EQ(seen.size(), 3u);
     for (const HelpCall& call : seen) {
         EXPECT_EQ(call.target, TopicTarget(L"HELPContextItems"));
@@ -102,13 +76,13 @@ TEST_F(HelpKeysTest, CompletionDialogHasNoF1TopicButItsButtonOpensTheContents) {
     INT_PTR result = RunDialog(L"DONEDLG", tvx::CompletionDialog, 0, IDC_INSTFOLDER, [](HWND dialog) {
         PressF1(dialog, IDOK);
         SendHelpRequest(dialog, IDC_INSTFOLDER);
-        EXPECT_TRUE(Calls().empty()) << "F1 opened help";
+        EXPECT_TRUE(HelpRecorder::Calls().empty()) << "F1 opened help";
         PressButton(dialog, IDC_VIEWHELP);
         EXPECT_TRUE(IsWindow(dialog));
         PressButton(dialog, IDOK);
     });
     EXPECT_EQ(result, 1);
-    auto seen = Calls();
+    auto seen = HelpRecorder::Calls();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].target, HelpFile());
     EXPECT_EQ(seen[0].command, 1u);
@@ -122,7 +96,7 @@ TEST_F(HelpKeysTest, SetupDialogShowsItsTopicOnF1AndHelp) {
         PressButton(dialog, IDHELP);
         PressButton(dialog, IDCANCEL);
     });
-    auto seen = Calls();
+    auto seen = HelpRecorder::Calls();
     ASSERT_EQ(seen.size(), 2u);
     for (const HelpCall& call : seen) EXPECT_EQ(call.target, TopicTarget(L"HELPIntegrationSettings"));
 }

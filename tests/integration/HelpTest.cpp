@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "InProcessDialog.h"
+#include "HelpRecorder.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "integration/Completion.h"
 #include "platform/WindowsVersion.h"
@@ -16,43 +16,11 @@ using namespace tvxtest;
 
 namespace {
 
-struct HelpCall {
-    HWND caller;
-    std::wstring target;
-    UINT command;
-    DWORD_PTR data;
-};
-
-std::mutex callsLock;
-std::vector<HelpCall> calls;
-HWND helpWindow = nullptr;  // what the stand-in answers: null means "could not open"
-
-HWND WINAPI RecordHelp(HWND caller, const wchar_t* target, UINT command, DWORD_PTR data) {
-    std::lock_guard<std::mutex> lock(callsLock);
-    calls.push_back({caller, target ? target : L"", command, data});
-    return helpWindow;
-}
-
-std::vector<HelpCall> Calls() {
-    std::lock_guard<std::mutex> lock(callsLock);
-    return calls;
-}
-
-std::wstring HelpFile() { return OwnFolder() + L"\\tervix.chm"; }
-std::wstring TopicTarget(const std::wstring& topic) { return HelpFile() + L"::/html/" + topic + L".htm"; }
-
 class HelpTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        calls.clear();
-        helpWindow = GetDesktopWindow();  // any window will do as "opened"
-        tvx::SetHtmlHelpHook(RecordHelp);
-        tvx::PrimeWindowsVersion(false, 0x0A00);
-    }
-    void TearDown() override {
-        tvx::SetHtmlHelpHook(nullptr);
-        tvx::ResetWindowsVersionCaches();
-    }
+    void SetUp() override { tvx::PrimeWindowsVersion(false, 0x0A00); }
+    void TearDown() override { tvx::ResetWindowsVersionCaches(); }
+    HelpRecorder help_;
 };
 
 TEST(HelpTarget, TopicNamesItsPageInsideTheHelpFile) {
@@ -83,7 +51,7 @@ TEST(HelpTarget, LongTargetIsCutAt2097Characters) {
 TEST_F(HelpTest, TopicOpensBesideTheProgramOwnedByTheDesktop) {
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(GetDesktopWindow(), nullptr);
-    auto seen = Calls();
+    auto seen = help_.Calls();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].caller, GetDesktopWindow());
     EXPECT_EQ(seen[0].target, TopicTarget(L"HELPContextItems"));
@@ -94,10 +62,10 @@ TEST_F(HelpTest, TopicOpensBesideTheProgramOwnedByTheDesktop) {
 }
 
 TEST_F(HelpTest, FailureOnAPathTheAnsiCodePageHoldsIsNotRetried) {
-    helpWindow = nullptr;
+    help_.Answer(nullptr);
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(nullptr, L"HELPContextItems");
-    auto seen = Calls();
+    auto seen = help_.Calls();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].target, TopicTarget(L"HELPContextItems"));
 }
@@ -107,34 +75,23 @@ TEST_F(HelpTest, FailureOnAPathTheAnsiCodePageHoldsIsNotRetried) {
 TEST_F(HelpTest, ChildProcessForTheRetry) {
     wchar_t record[1024] = {};
     if (!GetEnvironmentVariableW(L"TVX_HELP_RECORD", record, 1024)) GTEST_SKIP() << "only run by RetriesOnce...";
-    helpWindow = nullptr;
+    help_.Answer(nullptr);
     tvx::ShowHelp(nullptr, L"HELPContextItems");
     tvx::ShowHelp(nullptr, nullptr);
     std::string out;
-    for (const HelpCall& call : Calls()) {
-        std::wstring line = std::to_wstring(call.command) + L"|" + call.target + L"\n";
-        int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string utf8(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-        out += utf8.c_str();
+    for (const HelpCall& call : help_.Calls()) {
+        out += Narrow(std::to_wstring(call.command) + L"|" + call.target + L"\n");
     }
     ASSERT_TRUE(WriteFileBytes(record, out));
 }
 
 TEST_F(HelpTest, PathOutsideTheAnsiCodePageIsRetriedOnceThroughTheShortPath) {
-    TempFolder sandbox(L"tvxhelp");
     // Greek and Chinese: neither survives code page 1252.
-    std::wstring folder = sandbox / L"Hilfe \x03A9\x03BC\x03AD\x03B3\x03B1 \x5E2E\x52A9";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    wchar_t self[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    std::wstring copy = folder + L"\\HelpProbe.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
-    std::wstring record = sandbox / L"calls.txt";
+    SandboxCopy copy(L"Hilfe \x03A9\x03BC\x03AD\x03B3\x03B1 \x5E2E\x52A9");
+    const std::wstring folder = copy.path();
+    const std::wstring record = copy.sandbox() / L"calls.txt";
 
-    long exitCode = RunAndWait(L"\"" + copy + L"\" --gtest_filter=HelpTest.ChildProcessForTheRetry", 60000, L"",
-                               L"TVX_HELP_RECORD=" + record);
-    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(copy.RunTest("HelpTest.ChildProcessForTheRetry", L"TVX_HELP_RECORD=" + record, 60000));
 
     wchar_t shortFolder[MAX_PATH * 4] = {};
     ASSERT_NE(GetShortPathNameW(folder.c_str(), shortFolder, MAX_PATH * 4), 0u);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ShortcutReader.h"
 #include "TestSupport.h"
 #include "integration/Shortcuts.h"
 
@@ -18,36 +19,6 @@ class ShellLinkTest : public ::testing::Test {
 protected:
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void TearDown() override { CoUninitialize(); }
-
-    struct Read {
-        bool loaded = false;
-        std::wstring target, workDir, description, icon, arguments;
-        int iconIndex = -1;
-        WORD hotkey = 0;
-    };
-
-    static Read ReadLink(const std::wstring& path) {
-        Read result;
-        IShellLinkW* link = nullptr;
-        if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    reinterpret_cast<void**>(&link))))
-            return result;
-        IPersistFile* file = nullptr;
-        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-        if (file && SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-            wchar_t text[1024];
-            result.loaded = true;
-            if (SUCCEEDED(link->GetPath(text, 1024, nullptr, SLGP_RAWPATH))) result.target = text;
-            if (SUCCEEDED(link->GetWorkingDirectory(text, 1024))) result.workDir = text;
-            if (SUCCEEDED(link->GetDescription(text, 1024))) result.description = text;
-            if (SUCCEEDED(link->GetIconLocation(text, 1024, &result.iconIndex))) result.icon = text;
-            if (SUCCEEDED(link->GetArguments(text, 1024))) result.arguments = text;
-            link->GetHotkey(&result.hotkey);
-        }
-        if (file) file->Release();
-        link->Release();
-        return result;
-    }
 
     TempFolder folder_{L"tvxlinks"};
 };
@@ -63,7 +34,7 @@ TEST_F(ShellLinkTest, SavesEveryGivenProperty) {
     ASSERT_TRUE(tvx::CreateShellLink(true, target.c_str(), linkPath.c_str(), folder_.path().c_str(), L"Archiver",
                                      icon.c_str(), L"-x"));
 
-    const Read link = ReadLink(linkPath);
+    const tvxtest::Shortcut link = tvxtest::ReadShortcut(linkPath);
     ASSERT_TRUE(link.loaded);
     EXPECT_EQ(link.target, target);
     EXPECT_EQ(link.workDir, folder_.path());
@@ -79,23 +50,12 @@ TEST_F(ShellLinkTest, RefreshKeepsWhatItDoesNotSetAndClearsTheIcon) {
     const std::wstring linkPath = folder_ / L"Tervix.lnk";
     ASSERT_TRUE(tvx::CreateShellLink(true, L"C:\\old\\Tervix.exe", linkPath.c_str(), L"C:\\old", L"Old",
                                      L"C:\\old\\icon.ico", L"-old"));
-    {
-        IShellLinkW* link = nullptr;
-        IPersistFile* file = nullptr;
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                               reinterpret_cast<void**>(&link))));
-        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-        file->Load(linkPath.c_str(), STGM_READWRITE);
-        link->SetHotkey(kHotkey);
-        file->Save(linkPath.c_str(), TRUE);
-        file->Release();
-        link->Release();
-    }
-    ASSERT_EQ(ReadLink(linkPath).hotkey, kHotkey);
+    ASSERT_TRUE(tvxtest::SetShortcutHotkey(linkPath, kHotkey));
+    ASSERT_EQ(tvxtest::ReadShortcut(linkPath).hotkey, kHotkey);
 
     ASSERT_TRUE(tvx::CreateShellLink(true, target.c_str(), linkPath.c_str(), nullptr, nullptr, nullptr, nullptr));
 
-    const Read link = ReadLink(linkPath);
+    const tvxtest::Shortcut link = tvxtest::ReadShortcut(linkPath);
     EXPECT_EQ(link.target, target);
     EXPECT_EQ(link.icon, L"") << "without an icon the target's own one must show";
     EXPECT_EQ(link.hotkey, kHotkey);

@@ -4,29 +4,23 @@
 
 #include <string>
 
+#include "TestSupport.h"
 #include "integration/UninstallEntry.h"
 #include "resources/ResourceIds.h"
 
-namespace {
-
-std::wstring Text(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, length) : std::wstring();
-}
-
-}  // namespace
+using tvxtest::StringTableText;
 
 TEST(ComposeDisplayName, AppendsVersionBetaNumberAndPlatform) {
     wchar_t name[2048] = L"Tervix";
     tvx::ComposeDisplayName(name, 2048);
-    EXPECT_EQ(std::wstring(name), L"Tervix 6.24 " + Text(IDS_BETA) + L" 1 (" + Text(IDS_64BIT) + L")");
+    EXPECT_EQ(std::wstring(name),
+              L"Tervix 6.24 " + StringTableText(IDS_BETA) + L" 1 (" + StringTableText(IDS_64BIT) + L")");
 }
 
 TEST(ComposeDisplayName, EmptyNameGetsNoLeadingBlank) {
     wchar_t name[100] = L"";
     tvx::ComposeDisplayName(name, 100);
-    EXPECT_EQ(std::wstring(name), L"6.24 " + Text(IDS_BETA) + L" 1 (" + Text(IDS_64BIT) + L")");
+    EXPECT_EQ(std::wstring(name), L"6.24 " + StringTableText(IDS_BETA) + L" 1 (" + StringTableText(IDS_64BIT) + L")");
 }
 
 TEST(ComposeDisplayName, StopsAtTheBufferCapacity) {
@@ -34,6 +28,6 @@ TEST(ComposeDisplayName, StopsAtTheBufferCapacity) {
     wmemset(name, L'#', 16);
     wcscpy(name, L"Tervix");
     tvx::ComposeDisplayName(name, 14);
-    EXPECT_EQ(std::wstring(name), L"Tervix 6.24 " + Text(IDS_BETA).substr(0, 1));
+    EXPECT_EQ(std::wstring(name), L"Tervix 6.24 " + StringTableText(IDS_BETA).substr(0, 1));
     EXPECT_EQ(name[14], L'#') << "written past the capacity";
 }

@@ -12,17 +12,6 @@
 
 namespace tvxtest {
 
-// A text saved as UTF-16LE, with or without the byte-order mark editors put first.
-inline std::string Utf16Bytes(const std::wstring& text, bool byteOrderMark) {
-    std::string bytes;
-    if (byteOrderMark) bytes += "\xFF\xFE";
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>((c >> 8) & 0xFF);
-    }
-    return bytes;
-}
-
 // Writes the bytes as a language file in the sandbox and parses it into a fresh
 // language state.
 inline void ParseBytes(const TempFolder& sandbox, const std::string& bytes, const wchar_t* name = L"uninstall.lng") {

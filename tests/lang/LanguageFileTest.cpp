@@ -14,7 +14,7 @@ namespace tvx {
 namespace {
 
 using tvxtest::ParseBytes;
-using tvxtest::Utf16Bytes;
+using tvxtest::Utf16Le;
 using tvxtest::Value;
 using tvxtest::ValueById;
 
@@ -32,13 +32,13 @@ TEST(LanguageFileEncoding, Utf16WithByteOrderMarkAndDescriptionParsesLikeBareAns
         L"IDC_ASSOCZIP ZIP-Archive\r\n";
 
     std::wstring withHeader = L"Deutsche \x00DC" L"bersetzung, Version 3\r\n***messages***\r\n" + body;
-    ParseBytes(sandbox, Utf16Bytes(withHeader, true));
+    ParseBytes(sandbox, Utf16Le(withHeader, true));
     ASSERT_EQ(LanguageEntryCount(), 3u);
     EXPECT_EQ(Value("s:IDS_BETA"), L"Beta");
     EXPECT_EQ(Value("$SETUPDLG:CAPTION"), L"Tervix-Einrichtung \x00E4\x00F6\x00FC");
     EXPECT_EQ(ValueById(kKindDialog, 5102, L"SETUPDLG"), L"ZIP-Archive");
 
-    ParseBytes(sandbox, Utf16Bytes(L"***messages***\r\n" + body, false));
+    ParseBytes(sandbox, Utf16Le(L"***messages***\r\n" + body, false));
     ASSERT_EQ(LanguageEntryCount(), 3u);
     EXPECT_EQ(Value("$SETUPDLG:CAPTION"), L"Tervix-Einrichtung \x00E4\x00F6\x00FC");
 
@@ -91,12 +91,12 @@ TEST(LanguageFileEncoding, MarkerIsFoundAcrossBlockEdgesButNotPast256Blocks) {
 
     // UTF-16: a wide marker right at a block edge.
     std::wstring padding(8176 / 2 - 1, L'x');
-    ParseBytes(sandbox, Utf16Bytes(padding + L"\r***messages***\rIDS_BETA wide\r", true));
+    ParseBytes(sandbox, Utf16Le(padding + L"\r***messages***\rIDS_BETA wide\r", true));
     EXPECT_EQ(Value("s:IDS_BETA"), L"wide");
     // A wide marker beginning 8,161 to 8,175 bytes into a block, even or odd, runs into
     // the next block.
     for (size_t offset : {8161u, 8168u, 8175u, 8176u + 8170u, 100u * 8176u + 8163u}) {
-        ParseBytes(sandbox, std::string(offset, 'x') + Utf16Bytes(L"***messages***\rIDS_BETA seam\r", false));
+        ParseBytes(sandbox, std::string(offset, 'x') + Utf16Le(L"***messages***\rIDS_BETA seam\r", false));
         EXPECT_EQ(Value("s:IDS_BETA"), L"seam") << "marker at " << offset;
     }
 }
@@ -176,8 +176,8 @@ TEST(LanguageFileValues, TextPastTheCharacterLimitIsNotRead) {
 
     // UTF-16: the 2,097,152 bytes read hold 1,048,576 characters.
     std::wstring wideFiller = L";" + std::wstring(1048576 - 10, L'-') + L"\r\n";
-    ParseBytes(sandbox, Utf16Bytes(L"***messages***\r\nIDS_BETA early\r\nIDS_64BIT mid\r\n", false) +
-                            Utf16Bytes(wideFiller + L"IDS_32BIT late\r\n", false));
+    ParseBytes(sandbox, Utf16Le(L"***messages***\r\nIDS_BETA early\r\nIDS_64BIT mid\r\n", false) +
+                            Utf16Le(wideFiller + L"IDS_32BIT late\r\n", false));
     EXPECT_EQ(Value("s:IDS_64BIT"), L"mid");
     EXPECT_EQ(Value("s:IDS_32BIT"), std::nullopt);
 }
@@ -258,7 +258,7 @@ TEST(LanguageFileLines, LastLineWithoutLineEndIsStored) {
     tvxtest::TempFolder sandbox(L"tvxlang");
     ParseBytes(sandbox, Ansi("IDS_32BIT one\r\nIDS_BETA \"last\""));
     EXPECT_EQ(Value("s:IDS_BETA"), L"last");
-    ParseBytes(sandbox, Utf16Bytes(L"***messages***\nIDS_BETA wide last", true));
+    ParseBytes(sandbox, Utf16Le(L"***messages***\nIDS_BETA wide last", true));
     EXPECT_EQ(Value("s:IDS_BETA"), L"wide last");
 }
 

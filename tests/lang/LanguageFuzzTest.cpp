@@ -17,7 +17,7 @@
 namespace tvx {
 namespace {
 
-using tvxtest::Utf16Bytes;
+using tvxtest::Utf16Le;
 
 const char kSample[] =
     "Sample language\r\n***messages***\r\n:DIRECTION RTL\r\n"
@@ -64,7 +64,7 @@ std::string RandomFile(std::mt19937& random) {
             std::wstring text = L"***messages***";
             int lines = static_cast<int>(random() % 30);
             for (int i = 0; i < lines; ++i) text += RandomWideLine(random);
-            std::string bytes = Utf16Bytes(text, random() % 2 == 0);
+            std::string bytes = Utf16Le(text, random() % 2 == 0);
             if (random() % 2) bytes += static_cast<char>(random() % 256);
             return bytes;
         }
@@ -138,7 +138,7 @@ TEST(LanguageFileRobustness, HugeValuesKeysAndSizesStayWithinLimits) {
         text += L"\"\r\n";
         text += std::wstring(99, L'K') + L" x\r\n" + std::wstring(98, L'Q') + L"," + L"y\r\n";
     }
-    std::string bytes = Utf16Bytes(text, false);
+    std::string bytes = Utf16Le(text, false);
     bytes.resize(2097152 + 1001, 'z');  // past the read limit, odd length
     tvxtest::ParseBytes(sandbox, bytes, L"huge.lng");
     EXPECT_GE(LanguageEntryCount(), 14u);

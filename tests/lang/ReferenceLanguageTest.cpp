@@ -26,13 +26,13 @@ std::wstring ReferencePath() { return tvxtest::SourceDir() + L"\\uninstall\\lang
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+using tvxtest::Narrow;
+using tvxtest::Widen;
 
 TEST(ReferenceLanguageFile, HoldsEveryKnownKeyAndNoUnknownOne) {
     tvxtest::LanguageReset reset;
     ParseLanguageFile(ReferencePath().c_str());
-    ASSERT_GT(LanguageEntryCount(), 0u) << "cannot read " << std::string(ReferencePath().begin(), ReferencePath().end());
+    ASSERT_GT(LanguageEntryCount(), 0u) << "cannot read " << Narrow(ReferencePath());
     EXPECT_FALSE(IsRightToLeft());
 
     std::set<std::string> known;

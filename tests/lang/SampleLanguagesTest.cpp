@@ -26,7 +26,7 @@ struct SampleFile {
 
 void PrintTo(const SampleFile& file, std::ostream* out) {
     std::wstring name = file.name;
-    *out << std::string(name.begin(), name.end());
+    *out << tvxtest::Narrow(name);
 }
 
 class SampleLanguage : public ::testing::TestWithParam<SampleFile> {
@@ -34,7 +34,7 @@ protected:
     void SetUp() override {
         path_ = tvxtest::SourceDir() + L"\\tests\\data\\" + GetParam().name;
         ParseLanguageFile(path_.c_str());
-        ASSERT_GT(LanguageEntryCount(), 0u) << "cannot read " << std::string(path_.begin(), path_.end());
+        ASSERT_GT(LanguageEntryCount(), 0u) << "cannot read " << tvxtest::Narrow(path_);
     }
 
     tvxtest::LanguageReset reset_;

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "LinuxSide.h"
 #include "TestSupport.h"
 #include "platform/DiskFile.h"
 #include "platform/Paths.h"
@@ -213,59 +214,6 @@ TEST(FreeSpace, ReportsTheVolumeOfThePathsFolder) {
     EXPECT_EQ(FreeDiskSpace(L"Q:\\nowhere\\x"), 0u) << "no such drive";
 }
 
-// The Unix name of a Windows path; the last component need not exist yet.
-std::wstring UnixName(const std::wstring& path) {
-    using Converter = char* (*)(const wchar_t*);
-    auto convert = reinterpret_cast<Converter>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (convert == nullptr) return L"";
-    size_t cut = path.rfind(L'\\');
-    char* folder = convert(path.substr(0, cut).c_str());
-    if (folder == nullptr) return L"";
-    std::wstring name;
-    for (const char* p = folder; *p; ++p) name += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    HeapFree(GetProcessHeap(), 0, folder);
-    return name + L"/" + path.substr(cut + 1);
-}
-
-// Runs a Unix program; Wine starts one only when it is named as the application.
-bool RunUnix(const wchar_t* program, std::wstring commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    UniqueHandle processOwner(process.hProcess);
-    UniqueHandle threadOwner(process.hThread);
-    return true;
-}
-
-// A symbolic link made on the Unix side, which Wine shows as a folder that is a
-// reparse point: the closest it has to a junction. Removed again at the end.
-class UnixLink {
-public:
-    UnixLink(const std::wstring& target, const std::wstring& link) : link_(link) {
-        std::wstring from = UnixName(target), to = UnixName(link);
-        if (from.empty() || to.empty()) return;
-        if (!RunUnix(L"Z:\\bin\\ln", L"ln -s \"" + from + L"\" \"" + to + L"\"")) return;
-        // The Unix process is not waited for through its handle; watch for the link.
-        for (int i = 0; i < 100 && !ok(); ++i) Sleep(50);
-    }
-    ~UnixLink() {
-        RunUnix(L"Z:\\bin\\rm", L"rm -f \"" + UnixName(link_) + L"\"");
-        for (int i = 0; i < 100 && GetFileAttributesW(link_.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
-    }
-    bool ok() const {
-        DWORD attributes = GetFileAttributesW(link_.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    }
-
-private:
-    std::wstring link_;
-};
-
 TEST(DeleteFolderTreeTest, RemovesAWholeTreeSilently) {
     tvxtest::TempFolder sandbox(L"tvxtree");
     std::wstring tree = sandbox / L"WebView2 data";
@@ -361,8 +309,8 @@ TEST(DeleteFolderTreeTest, NeverDeletesThroughALink) {
     ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
     ASSERT_TRUE(tvxtest::WriteFileBytes(target + L"\\precious.txt", "p"));
     std::wstring link = sandbox / L"link";
-    UnixLink unixLink(target, link);
-    ASSERT_TRUE(unixLink.ok());
+    tvxtest::LinuxSymlink unixLink;
+    ASSERT_TRUE(unixLink.Make(target, link));
 
     // Wine reports no tag for the link (dwReserved0 is 0), which counts as a link.
     EXPECT_TRUE(IsLink(link.c_str(), GetFileAttributesW(link.c_str())));

@@ -13,20 +13,7 @@
 namespace tvx {
 namespace {
 
-// Makes a folder the current one for the scope and puts the old one back.
-class CurrentFolder {
-public:
-    explicit CurrentFolder(const std::wstring& folder) {
-        GetCurrentDirectoryW(MAX_PATH, saved_);
-        ok_ = SetCurrentDirectoryW(folder.c_str()) != FALSE;
-    }
-    ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
-    bool ok() const { return ok_; }
-
-private:
-    wchar_t saved_[MAX_PATH] = {};
-    bool ok_ = false;
-};
+using tvxtest::CurrentFolder;
 
 std::wstring LongForm(const wchar_t* path, size_t size = kPathCapacity) {
     wchar_t out[kPathCapacity * 2];
@@ -234,9 +221,8 @@ private:
 };
 
 std::wstring RoamingTervix() {
-    wchar_t appData[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData))) return L"";
-    return std::wstring(appData) + L"\\Tervix";
+    const std::wstring appData = tvxtest::KnownFolder(CSIDL_APPDATA);
+    return appData.empty() ? L"" : appData + L"\\Tervix";
 }
 
 TEST(UserDataFolder, RegistryValueThenRoamingFolderThenProgramFolder) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FileLocker.h"
+#include "LinuxSide.h"
 #include "PendingRenames.h"
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using tvxtest::FileLocker;
+using tvxtest::Narrow;
 using tvxtest::PathExists;
 using tvxtest::PendingRenames;
 
@@ -45,7 +47,6 @@ protected:
         return restartNeeded;
     }
 
-    std::string Narrow(const std::wstring& text) const { return std::string(text.begin(), text.end()); }
 
     tvxtest::TempFolder folder_;
     PendingRenames pending_{folder_.path()};

@@ -21,18 +21,8 @@
 namespace {
 
 using tvxtest::PathExists;
-
-std::wstring TempPath() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return temp;
-}
-
-bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(100))
-        if (!PathExists(path)) return true;
-    return !PathExists(path);
-}
+using tvxtest::TempPath;
+using tvxtest::WaitUntilGone;
 
 // Wine keeps only part of a folder's access list, so what is checked is the descriptor
 // the program asks for.
@@ -40,7 +30,7 @@ TEST(PrivateFolder, OnlyTheAccountSystemAndAdministratorsGetInAndNothingIsInheri
     EXPECT_EQ(tvx::PrivateFolderSecurity(L"S-1-5-21-1-2-3-1001"),
               L"D:P(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
     const std::wstring account = tvx::CurrentAccountSid();
-    EXPECT_EQ(account.rfind(L"S-1-5-", 0), 0u) << std::string(account.begin(), account.end());
+    EXPECT_EQ(account.rfind(L"S-1-5-", 0), 0u) << tvxtest::Narrow(account);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(tvx::PrivateFolderSecurity(account).c_str(),
                                                                      SDDL_REVISION_1, &descriptor, nullptr));
@@ -71,7 +61,7 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     tvxtest::TempFolder sandbox(L"tvxhijack");
     const std::wstring oldBatch = TempPath() + L"Uninstall_Tvx.Bat";
     const std::wstring marker = sandbox / L"ran.txt";
-    const std::string trap = "echo hijacked > \"" + std::string(marker.begin(), marker.end()) + "\"\r\n";
+    const std::string trap = "echo hijacked > \"" + tvxtest::Narrow(marker) + "\"\r\n";
     ASSERT_TRUE(tvxtest::WriteFileBytes(oldBatch, trap));
     // Held without sharing: any attempt to open it would fail, and the run with it.
     HANDLE held = CreateFileW(oldBatch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -1,11 +1,12 @@
 // Finding "Tervix.ini" next to the program. The program here is a copy of this test
-// program in a sandbox folder, started as a child that runs one of the cases below
-// whose names start with DISABLED_ (so that a normal run skips them).
+// program in a sandbox folder, which runs one of the cases below whose names start with
+// DISABLED_ (so that a normal run skips them).
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "SandboxCopy.h"
 #include "SettingsFileTestSupport.h"
 #include "TestSupport.h"
 #include "platform/Strings.h"
@@ -16,31 +17,14 @@
 namespace tvx::settingstest {
 namespace {
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-// Copies this program into the folder and runs the named child case there; the exit
-// code is the child's test result (0 when it passed).
-long RunChildInFolder(const tvxtest::TempFolder& folder, const std::wstring& testName) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring copy = folder / L"portable_child.exe";
-    if (!CopyFileW(self, copy.c_str(), FALSE)) return -2;
-    std::wstring command =
-        L"\"" + copy + L"\" --gtest_also_run_disabled_tests --gtest_filter=PortableChild." + testName;
-    return tvxtest::RunAndWait(command, 60000, folder.path());
-}
+using tvxtest::SandboxCopy;
 
 // ---- child cases: run only inside a copied program ----
 
 TEST(PortableChild, DISABLED_UsesTheFileNextToTheProgram) {
     EnsureSettingsFileLoaded();
     ASSERT_TRUE(SettingsFileLoaded());
-    EXPECT_EQ(std::wstring(SettingsFilePath()), ProgramFolder() + L"\\Tervix.ini");
+    EXPECT_EQ(std::wstring(SettingsFilePath()), tvxtest::ProgramFolderOfTest() + L"\\Tervix.ini");
     EXPECT_EQ(ReadSettingInt(HKEY_CURRENT_USER, L"Setup", L"ShellExt", 1), 0);
     EXPECT_EQ(WriteSettingString(HKEY_CURRENT_USER, L"Setup\\.zip", L"Type", L"Tervix.ZIP"), 0);
     EXPECT_TRUE(SaveSettingsFile());
@@ -75,11 +59,11 @@ TEST(PortableChild, DISABLED_ReaderSearchFindsAFileInTheProgramFolder) {
 // ---- parent cases ----
 
 TEST(SettingsFileLocate, AFileNextToTheProgramIsUsedAndWrittenBackThere) {
-    tvxtest::TempFolder folder(L"tvxnext");
-    std::wstring ini = folder / L"Tervix.ini";
+    SandboxCopy copy;
+    std::wstring ini = copy / L"Tervix.ini";
     ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "HKCU\\Setup\\ShellExt=0\r\n"));
 
-    EXPECT_EQ(RunChildInFolder(folder, L"DISABLED_UsesTheFileNextToTheProgram"), 0);
+    EXPECT_TRUE(copy.RunTest("PortableChild.DISABLED_UsesTheFileNextToTheProgram", L"", 60000));
 
     std::wstring saved = DecodeSavedFile(tvxtest::ReadFileBytes(ini));
     EXPECT_EQ(saved,
@@ -91,15 +75,15 @@ TEST(SettingsFileLocate, AFileNextToTheProgramIsUsedAndWrittenBackThere) {
 }
 
 TEST(SettingsFileLocate, WithoutAFileNothingIsCreated) {
-    tvxtest::TempFolder folder(L"tvxnone");
-    EXPECT_EQ(RunChildInFolder(folder, L"DISABLED_RunsWithoutAFileWhenNoneIsNextToIt"), 0);
-    EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.ini"));
+    SandboxCopy copy;
+    EXPECT_TRUE(copy.RunTest("PortableChild.DISABLED_RunsWithoutAFileWhenNoneIsNextToIt", L"", 60000));
+    EXPECT_FALSE(tvxtest::PathExists(copy / L"Tervix.ini"));
 }
 
 TEST(SettingsFileLocate, TheReaderCanSearchTheProgramFolder) {
-    tvxtest::TempFolder folder(L"tvxsearch");
-    ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"portable-names.txt", "found beside the program\r\n"));
-    EXPECT_EQ(RunChildInFolder(folder, L"DISABLED_ReaderSearchFindsAFileInTheProgramFolder"), 0);
+    SandboxCopy copy;
+    copy.Put(L"portable-names.txt", "found beside the program\r\n");
+    EXPECT_TRUE(copy.RunTest("PortableChild.DISABLED_ReaderSearchFindsAFileInTheProgramFolder", L"", 60000));
 }
 
 }  // namespace

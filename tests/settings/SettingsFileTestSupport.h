@@ -11,15 +11,7 @@
 
 namespace tvx::settingstest {
 
-// UTF-16 little-endian bytes of a text, with or without the byte-order mark.
-inline std::string Utf16Le(const std::wstring& text, bool mark = true) {
-    std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>((c >> 8) & 0xFF);
-    }
-    return bytes;
-}
+using tvxtest::Utf16Le;
 
 inline std::string Utf16Be(const std::wstring& text, bool mark = true) {
     std::string bytes = mark ? std::string("\xFE\xFF", 2) : std::string();
@@ -39,12 +31,7 @@ inline std::wstring DecodeSavedFile(const std::string& bytes) {
         ADD_FAILURE() << "a saved file starts with the byte-order mark FF FE";
         return L"";
     }
-    std::wstring text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    }
-    return text;
+    return tvxtest::Utf16LeText(bytes);
 }
 
 class SettingsFileTest : public ::testing::Test {

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "../e2e/ShellSandbox.h"
+#include "SandboxCopy.h"
 #include "TestSupport.h"
 #include "platform/DiskFile.h"
 #include "platform/RunLog.h"
@@ -31,10 +32,8 @@ protected:
     void SetUp() override {
         for (const wchar_t* name : {L"current", L"installer", L"user"})
             ASSERT_TRUE(CreateDirectoryW((sandbox_ / name).c_str(), nullptr));
-        wchar_t previous[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        previousFolder_ = previous;
-        ASSERT_TRUE(SetCurrentDirectoryW((sandbox_ / L"current").c_str()));
+        current_.emplace(sandbox_ / L"current");
+        ASSERT_TRUE(current_->ok());
 
         productKeyExisted_ = tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix");
         hadAppData_ = tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"AppData", &oldAppData_);
@@ -44,7 +43,7 @@ protected:
     }
     void TearDown() override {
         SetEnvironmentVariableW(L"sfxname", nullptr);
-        SetCurrentDirectoryW(previousFolder_.c_str());
+        current_.reset();
         if (hadAppData_) {
             tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"AppData", oldAppData_);
         } else if (!productKeyExisted_) {
@@ -58,23 +57,16 @@ protected:
         }
     }
     static std::wstring Installed() { return tvxtest::ProgramFolderOfTest() + L"\\tervix.ini"; }
-    // True in the outer run, which has run the case in the copy.
-    static bool RanInCopy() {
-        if (tvxtest::RunningInSandboxCopy()) return false;
-        tvxtest::SandboxCopy copy;
-        EXPECT_TRUE(copy.RunCurrentTest());
-        return true;
-    }
 
     tvxtest::TempFolder sandbox_{L"tvxinstaller"};
-    std::wstring previousFolder_;
+    std::optional<tvxtest::CurrentFolder> current_;
     bool productKeyExisted_ = false;
     bool hadAppData_ = false;
     std::wstring oldAppData_;
 };
 
 TEST_F(InstallerSettings, SettingsBesideTheInstallerAreCopiedIntoTheInstallFolder) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "HKCU\\Setup\\ShellExt=0\r\n"));
     CopyFromInstallerFolder();
     EXPECT_EQ(ReadFileBytes(Installed()), "HKCU\\Setup\\ShellExt=0\r\n");
@@ -82,7 +74,7 @@ TEST_F(InstallerSettings, SettingsBesideTheInstallerAreCopiedIntoTheInstallFolde
 }
 
 TEST_F(InstallerSettings, UsersOwnSettingsAreLeftAlone) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "from the installer"));
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"user\\tervix.ini", "the user's"));
     CopyFromInstallerFolder();
@@ -91,7 +83,7 @@ TEST_F(InstallerSettings, UsersOwnSettingsAreLeftAlone) {
 }
 
 TEST_F(InstallerSettings, AnExistingFileInTheInstallFolderIsNotReplaced) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     ASSERT_TRUE(WriteFileBytes(sandbox_ / L"installer\\tervix.ini", "from the installer"));
     ASSERT_TRUE(WriteFileBytes(Installed(), "already there"));
     CopyFromInstallerFolder();
@@ -99,7 +91,7 @@ TEST_F(InstallerSettings, AnExistingFileInTheInstallFolderIsNotReplaced) {
 }
 
 TEST_F(InstallerSettings, NothingHappensWithoutInstallerOrItsSettings) {
-    if (RanInCopy()) return;
+    if (tvxtest::RanInSandboxCopy()) return;
     CopyFromInstallerFolder();
     EXPECT_FALSE(PathExists(Installed())) << "the installer's folder holds no tervix.ini";
 

@@ -31,18 +31,10 @@ std::wstring PlantedLibrary() { return tvxtest::BuildDir() + L"\\tests\\lang\\Pr
 // Works inside a sandbox folder made the current folder, and puts everything back.
 class CurrentFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        wchar_t previous[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_ = previous;
-        ASSERT_TRUE(SetCurrentDirectoryW(folder_.path().c_str()));
-    }
-    void TearDown() override {
-        HardenDllSearch(false);
-        SetCurrentDirectoryW(previous_.c_str());
-    }
+    void SetUp() override { ASSERT_TRUE(current_.ok()); }
+    void TearDown() override { HardenDllSearch(false); }
     tvxtest::TempFolder folder_{L"tvxdllsearch"};
-    std::wstring previous_;
+    tvxtest::CurrentFolder current_{folder_.path()};
 };
 
 TEST_F(CurrentFolder, HardeningReplacesAnEarlierLibraryFolder) {
@@ -173,13 +165,11 @@ LRESULT CALLBACK WatchBoxInit(int code, WPARAM wParam, LPARAM lParam) {
 
 int ShowAndAnswer(const wchar_t* caption, UINT flags, SeenBox* seen) {
     std::thread driver([caption, seen] {
-        HWND box = tvxtest::WaitForWindow(GetCurrentProcessId(), caption, L"#32770", 10000);
+        const DWORD process = GetCurrentProcessId();
+        HWND box = tvxtest::WaitForWindow({.processId = process, .title = caption, .withText = true}, 10000);
         if (!box) return;
         seen->found = true;
-        for (int i = 0; i < 100 && seen->text.empty(); ++i) {
-            seen->text = tvxtest::MessageBoxText(box);
-            if (seen->text.empty()) Sleep(20);
-        }
+        seen->text = tvxtest::MessageBoxText(box);
         tvxtest::PressButton(box, IDNO, true);
     });
     initialisedBoxStyle = 0;

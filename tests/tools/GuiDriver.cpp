@@ -1,5 +1,7 @@
 #include "GuiDriver.h"
 
+#include "TestSupport.h"
+
 namespace tvxtest {
 namespace {
 
@@ -32,15 +34,38 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className) {
     return request.found;
 }
 
-HWND WaitForWindow(DWORD processId, const wchar_t* title, const wchar_t* className, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        FindRequest request{processId, title, className, {}};
-        EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&request));
-        if (!request.found.empty()) return request.found.front();
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(50);
+HWND FindShownWindow(const WindowQuery& query) {
+    FindRequest request{query.processId, query.title, query.className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&request));
+    for (HWND window : request.found) {
+        if (window == query.except || !IsWindowVisible(window)) continue;
+        if (query.withId && !HasControl(window, query.withId)) continue;
+        if (query.withoutId && HasControl(window, query.withoutId)) continue;
+        if (query.withText && MessageBoxText(window).empty()) continue;
+        if (query.message && MessageBoxText(window) != query.message) continue;
+        return window;
     }
+    return nullptr;
+}
+
+HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindShownWindow(query)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool WaitUntilClosed(HWND window, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(window); }, timeoutMs, 20);
+}
+
+Notice WaitForNotice(DWORD processId, DWORD timeoutMs) {
+    Notice notice;
+    notice.box = WaitForWindow({.processId = processId, .withText = true}, timeoutMs);
+    if (notice.box) {
+        notice.caption = WindowText(notice.box);
+        notice.text = MessageBoxText(notice.box);
+    }
+    return notice;
 }
 
 std::wstring WindowText(HWND window) {
@@ -57,6 +82,26 @@ std::wstring ControlText(HWND dialog, int id) {
 }
 
 std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const std::function<std::vector<HWND>()>& unwanted,
+                         DWORD intervalMs) {
+    QuietEnd end;
+    WaitUntil([&] {
+        const std::vector<HWND> windows = unwanted();
+        if (!windows.empty()) end.shown = windows.front();
+        end.ended = !end.shown && process.Wait(0, &end.exitCode);
+        return end.shown || end.ended;
+    }, timeoutMs, intervalMs);
+    return end;
+}
+
+QuietEnd WaitForQuietEnd(Process& process, DWORD timeoutMs, const WindowQuery& unwanted, DWORD intervalMs) {
+    const auto shownWindows = [&] {
+        HWND shown = FindShownWindow(unwanted);
+        return shown ? std::vector<HWND>{shown} : std::vector<HWND>{};
+    };
+    return WaitForQuietEnd(process, timeoutMs, shownWindows, intervalMs);
+}
 
 bool PressButton(HWND dialog, int id, bool post) {
     HWND button = GetDlgItem(dialog, id);

@@ -38,12 +38,9 @@ public:
 
     // Waits until at least `count` lines are there (the shell starts the recorder on its own).
     std::vector<std::wstring> WaitForLines(size_t count, DWORD timeoutMs = 20000) const {
-        DWORD start = GetTickCount();
-        for (;;) {
-            std::vector<std::wstring> lines = Lines();
-            if (lines.size() >= count || GetTickCount() - start >= timeoutMs) return lines;
-            Sleep(50);
-        }
+        std::vector<std::wstring> lines;
+        WaitUntil([&] { return (lines = Lines()).size() >= count; }, timeoutMs);
+        return lines;
     }
 
 private:

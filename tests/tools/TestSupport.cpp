@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -21,12 +23,48 @@ std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
 std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
 std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
-TempFolder::TempFolder(const wchar_t* tag) {
-    wchar_t temp[MAX_PATH];
+std::wstring TempPath() {
+    wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+std::wstring ProgramOfTest() {
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    return path;
+}
+
+std::wstring ProgramFolderOfTest() {
+    const std::wstring program = ProgramOfTest();
+    return program.substr(0, program.find_last_of(L'\\'));
+}
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring StringTableText(UINT id, HMODULE module) {
+    wchar_t text[4096] = {};
+    LoadStringW(module ? module : GetModuleHandleW(nullptr), id, text, 4096);
+    return text;
+}
+
+std::wstring ProgramText(UINT id) {
+    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!program) return L"";
+    std::wstring text = StringTableText(id, program);
+    FreeLibrary(program);
+    return text;
+}
+
+TempFolder::TempFolder(const wchar_t* tag) {
+    const std::wstring temp = TempPath();
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
         wchar_t candidate[MAX_PATH + 64];
-        swprintf(candidate, MAX_PATH + 64, L"%ls%ls-%08x", temp, tag, n);
+        swprintf(candidate, MAX_PATH + 64, L"%ls%ls-%08x", temp.c_str(), tag, n);
         if (CreateDirectoryW(candidate, nullptr)) {
             path_ = candidate;
             break;
@@ -38,6 +76,15 @@ TempFolder::TempFolder(const wchar_t* tag) {
 TempFolder::~TempFolder() {
     if (!path_.empty()) RemoveTree(path_);
 }
+
+CurrentFolder::CurrentFolder(const std::wstring& folder) {
+    wchar_t previous[MAX_PATH * 4] = {};
+    GetCurrentDirectoryW(MAX_PATH * 4, previous);
+    previous_ = previous;
+    ok_ = SetCurrentDirectoryW(folder.c_str()) != FALSE;
+}
+
+CurrentFolder::~CurrentFolder() { SetCurrentDirectoryW(previous_.c_str()); }
 
 void RemoveTree(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -85,16 +132,61 @@ std::string ReadFileBytes(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD intervalMs) {
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < timeoutMs) {
+        if (done()) return true;
+        Sleep(intervalMs);
+    }
+    return done();
+}
+
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+    return WaitUntil([&] { return !PathExists(path); }, timeoutMs, 100);
+}
+
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path) {
-    std::string bytes = ReadFileBytes(path);
-    int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    const std::wstring text = Widen(ReadFileBytes(path));
     std::vector<std::wstring> lines;
     size_t start = 0;
     for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start));
     return lines;
+}
+
+std::string Narrow(const std::wstring& text) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring Widen(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+std::string Utf16Le(const std::wstring& text, bool mark) {
+    std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+std::wstring Utf16LeText(const std::string& bytes) {
+    const size_t start = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
+    std::wstring text;
+    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+        const unsigned char low = static_cast<unsigned char>(bytes[i]);
+        const unsigned char high = static_cast<unsigned char>(bytes[i + 1]);
+        text += static_cast<wchar_t>(low | high << 8);
+    }
+    return text;
 }
 
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view) {
@@ -248,6 +340,11 @@ long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wst
     DWORD code = 0;
     if (!process.Wait(timeoutMs, &code)) return -1;
     return static_cast<long>(code);
+}
+
+std::wstring ClassDefault(const std::wstring& key) {
+    std::wstring value;
+    return RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
 }
 
 bool SeparateAppPathsViews() {

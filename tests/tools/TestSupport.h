@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,18 @@ namespace tvxtest {
 std::wstring BuildDir();
 std::wstring SourceDir();
 std::wstring UninstallExe();
+// The temporary folder, with its trailing backslash.
+std::wstring TempPath();
+// The running test program, and its folder without trailing backslash.
+std::wstring ProgramOfTest();
+std::wstring ProgramFolderOfTest();
+// A special folder of the shell (a CSIDL_ value), empty when there is none.
+std::wstring KnownFolder(int csidl);
+// A text of a module's string table (null: this test program's own), read with the
+// system's loader, not the program's; empty when the table lacks it.
+std::wstring StringTableText(UINT id, HMODULE module = nullptr);
+// A text of the built Uninstall.exe, as a user sees it without a language file.
+std::wstring ProgramText(UINT id);
 
 // A fresh folder below the temporary folder, deleted with everything in it at the end.
 class TempFolder {
@@ -29,13 +42,41 @@ private:
     std::wstring path_;
 };
 
+// Makes a folder the current one while it lives, and puts the previous one back.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder);
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::wstring previous_;
+    bool ok_ = false;
+};
+
 // Recursive delete that also clears read-only attributes; never follows reparse points.
 void RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+
+// Asks `done` every intervalMs until it holds, for at most timeoutMs; true when it held.
+// It is asked once more at the deadline, so that what came just in time counts.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD intervalMs = 50);
+// Waits until the path is gone (a batch or another process deleting it); false at the deadline.
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs);
 // The complete lines (each ended by a line feed) of a UTF-8 text file.
 std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
+
+// UTF-8, for failure messages, text files and the Linux side; and back.
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& utf8);
+// A text as UTF-16LE bytes, as Windows programs save it, with or without the byte-order
+// mark; and the text of such bytes (after the mark, when they start with one).
+std::string Utf16Le(const std::wstring& text, bool mark = true);
+std::wstring Utf16LeText(const std::string& bytes);
 
 // Registry: whole-tree delete and simple value access for checks.
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view = 0);
@@ -46,6 +87,8 @@ bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, 
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view = 0);
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+// The default value of a classes-root key, "<none>" when the key or the value is missing.
+std::wstring ClassDefault(const std::wstring& key);
 // Wine links the 32-bit view of HKLM\...\App Paths to the 64-bit one, where Windows keeps
 // two keys: a write to either view would show in both. In a fresh prefix, replaces the
 // link by a key of its own; true when the two views are then apart.

@@ -17,40 +17,12 @@
 #include <string>
 
 #include "GuiDriver.h"
+#include "TestSupport.h"
 
 namespace {
 
-struct Selector {
-    const wchar_t* title = nullptr;
-    const wchar_t* className = nullptr;
-    int has = 0;
-    int without = 0;
-    DWORD timeoutMs = 20000;
-};
-
-bool Matches(HWND window, const Selector& selector) {
-    if (!IsWindowVisible(window)) return false;
-    if (selector.title && tvxtest::WindowText(window) != selector.title) return false;
-    if (selector.has && !tvxtest::HasControl(window, selector.has)) return false;
-    if (selector.without && tvxtest::HasControl(window, selector.without)) return false;
-    return true;
-}
-
-HWND Find(const Selector& selector) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        for (HWND window : tvxtest::TopLevelWindows(0, selector.className))
-            if (Matches(window, selector)) return window;
-        if (GetTickCount() - start >= selector.timeoutMs) return nullptr;
-        Sleep(50);
-    }
-}
-
 void PrintUtf8(const std::wstring& text) {
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    const std::string bytes = tvxtest::Narrow(text);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
@@ -80,22 +52,23 @@ void PrintControls(HWND window) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 1;
     const std::wstring command = argv[1];
-    Selector selector;
+    tvxtest::WindowQuery query{.className = nullptr};
+    DWORD timeoutMs = 20000;
     int id = 0;
     for (int i = 2; i < argc; ++i) {
         const std::wstring option = argv[i];
         if (i + 1 >= argc) return 1;
         const wchar_t* value = argv[++i];
         if (option == L"--title") {
-            selector.title = value;
+            query.title = value;
         } else if (option == L"--class") {
-            selector.className = value;
+            query.className = value;
         } else if (option == L"--has") {
-            selector.has = _wtoi(value);
+            query.withId = _wtoi(value);
         } else if (option == L"--without") {
-            selector.without = _wtoi(value);
+            query.withoutId = _wtoi(value);
         } else if (option == L"--timeout") {
-            selector.timeoutMs = static_cast<DWORD>(_wtoi(value));
+            timeoutMs = static_cast<DWORD>(_wtoi(value));
         } else if (option == L"--id") {
             id = _wtoi(value);
         } else {
@@ -105,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command != L"wait" && command != L"rect" && command != L"press" && command != L"text") return 1;
     if (command == L"press" && id == 0) return 1;
 
-    HWND window = Find(selector);
+    HWND window = tvxtest::WaitForWindow(query, timeoutMs);
     if (!window) return 2;
     if (command == L"press") {
         // The command itself, not a click: a click holds the mouse capture while the

@@ -9,25 +9,23 @@
 
 #include <string>
 
+#include "TestSupport.h"
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     std::wstring line = argv[2];
     line += L"|";
     if (argc > 3) line += argv[3];
     line += L"\n";
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), utf8.data(), bytes, nullptr, nullptr);
+    const std::string utf8 = tvxtest::Narrow(line);
     // Several openings may arrive at once; retry while another one holds the file.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    const bool written = tvxtest::WaitUntil([&] {
         HANDLE file = CreateFileW(argv[1], FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-            CloseHandle(file);
-            return 0;
-        }
-        Sleep(20);
-    }
-    return 1;
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD count = 0;
+        WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &count, nullptr);
+        CloseHandle(file);
+        return true;
+    }, 2000, 20);
+    return written ? 0 : 1;
 }

@@ -86,7 +86,7 @@ protected:
         tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
         tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix");
     }
-    const std::wstring folder_ = tvxtest::ProgramFolder();
+    const std::wstring folder_ = tvxtest::ProgramFolderOfTest();
 };
 
 TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {

@@ -1,11 +1,10 @@
 #include "ScenarioSupport.h"
 
-#include <thread>
-
-#include "GuiDriver.h"
+#include "InProcessDialog.h"
 #include "TestSupport.h"
 #include "integration/SetupDialog.h"
 #include "platform/Owner.h"
+#include "resources/ResourceIds.h"
 
 namespace tvxtest {
 
@@ -82,50 +81,15 @@ RegValue StringValue(const std::wstring& text) {
 }
 
 void SetClassString(const std::wstring& key, const std::wstring& name, const std::wstring& value) {
-    tvx::UniqueHkey handle;
-    RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(), nullptr);
-    RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-std::wstring ClassDefault(const std::wstring& key) {
-    std::wstring value;
-    return RegReadString(HKEY_CLASSES_ROOT, key, L"", &value) ? value : L"<none>";
+    RegWriteString(HKEY_CLASSES_ROOT, key, name, value);
 }
 
 INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive) {
-    const DWORD process = GetCurrentProcessId();
-    std::thread driver([&] {
-        HWND dialog = WaitForWindow(process, nullptr, L"#32770", 10000);
-        // Drive only once the dialog has finished its initialisation and is shown.
-        for (int i = 0; dialog && !IsWindowVisible(dialog) && IsWindow(dialog) && i < 200; ++i) Sleep(25);
-        if (dialog && IsWindowVisible(dialog)) drive(dialog);
-        // A driver that failed half-way leaves the dialog open: cancel it, but give one
-        // that was ended the moment the dialog needs to go away.
-        for (int i = 0; dialog && IsWindow(dialog) && i < 80; ++i) Sleep(25);
-        if (dialog && IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    });
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, tvx::SetupDialog, 0);
-    driver.join();
-    return result;
+    return RunDialog(L"SETUPDLG", tvx::SetupDialog, 0, IDC_SETCONTEXTMENU, drive);
 }
 
 HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        // Visible only once its text is in place.
-        for (HWND window : TopLevelWindows(GetCurrentProcessId(), L"#32770"))
-            if (window != dialog && IsWindowVisible(window)) return window;
-        if (GetTickCount() - start >= timeoutMs) return nullptr;
-        Sleep(25);
-    }
-}
-
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.rfind(L'\\'));
+    return WaitForWindow({.processId = GetCurrentProcessId(), .except = dialog}, timeoutMs);
 }
 
 }  // namespace tvxtest

@@ -29,7 +29,6 @@ RegValue StringValue(const std::wstring& text);
 // Creates the key (and its parents) and sets a string value; an empty name is the
 // default value.
 void SetClassString(const std::wstring& key, const std::wstring& name, const std::wstring& value);
-std::wstring ClassDefault(const std::wstring& key);  // "<none>" when the key or value is missing
 
 // Runs "SETUPDLG" modally on this thread with the program's own resources while drive
 // runs on a second thread with the dialog once it is visible. The driver must end the
@@ -38,7 +37,5 @@ INT_PTR RunSetupDialog(const std::function<void(HWND dialog)>& drive);
 // A shown dialog or message box of this process other than the setup dialog, or null
 // after timeoutMs.
 HWND WaitForSecondDialog(HWND dialog, DWORD timeoutMs);
-
-std::wstring ProgramFolder();
 
 }  // namespace tvxtest

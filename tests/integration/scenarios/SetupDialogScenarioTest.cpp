@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "GuiDriver.h"
+#include "InProcessDialog.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "integration/SetupDialog.h"
@@ -274,7 +275,7 @@ TEST_F(SetupDialogTest, ItemsButtonOpensTheItemsDialogForTheCascadedStateAndItsO
             topItemsShown[round] = tvxtest::IsControlVisible(items, IDC_CONTEXTTOPEXTRACT);
             // The first visit confirms its choices, the second is cancelled.
             PressButton(items, round == 0 ? IDOK : IDCANCEL);
-            for (int i = 0; i < 200 && IsWindow(items); ++i) Sleep(25);
+            tvxtest::WaitUntilClosed(items, 5000);
             if (round == 0) PressButton(dialog, IDC_SHELLCASCADED);  // checking it shows no notice
         }
         PressButton(dialog, IDCANCEL);
@@ -317,7 +318,7 @@ TEST_F(SetupDialogTest, OkStoresEveryChoiceAndAppliesIt) {
     EXPECT_NE(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
     EXPECT_EQ(tvxtest::ClassDefault(L"Tervix.REV"), L"Tervix recovery volume");
     EXPECT_EQ(tvxtest::ClassDefault(L".ace"), L"WinAce");
-    EXPECT_TRUE(tvxtest::PathExists(tvxtest::ProgramFolder() + L"\\tvxnew.dat"));
+    EXPECT_TRUE(tvxtest::PathExists(tvxtest::ProgramFolderOfTest() + L"\\tvxnew.dat"));
 }
 
 struct Control {
@@ -423,33 +424,23 @@ TEST_F(SetupDialogTest, EveryControlFitsItsGroupAndHasAMnemonicOfItsOwn) {
     EXPECT_NE(help->text.find(L"archive types"), std::wstring::npos) << help->text;
 }
 
-// Records whether a dialog of this thread was ever shown.
-bool dialogInitialised = false;
-bool dialogShown = false;
-LRESULT CALLBACK WatchDialogs(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    // Only the dialog itself counts: its controls are shown as they are created.
-    if (code == HC_ACTION && !(GetWindowLongPtrW(message->hwnd, GWL_STYLE) & WS_CHILD)) {
-        if (message->message == WM_INITDIALOG) dialogInitialised = true;
-        if (message->message == WM_SHOWWINDOW && message->wParam) dialogShown = true;
-        if (message->message == WM_WINDOWPOSCHANGING &&
-            (reinterpret_cast<const WINDOWPOS*>(message->lParam)->flags & SWP_SHOWWINDOW))
-            dialogShown = true;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(SetupDialogTest, SilentSetupAcceptsWithoutEverShowingTheDialog) {
     Options().silent = true;
     wcscpy(Options().initString, L"A01D1");
-    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchDialogs, nullptr, GetCurrentThreadId());
-    ASSERT_NE(hook, nullptr);
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, SetupDialog, 0);
-    UnhookWindowsHookEx(hook);
+    INT_PTR result = 0;
+    bool initialised = false;
+    bool shown = true;
+    {
+        tvxtest::DialogWatch watch;
+        ASSERT_TRUE(watch.installed());
+        result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, SetupDialog, 0);
+        initialised = watch.initialised();
+        shown = watch.shown();
+    }
 
     EXPECT_EQ(result, 1);
-    EXPECT_TRUE(dialogInitialised);
-    EXPECT_FALSE(dialogShown);
+    EXPECT_TRUE(initialised);
+    EXPECT_FALSE(shown);
     EXPECT_EQ(Stored(L"Setup\\.tvx", L"Set"), 0u);
     EXPECT_EQ(Stored(L"Setup\\.zip", L"Set"), 1u);
     EXPECT_EQ(Stored(L"Setup\\Links", L"Desktop"), 1u);
@@ -469,22 +460,19 @@ TEST_F(SetupDialogTest, RefusedMachineWriteIsNamedNeedsRightsShowsNoCompletionAn
     std::wstring message;
     bool completionShown = false;
     std::thread user([&] {
-        HWND dialog = tvxtest::WaitForWindow(GetCurrentProcessId(), nullptr, L"#32770", 20000);
-        for (int i = 0; dialog && !IsWindowVisible(dialog) && i < 400; ++i) Sleep(25);
+        HWND dialog = tvxtest::WaitForOwnDialog(IDC_SETCONTEXTMENU);
         if (!dialog) return;
         PressButton(dialog, IDOK, true);
-        HWND box = tvxtest::WaitForSecondDialog(dialog, 20000);
+        const DWORD process = GetCurrentProcessId();
+        HWND box = tvxtest::WaitForWindow({.processId = process, .except = dialog, .withText = true});
         if (!box) return;
-        for (int i = 0; i < 100 && message.empty(); ++i, Sleep(50)) message = tvxtest::MessageBoxText(box);
+        message = tvxtest::MessageBoxText(box);
         PressButton(box, IDOK, true);
+        tvxtest::WaitUntilClosed(box, 5000);
         // A completion dialog would follow at once; end it so that the test cannot hang.
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(50)) {
-            for (HWND window : tvxtest::TopLevelWindows(GetCurrentProcessId(), L"#32770")) {
-                if (window == dialog || window == box || !IsWindowVisible(window)) continue;
-                completionShown = true;
-                PostMessageW(window, WM_COMMAND, IDOK, 0);
-            }
-        }
+        HWND next = tvxtest::WaitForWindow({.processId = process, .except = dialog}, 2000);
+        completionShown = next != nullptr;
+        if (next) PostMessageW(next, WM_COMMAND, IDOK, 0);
     });
     RunSetup();
     user.join();

@@ -45,7 +45,7 @@ protected:
         DeleteFileW((folder_ + L"\\tvxnew.dat").c_str());
         DeleteFileW((folder_ + L"\\zipnew.dat").c_str());
     }
-    const std::wstring folder_ = tvxtest::ProgramFolder();
+    const std::wstring folder_ = tvxtest::ProgramFolderOfTest();
 };
 
 TEST_F(Templates, NativeTemplateIsTheEmptyArchiveWithMatchingChecksums) {
