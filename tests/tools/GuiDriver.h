@@ -30,11 +30,6 @@ struct WindowQuery {
 HWND FindShownWindow(const WindowQuery& query);
 // Waits up to timeoutMs for one.
 HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs = 20000);
-// The short form: a shown window of the process (0: any) with this caption and class
-// (null: any).
-inline HWND WaitForWindow(DWORD processId, const wchar_t* title, const wchar_t* className, DWORD timeoutMs) {
-    return WaitForWindow(WindowQuery{.processId = processId, .className = className, .title = title}, timeoutMs);
-}
 // A shown dialog of this process that has the control `withId` and lacks `withoutId`.
 inline HWND WaitForOwnDialog(int withId, int withoutId = 0, DWORD timeoutMs = 20000) {
     return WaitForWindow({.processId = GetCurrentProcessId(), .withId = withId, .withoutId = withoutId}, timeoutMs);
