@@ -47,10 +47,6 @@ const Template kTemplates[2] = {
     {L"tvxnew.dat", nativeImage, sizeof nativeImage, 1},
 };
 
-void ShellNewKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
-    FormatText(key, size, L"%s\\ShellNew", extension);
-}
-
 bool FileHasLength(const wchar_t* path, size_t length) {
     FoundEntry found;
     return FindSingle(path, &found) && !found.isFolder && found.size == length;
@@ -102,6 +98,10 @@ bool RestoreFromSummary(const wchar_t* key, const PreviousOwner& owner) {
 }
 
 }  // namespace
+
+void ShellNewKeyOf(const wchar_t* extension, wchar_t* key, size_t size) {
+    FormatText(key, size, L"%s\\ShellNew", extension);
+}
 
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip) {
     if (!shellExtension) return false;

@@ -9,6 +9,8 @@ struct PreviousOwner;
 struct RegistryValue;
 
 bool IsNewMenuWanted(bool shellExtension, bool isNative, bool isZip);
+// The key of an extension's "New" menu entry: ".zip" gives ".zip\\ShellNew".
+void ShellNewKeyOf(const wchar_t* extension, wchar_t* key, size_t size);
 // Tervix's own entry: a "FileName" that names one of the template files in this
 // program's folder or in another install folder of Tervix, in whatever form of the
 // path (short names, "\\?\"), so that it is never taken for another program's.

@@ -176,7 +176,7 @@ void CopyToMachinePlace(const wchar_t* name, const PreviousOwner& owner) {
 // back only its type and that record's part is the true one.
 void CaptureShellNew(const wchar_t* extension, bool keepOlder, PreviousOwner* owner) {
     wchar_t key[80];
-    FormatText(key, 80, L"%s\\ShellNew", extension);
+    ShellNewKeyOf(extension, key, 80);
     std::vector<RegistryValue> values;
     const bool keyExists = ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
     const bool ownInPlace = std::any_of(values.begin(), values.end(), IsTervixShellNewValue);

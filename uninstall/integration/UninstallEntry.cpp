@@ -23,14 +23,13 @@ constexpr int kVersionMajor = 6;
 constexpr int kVersionMinor = 24;
 constexpr int kBuildNumber = 1;  // also the beta number of the display name
 
-constexpr wchar_t kEntryKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 constexpr size_t kPieceCapacity = 100;
 
 LONG WriteEntryString(const wchar_t* name, const wchar_t* value) {
-    return WriteSettingString(HKEY_LOCAL_MACHINE, kEntryKey, name, value);
+    return WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, name, value);
 }
 
-void WriteEntryInt(const wchar_t* name, int32_t value) { WriteSettingInt(HKEY_LOCAL_MACHINE, kEntryKey, name, value); }
+void WriteEntryInt(const wchar_t* name, int32_t value) { WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallEntryKey, name, value); }
 
 // A command line for the system to run: the quotes keep a path with blanks from being
 // read as a shorter program name followed by arguments.
@@ -134,7 +133,7 @@ void WriteUninstallEntry() {
     wchar_t text[kPathCapacity];
     wchar_t folder[kPathCapacity];
     FolderPart(programPath, folder, kPathCapacity);
-    ReadSettingString(HKEY_LOCAL_MACHINE, kEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
+    ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
     if (text[0] == L'\0' || !FileExists(text)) {
         JoinPath(folder, L"Tervix.exe", text, kPathCapacity);
         WriteEntryString(L"DisplayIcon", text);
@@ -147,7 +146,7 @@ void WriteUninstallEntry() {
 
     WriteEntryInt(L"EstimatedSize", static_cast<int32_t>(InstalledSizeKb(programPath, folder)));
     // The day of the first install: a later setup (a repair, an update) keeps it.
-    ReadSettingString(HKEY_LOCAL_MACHINE, kEntryKey, L"InstallDate", text, L"", kPathCapacity);
+    ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"InstallDate", text, L"", kPathCapacity);
     if (text[0] == L'\0') {
         SYSTEMTIME today;
         GetLocalTime(&today);
@@ -157,6 +156,6 @@ void WriteUninstallEntry() {
     WriteEntryString(L"URLInfoAbout", LoadText(IDS_HOMEURL));
 }
 
-void RemoveUninstallEntry() { DeleteSettingKey(HKEY_LOCAL_MACHINE, kEntryKey); }
+void RemoveUninstallEntry() { DeleteSettingKey(HKEY_LOCAL_MACHINE, kUninstallEntryKey); }
 
 }  // namespace tvx

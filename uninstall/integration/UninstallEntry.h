@@ -5,6 +5,10 @@
 
 namespace tvx {
 
+// The entry's key below HKEY_LOCAL_MACHINE, as the settings store takes an absolute path.
+inline constexpr wchar_t kUninstallEntryKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
+
 // The values that list the product in Installed apps and start its uninstall. Setup
 // writes them before anything else, so that whatever it goes on to install can be
 // removed from there even when setup is ended half-way. False when the system refused

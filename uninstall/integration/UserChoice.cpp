@@ -1,6 +1,7 @@
 #include "integration/UserChoice.h"
 
 #include "integration/Associations.h"
+#include "integration/PreviousOwners.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
@@ -10,7 +11,6 @@ namespace tvx {
 namespace {
 
 constexpr wchar_t kFileExtsKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr const wchar_t* kTervixProgIds[] = {L"Tervix", L"Tervix.ZIP", L"Tervix.REV"};
 constexpr size_t kProgIdCapacity = 512;
 constexpr uint32_t kWindows8 = 0x0602;
 
@@ -25,13 +25,6 @@ std::wstring UserChoiceOf(const std::wstring& extension) {
     return progId;
 }
 
-bool IsTervixProgId(const std::wstring& progId) {
-    for (const wchar_t* ours : kTervixProgIds) {
-        if (CompareNoCase(progId.c_str(), ours) == 0) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::vector<std::wstring> FindTypesKeptByUserChoice(const SetupChoices& choices) {
@@ -44,7 +37,7 @@ std::vector<std::wstring> FindTypesKeptByUserChoice(const SetupChoices& choices)
         wchar_t extension[50];
         while (NextExtension(&cursor, extension, 50)) {
             const std::wstring progId = UserChoiceOf(extension);
-            if (progId.empty() || IsTervixProgId(progId)) continue;
+            if (progId.empty() || IsTervixProgId(progId.c_str())) continue;
             kept.push_back(extension);
             logged += (logged.empty() ? L"" : L", ") + kept.back() + L" (" + progId + L")";
         }
@@ -59,7 +52,7 @@ void RemoveTervixUserChoices() {
     std::vector<std::wstring> extensions;
     ReadSettingSubkeys(HKEY_CURRENT_USER, kFileExtsKey, &extensions);
     for (const std::wstring& extension : extensions) {
-        if (IsTervixProgId(UserChoiceOf(extension)))
+        if (IsTervixProgId(UserChoiceOf(extension).c_str()))
             DeleteSettingKey(HKEY_CURRENT_USER, UserChoiceKey(extension).c_str());
     }
 }

@@ -27,8 +27,8 @@ std::wstring SystemMessage(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
         reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    UniqueLocalMem owned(buffer);
     std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : L"";
-    if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     return text;
 }

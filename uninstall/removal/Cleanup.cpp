@@ -11,6 +11,7 @@
 #include "integration/SetupChoices.h"
 #include "integration/ShellExtension.h"
 #include "integration/Shortcuts.h"
+#include "integration/UninstallEntry.h"
 #include "integration/UserChoice.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -23,7 +24,6 @@
 namespace tvx {
 namespace {
 
-constexpr wchar_t kEntryKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 constexpr wchar_t kAppPathKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
 
 struct ProductKey {
@@ -53,7 +53,7 @@ const ProductKey kProductKeys[] = {
 bool IsRegisteredInstall() {
     wchar_t folder[kPathCapacity];
     GetProgramFolder(folder, kPathCapacity);
-    const std::pair<const wchar_t*, const wchar_t*> anchors[] = {{kEntryKey, L"InstallLocation"},
+    const std::pair<const wchar_t*, const wchar_t*> anchors[] = {{kUninstallEntryKey, L"InstallLocation"},
                                                                  {kAppPathKey, L"Path"}};
     for (const auto& [key, name] : anchors) {
         std::wstring named;

@@ -326,15 +326,10 @@ void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept)
     }
     UniqueHkey handle = OpenKey(root, path, KEY_READ | KEY_SET_VALUE);
     if (!handle) return;
-    std::vector<std::wstring> others;
-    for (DWORD index = 0;; ++index) {
-        wchar_t subkey[kSubkeyNameCapacity];
-        DWORD length = kSubkeyNameCapacity;
-        if (RegEnumKeyExW(handle.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        if (CompareNoCase(subkey, kept) != 0) others.push_back(path + L'\\' + subkey);
-    }
-    for (const std::wstring& other : others) DeleteRegistryTree(root, other);
+    std::vector<std::wstring> subkeys;
+    ReadSettingSubkeys(root, key, &subkeys);
+    for (const std::wstring& subkey : subkeys)
+        if (CompareNoCase(subkey.c_str(), kept) != 0) DeleteRegistryTree(root, path + L'\\' + subkey);
     std::vector<RegistryValue> values;
     ReadSettingValues(root, key, &values);
     for (const RegistryValue& value : values) {
