@@ -209,11 +209,11 @@ protected:
 
     static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
                               DWORD bytes) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+        tvx::UniqueHkey handle;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(),
+                                  nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
-        RegCloseKey(handle);
+        EXPECT_EQ(RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
     }
 
     static std::vector<std::wstring> Shortcuts() {

@@ -50,6 +50,8 @@ const wchar_t* ExitCodeMeaning(int32_t code) {
         return L"failed: work was left undone";
     case kExitBusy:
         return L"another setup or uninstall is running; nothing was changed";
+    case kExitMemory:
+        return L"ended early: out of memory";
     default:
         return L"ended early by an error";
     }
