@@ -40,8 +40,8 @@ struct Run {
 
 // A text file from the byte offset on; empty when it cannot be read.
 std::string ReadFrom(const std::wstring& path, size_t offset = 0) {
-    const UniqueFileHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
     std::string text;
     char chunk[65536];
     DWORD got = 0;

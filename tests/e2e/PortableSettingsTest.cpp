@@ -116,7 +116,8 @@ std::vector<std::wstring> ShortcutPlaces() {
             for (const std::wstring& name : tvxtest::FileNames(folder + L"\\*")) {
                 names.push_back(folder + L"\\" + name);
                 const DWORD attributes = GetFileAttributesW(names.back().c_str());
-                if (place.walk && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                if (place.walk && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
                     pending.push_back(names.back());
             }
         }

@@ -143,7 +143,8 @@ TEST(LongNameRetry, HelpersReachNamesThatOnlyTheLongFormKeeps) {
     tvxtest::TempFolder sandbox(L"tvxlong");
     // "name." is a different file from "name" only in the long form.
     std::wstring dotted = sandbox / L"name.";
-    ASSERT_TRUE(UniqueFileHandle(CreateFileW(Long(dotted).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
+    ASSERT_TRUE(
+        UniqueFileHandle(CreateFileW(Long(dotted).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
 
     EXPECT_NE(GetAttributesLong(dotted.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(FileExists(dotted.c_str()));

@@ -173,8 +173,9 @@ TEST_F(SettingsFileSave, FilesThatMustStayAsTheyAreAreNotWritten) {
         Load(c.original);
         SetSettingEntry(L"a", L"2", SettingKind::Plain);
         if (c.prepare) c.prepare(path);
-        UniqueFileHandle held(c.prepare ? INVALID_HANDLE_VALUE
-                                        : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFileHandle held(c.prepare
+                                  ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_FALSE(SaveSettingsFile());
         held.reset();
         if (c.deleted) {

@@ -215,7 +215,9 @@ TEST_F(SettingsStore, EveryCallActsInTheViewItIsGiven) {
             ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, key + rest, L"Which", which, view));
         ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, key + L"\\Only" + which, L"Which", which, view));
     }
-    const auto twin = [&](const std::wstring& rest, REGSAM view) { return RegKeyExists(HKEY_LOCAL_MACHINE, key + rest, view); };
+    const auto twin = [&](const std::wstring& rest, REGSAM view) {
+        return RegKeyExists(HKEY_LOCAL_MACHINE, key + rest, view);
+    };
     const std::wstring in32 = Absolute(), leaf = Absolute(L"Leaf");
 
     wchar_t text[16];

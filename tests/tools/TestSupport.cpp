@@ -251,8 +251,8 @@ bool RegWriteValue(HKEY root, const std::wstring& key, const std::wstring& name,
 
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view) {
-    return RegWriteValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)),
-                         view);
+    return RegWriteValue(root, key, name, REG_SZ, value.c_str(),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), view);
 }
 
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view) {

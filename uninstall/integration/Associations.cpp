@@ -123,7 +123,8 @@ void ForEachExtension(const SetupChoices& choices, Visit&& visit) {
     for (size_t i = 0; i < kArchiveTypeCount; ++i) {
         const wchar_t* cursor = ArchiveTypeTable[i];
         wchar_t extension[50];
-        while (NextExtension(&cursor, extension, 50)) visit(extension, choices.bytes[i] != 0, shellExtension, i == 0, i == 1);
+        while (NextExtension(&cursor, extension, 50))
+            visit(extension, choices.bytes[i] != 0, shellExtension, i == 0, i == 1);
     }
 }
 
@@ -221,8 +222,10 @@ void RecordPreviousOwners(const SetupChoices& choices) {
 }
 
 void SecurePreviousOwners() {
-    const SetupChoices every = {};
-    ForEachExtension(every, [](const wchar_t* extension, bool, bool, bool, bool) { SecurePreviousOwner(extension); });
+    // Every extension of the table, whatever was chosen.
+    const SetupChoices anyChoices = {};
+    ForEachExtension(anyChoices,
+                     [](const wchar_t* extension, bool, bool, bool, bool) { SecurePreviousOwner(extension); });
     for (unsigned number = 0; number < kVolumesReleased; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);

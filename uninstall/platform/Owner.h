@@ -170,7 +170,8 @@ public:
     enum Kind { kCom, kOle };
     explicit ComSession(Kind kind = kCom)
         : kind_(kind),
-          taken_(SUCCEEDED(kind == kOle ? OleInitialize(nullptr) : CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+          taken_(SUCCEEDED(kind == kOle ? OleInitialize(nullptr)
+                                        : CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
     ~ComSession() {
         if (!taken_) return;
         if (kind_ == kOle) {

@@ -46,8 +46,8 @@ bool StartBatch(const std::wstring& batchPath, const std::wstring& batchFolder) 
     // command line that needs no code page. "/d": no AutoRun command runs along.
     // Never cut: a cut command line would name no batch at all.
     const std::wstring batch = L"\"" + batchPath + L"\"";
-    std::wstring command = L"\"" + std::wstring(interpreter) + L"\" /d /c \"" + batch + L" & del " + batch + L" & rd \"" +
-                           batchFolder + L"\"\"";
+    std::wstring command = L"\"" + std::wstring(interpreter) + L"\" /d /c \"" + batch + L" & del " + batch +
+                           L" & rd \"" + batchFolder + L"\"\"";
     // The interpreter works from the folder above its own, never from the install folder.
     wchar_t workFolder[kPathCapacity];
     FolderPart(batchFolder.c_str(), workFolder, std::size(workFolder));

@@ -106,7 +106,8 @@ LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, co
         LogAction(L"wrote " + what);
     } else {
         LogFailure(L"write " + what, static_cast<DWORD>(result));
-        if (result == ERROR_ACCESS_DENIED && refusedWriteName.empty()) refusedWriteName = RegistryName(root, path, view);
+        if (result == ERROR_ACCESS_DENIED && refusedWriteName.empty())
+            refusedWriteName = RegistryName(root, path, view);
     }
     return result;
 }
@@ -157,18 +158,25 @@ void DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view) {
     LogDeletion(L"key " + RegistryName(root, path, view) + L" with its subkeys", result);
 }
 
-void DeleteKey(HKEY root, const wchar_t* key, REGSAM view, Deletion deletion) {
-    key = OrEmpty(key);
+// A key deleted where the registry does not hold it: the settings file has no keys of
+// its own, so removing one removes everything below it. False when the key lives in the
+// registry, which is left to the caller.
+bool DeletedOutsideRegistry(HKEY root, const wchar_t* key) {
     switch (RouteOf(root, key)) {
     case Route::SettingsFile:
-        // The file has no keys of its own: removing one removes everything below it.
         RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
-        return;
+        return true;
     case Route::Nowhere:
-        return;
+        return true;
     case Route::Registry:
         break;
     }
+    return false;
+}
+
+void DeleteKey(HKEY root, const wchar_t* key, REGSAM view, Deletion deletion) {
+    key = OrEmpty(key);
+    if (DeletedOutsideRegistry(root, key)) return;
     const std::wstring path = RegistryPath(root, key);
     LONG result = InjectedRefusal(root);
     if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(root, path.c_str(), view, 0);
@@ -295,7 +303,8 @@ void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name, REGS
     }
     const std::wstring path = RegistryPath(root, key);
     UniqueHkey handle = OpenKey(root, path, KEY_WRITE | view);
-    if (handle) LogDeletion(RegistryName(root, path, view) + L" " + ValueName(name), DeleteValue(root, handle.get(), name));
+    if (handle)
+        LogDeletion(RegistryName(root, path, view) + L" " + ValueName(name), DeleteValue(root, handle.get(), name));
 }
 
 void DeleteSettingKey(HKEY root, const wchar_t* key, REGSAM view) { DeleteKey(root, key, view, Deletion::Required); }
@@ -306,16 +315,7 @@ void DeleteSettingKeyIfAllowed(HKEY root, const wchar_t* key, REGSAM view) {
 
 void DeleteSettingTree(HKEY root, const wchar_t* key, REGSAM view) {
     key = OrEmpty(key);
-    switch (RouteOf(root, key)) {
-    case Route::SettingsFile:
-        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
-        return;
-    case Route::Nowhere:
-        return;
-    case Route::Registry:
-        break;
-    }
-    DeleteRegistryTree(root, RegistryPath(root, key), view);
+    if (!DeletedOutsideRegistry(root, key)) DeleteRegistryTree(root, RegistryPath(root, key), view);
 }
 
 void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept, REGSAM view) {
