@@ -465,6 +465,25 @@ TEST_F(Associations, TypesKeptByAUserChoiceAreNamedFromWindows8On) {
     ResetWindowsVersionCaches();
 }
 
+// Before the uninstall gives anything back, a record that only the product settings
+// hold (an earlier version kept it there alone) is copied to where the release keeps
+// what it cannot give back, and put on the disk.
+TEST_F(Associations, RecordsOnlyTheProductSettingsHoldAreSecuredBeforeAnyRelease) {
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    AssociateExtension(L".zip", true, false, false, true);
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
+    const tvxtest::TempFolder logs(L"tvxsecure");
+    ASSERT_TRUE(OpenRunLog((logs / L"run.log").c_str()));
+    SecurePreviousOwners();
+    CloseRunLog();
+
+    EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(logs / L"run.log");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(L"flushed the registry"), std::wstring::npos);
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP") << "nothing is given back yet";
+}
+
 // Windows 10 and 11 protect the key of a user's choice. Where the uninstall may not
 // delete one that names Tervix, its log says so, and the run is no less done.
 TEST_F(Associations, AChoiceWindowsProtectsIsLoggedAndTheUninstallIsStillDone) {
