@@ -1,8 +1,7 @@
-// A library that someone planted beside a program under the name of a system library
-// (bcrypt.dll, uxtheme.dll). Whenever a process loads it, it appends the path of that
-// process's program to "<its own file name>.ran" in the folder that TVX_PLANT_MARKS
-// names. It hands out bcrypt's random numbers, so that a program importing them still
-// runs to its end with it.
+// A library planted beside a program under the name of a system library (bcrypt.dll,
+// uxtheme.dll). Each process that loads it appends its program's path to
+// "<this file's name>.ran" in the folder that TVX_PLANT_MARKS names. It hands out
+// bcrypt's random numbers, so that a program importing them still runs to its end.
 
 #include <windows.h>
 #include <ntsecapi.h>
@@ -12,27 +11,17 @@
 
 #include "platform/Owner.h"
 
-namespace {
-
-void LeaveMark(HMODULE self) {
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
     wchar_t folder[MAX_PATH], own[MAX_PATH], program[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"TVX_PLANT_MARKS", folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
+    const DWORD named = reason == DLL_PROCESS_ATTACH ? GetEnvironmentVariableW(L"TVX_PLANT_MARKS", folder, MAX_PATH) : 0;
+    if (named == 0 || named >= MAX_PATH) return TRUE;
     GetModuleFileNameW(self, own, MAX_PATH);
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    const wchar_t* name = wcsrchr(own, L'\\');
-    const std::wstring mark = std::wstring(folder) + L"\\" + (name ? name + 1 : own) + L".ran";
-    const std::wstring line = std::wstring(program) + L"\r\n";
+    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::wstring mark = std::wstring(folder) + (wcsrchr(own, L'\\') ? wcsrchr(own, L'\\') : own) + L".ran";
     const tvx::UniqueFileHandle file(CreateFileW(mark.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                  nullptr, OPEN_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    if (file) WriteFile(file.get(), line.c_str(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
-}
-
-}  // namespace
-
-BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
-    if (reason == DLL_PROCESS_ATTACH) LeaveMark(self);
+    if (file) WriteFile(file.get(), program, length * sizeof(wchar_t), &written, nullptr);
     return TRUE;
 }
 
