@@ -78,7 +78,8 @@ TEST_F(SilentSetup, DeselectingEveryTypeGivesZipBackToItsOwner) {
     tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", L"C:\\windows\\ShellNew\\zip.zip");
 
     const tvxtest::TempFolder logs(L"tvxsetuplog");
-    SetupRun run = RunSilentSetup(install_, L"A" + std::wstring(18, L'1') + L"S1", L" \"/log=" + (logs / L"run.log") + L"\"");
+    SetupRun run =
+        RunSilentSetup(install_, L"A" + std::wstring(18, L'1') + L"S1", L" \"/log=" + (logs / L"run.log") + L"\"");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     // Every previous owner is recorded, and on the disk, before the first type changes hands.

@@ -13,7 +13,8 @@
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, void*) {
     wchar_t folder[MAX_PATH], own[MAX_PATH], program[MAX_PATH];
-    const DWORD named = reason == DLL_PROCESS_ATTACH ? GetEnvironmentVariableW(L"TVX_PLANT_MARKS", folder, MAX_PATH) : 0;
+    const DWORD named =
+        reason == DLL_PROCESS_ATTACH ? GetEnvironmentVariableW(L"TVX_PLANT_MARKS", folder, MAX_PATH) : 0;
     if (named == 0 || named >= MAX_PATH) return TRUE;
     GetModuleFileNameW(self, own, MAX_PATH);
     const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);

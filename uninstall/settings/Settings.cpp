@@ -343,7 +343,8 @@ void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept,
 void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key, REGSAM view) {
     key = OrEmpty(key);
     std::vector<RegistryValue> values;
-    if (ReadSettingValues(root, key, &values, view) && values.empty() && !HasSubkeys(root, RegistryPath(root, key), view))
+    if (ReadSettingValues(root, key, &values, view) && values.empty() &&
+        !HasSubkeys(root, RegistryPath(root, key), view))
         DeleteSettingKey(root, key, view);
 }
 
