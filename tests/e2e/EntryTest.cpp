@@ -228,8 +228,7 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
 // first, and an install folder may be open to other users. Wine does so for the names
 // its DllOverrides give "native,builtin" (the registry's form of WINEDLLOVERRIDES, which
 // a running program cannot hand on to those it starts). Libraries planted there under
-// the names of system ones never run in a silent setup or uninstall, nor in the batch's
-// runs after it.
+// the names of system ones never run in a silent setup or uninstall.
 TEST_F(InstalledProgram, LibrariesPlantedBesideTheProgramNeverRun) {
     const TempFolder marks(L"tvxmarks");
     const wchar_t* const planted[] = {L"bcrypt", L"uxtheme"};
