@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the product's packages around Uninstall.exe and a payload of the product's
+# other files: the Windows Installer package Tervix-<version>-x64.msi (Debian's wixl)
+# and the setup program Tervix-<version>-setup.exe (Debian's NSIS).
+#
+#   scripts/package.sh [--version X.Y.Z] [--out DIR] [--payload DIR] [--no-build]
+#
+# --version  the product version the packages carry (default: the program's own)
+# --out      where the packages go (default: build/packages)
+# --payload  a folder whose files stand for the product's other components; by default
+#            the sample install of scripts/run.sh, laid out here
+# --no-build use the Uninstall.exe of an existing build instead of building first (the
+#            test build packages what it has just built)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TVX_BUILD_DIR:-$root/build}
+
+# The program's own version, from the constants of its uninstall entry.
+program_version() {
+  local source="$root/uninstall/integration/UninstallEntry.cpp" major minor number
+  major=$(sed -n 's/.*kVersionMajor = \([0-9]*\);.*/\1/p' "$source")
+  minor=$(sed -n 's/.*kVersionMinor = \([0-9]*\);.*/\1/p' "$source")
+  number=$(sed -n 's/.*kBuildNumber = \([0-9]*\);.*/\1/p' "$source")
+  echo "$major.$minor.$number"
+}
+
+version=$(program_version)
+out="$build/packages"
+payload=""
+build_first=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --version) version="${2:?--version needs X.Y.Z}"; shift 2 ;;
+    --out) out="${2:?--out needs a folder}"; shift 2 ;;
+    --payload) payload="${2:?--payload needs a folder}"; shift 2 ;;
+    --no-build) build_first=0; shift ;;
+    *) echo "usage: $0 [--version X.Y.Z] [--out DIR] [--payload DIR] [--no-build]" >&2; exit 2 ;;
+  esac
+done
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "version must read X.Y.Z: $version" >&2; exit 2; }
+
+"$root/scripts/setup-packages.sh"
+if [ "$build_first" = 1 ]; then
+  "$root/scripts/build.sh" >/dev/null
+fi
+program="$build/Uninstall.exe"
+[ -f "$program" ] || { echo "no program to package: $program" >&2; exit 1; }
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+# The files every package installs: the program and the payload, in one staging folder.
+stage="$build/package-stage/$version"
+rm -rf "$stage"
+mkdir -p "$stage"
+cp "$program" "$stage/"
+if [ -n "$payload" ]; then
+  [ -d "$payload" ] || { echo "no payload folder: $payload" >&2; exit 1; }
+  cp -r "$payload/." "$stage/"
+else
+  # The sample install of scripts/run.sh: stand-ins for the product's other components.
+  for f in Tervix.exe tvxext.dll tvxext32.dll Tervix.chm Tvx.txt WhatsNew.txt; do
+    echo "sample" >"$stage/$f"
+  done
+fi
