@@ -62,3 +62,66 @@ else
     echo "sample" >"$stage/$f"
   done
 fi
+
+# ---- Windows Installer package: Tervix-<version>-x64.msi ------------------------------
+# Built by wixl from packaging/Tervix.wxs and a fragment of the payload's components;
+# then the custom action rows that wixl cannot write are set with msibuild, and the
+# tables are checked with msiinfo, since a wrong type or number fails only at install.
+build_msi() {
+  local work="$build/package-msi/$version" msi="$out/Tervix-$version-x64.msi"
+  rm -rf "$work"
+  mkdir -p "$work"
+  # Every staged file but the program, which the source names itself.
+  (cd "$stage" && find . -type f ! -path ./Uninstall.exe | sed 's#^\./##' | sort) |
+    wixl-heat --prefix "" --directory-ref INSTALLDIR --component-group Payload --var var.StageDir --win64 \
+      >"$work/Payload.wxs"
+  # wixl takes the files it packs by names relative to the folder it runs in.
+  ln -s "$stage" "$work/stage"
+  cp "$root/uninstall/resources/Tervix.ico" "$work/"
+  (cd "$work" && wixl -a x64 -D Version="$version" -D StageDir=stage -D Win64=yes -D Icon=Tervix.ico \
+                      -o Tervix.msi "$root/packaging/Tervix.wxs" Payload.wxs 2>wixl.log) ||
+    { cat "$work/wixl.log" >&2; echo "wixl failed" >&2; exit 1; }
+
+  local fixes=(
+    # Immediate actions: wixl adds the no-impersonation bit, which only deferred ones take.
+    "UPDATE \`CustomAction\` SET \`Type\` = 51 WHERE \`Type\` = 2099"
+    # The rollback of the setup run (2 exe in the Binary table + 64 result ignored + 256
+    # rollback + 1024 in script + 2048 as SYSTEM), before the action it undoes.
+    "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('TvxSetupRollback', 3394, 'TvxProgram', '\"/unregister=[INSTALLDIR]\" -s{ /log=\"[TVXLOG]\"}')"
+    "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('TvxSetupRollback', 'NOT REMOVE~=\"ALL\"', 6590)"
+    # Passed from the command line to the installing service in every install.
+    "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;TVXINIT;ASSOCIATE;SHELLEXTENSION;DESKTOPSHORTCUT;STARTMENUSHORTCUT;TVXLOG' WHERE \`Property\` = 'SecureCustomProperties'"
+    # Another build of the same version replaces the installed one (each build has a
+    # product code of its own): the older-versions row includes its maximum (512), and
+    # the features move on (1). The attributes are part of the row's key: a new row.
+    "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+    "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{5A3F6C1E-8D24-4B7A-9E0F-1C6D2B8A4E73}', '$version', 513, 'WIX_UPGRADE_DETECTED')"
+  )
+  local fix
+  for fix in "${fixes[@]}"; do
+    msibuild "$work/Tervix.msi" -q "$fix" || { echo "msibuild failed: $fix" >&2; exit 1; }
+  done
+
+  # The custom actions as they must stand: name, type, sequence.
+  local expected=(
+    "TvxInstallLocation 51 1001" "TvxOptions 51 1025" "TvxLogBesideInstallerLog 51 1026"
+    "TvxRemove 3090 1510" "TvxSetupRollback 3394 6590" "TvxSetup 3090 6591"
+  )
+  local actions sequence row name type number
+  actions=$(msiinfo export "$work/Tervix.msi" CustomAction | tr -d '\r')
+  sequence=$(msiinfo export "$work/Tervix.msi" InstallExecuteSequence | tr -d '\r')
+  for row in "${expected[@]}"; do
+    read -r name type number <<<"$row"
+    awk -F'\t' -v n="$name" -v t="$type" '$1 == n && $2 == t { found = 1 } END { exit !found }' <<<"$actions" &&
+      awk -F'\t' -v n="$name" -v s="$number" '$1 == n && $3 == s { found = 1 } END { exit !found }' <<<"$sequence" ||
+      { echo "custom action $name is not of type $type at $number" >&2; exit 1; }
+  done
+  # No action of another type slipped in: every immediate one only sets a property.
+  awk -F'\t' 'NR > 3 && $2 != 51 && $2 != 3090 && $2 != 3394 { print "unexpected custom action: " $0; bad = 1 }
+              END { exit bad }' <<<"$actions" >&2 || exit 1
+
+  mv "$work/Tervix.msi" "$msi"
+  echo "$msi"
+}
+build_msi
+# ---- end of the Windows Installer package ----------------------------------------------

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 #include <set>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "UninstallScenarioSupport.h"
 
 namespace {
 
@@ -124,6 +126,11 @@ bool IsDocumentedLeftover(const std::wstring& entry, const std::set<std::wstring
     const std::wstring key = isKey ? entry : entry.substr(0, entry.find(L"] ") + 1);
     if (isKey) {
         if (HasValues(key, after)) return false;
+        // Windows Installer's own registration of a product: Wine's msiexec leaves its
+        // keys behind, empty, once the product is gone.
+        for (const wchar_t* installer : {L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer",
+                                         L"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer"})
+            if (StartsWith(key, installer)) return true;
         for (const wchar_t* parent : kEmptyParents) {
             if (_wcsicmp(key.c_str(), (L"[HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(parent) + L"]").c_str()) == 0)
                 return true;
@@ -256,6 +263,180 @@ TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
     install_ = removeAfter_ + L"\\Tervix";
     ASSERT_EQ((install_ + L"\\Uninstall.exe").size(), 255u);
     Run();
+}
+
+// ---- The Windows Installer package, built by scripts/package.sh, under Wine's msiexec ----
+
+std::wstring Package(const wchar_t* version) {
+    return BuildDir() + L"\\test-packages\\Tervix-" + version + L"-x64.msi";
+}
+
+std::wstring Msiexec(const std::wstring& action, const std::wstring& properties) {
+    return L"msiexec.exe " + action + L" /qn" + (properties.empty() ? L"" : L" " + properties);
+}
+
+// Windows Installer's Add/Remove entries named "Tervix", each as "version|publisher|
+// install location|no modify".
+std::vector<std::wstring> InstallerEntries() {
+    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    std::vector<std::wstring> entries;
+    HKEY products;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, &products) != ERROR_SUCCESS) return entries;
+    wchar_t name[256];
+    for (DWORD index = 0, length = 256; RegEnumKeyExW(products, index, name, &length, nullptr, nullptr, nullptr,
+                                                      nullptr) == ERROR_SUCCESS;
+         ++index, length = 256) {
+        const std::wstring key = uninstall + L"\\" + name;
+        std::wstring display, version, publisher, location;
+        DWORD installer = 0, noModify = 0;
+        if (!RegReadString(HKEY_LOCAL_MACHINE, key, L"DisplayName", &display) || display != L"Tervix" ||
+            !RegReadDword(HKEY_LOCAL_MACHINE, key, L"WindowsInstaller", &installer) || installer != 1)
+            continue;
+        RegReadString(HKEY_LOCAL_MACHINE, key, L"DisplayVersion", &version);
+        RegReadString(HKEY_LOCAL_MACHINE, key, L"Publisher", &publisher);
+        RegReadString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", &location);
+        RegReadDword(HKEY_LOCAL_MACHINE, key, L"NoModify", &noModify);
+        entries.push_back(version + L"|" + publisher + L"|" + location + L"|" + std::to_wstring(noModify));
+    }
+    RegCloseKey(products);
+    return entries;
+}
+
+// Every line of the run log that holds text.
+size_t LogLinesWith(const std::vector<std::wstring>& lines, const std::wstring& text) {
+    size_t count = 0;
+    for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
+    return count;
+}
+
+class WindowsInstallerPackage : public RoundTrip {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(PathExists(Package(L"6.24.1"))) << Narrow(Package(L"6.24.1"));
+        // Else the 32-bit App Paths entry would be the 64-bit one under Wine.
+        ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
+        SeedOtherOwners();
+        before_ = ExportRegistry(scratch_.path());
+        ASSERT_GT(before_.size(), 1000u);
+        log_ = scratch_.path() + L"\\tervix msi.log";
+    }
+
+    // Nothing of the product is left: no file, no entry, no shortcut, and the registry
+    // is as it was, other programs' types given back exactly.
+    void ExpectNothingLeft() {
+        EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
+        EXPECT_TRUE(InstallerEntries().empty());
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE,
+                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+        for (const std::wstring& path : Shortcuts()) EXPECT_FALSE(PathExists(path)) << Narrow(path);
+        EXPECT_EQ(ClassDefault(L".zip"), L"OtherZip.Archive");
+        const std::set<std::wstring> after = ExportRegistry(scratch_.path());
+        std::vector<std::wstring> left;
+        for (const std::wstring& entry : Difference(after, before_)) {
+            if (!IsDocumentedLeftover(entry, before_, after)) left.push_back(entry);
+        }
+        EXPECT_TRUE(left.empty()) << "left behind:" << Narrow(Describe(left));
+        const std::vector<std::wstring> lost = Difference(before_, after);
+        EXPECT_TRUE(lost.empty()) << "lost:" << Narrow(Describe(lost));
+    }
+
+    std::set<std::wstring> before_;
+    std::wstring log_;
+};
+
+TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnUninstallLeaveNothing) {
+    const std::wstring options = L"TVXINIT=A110000100000000000S1D1M1 TVXLOG=\"" + log_ + L"\"";
+    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", options), 180000), 0);
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
+    EXPECT_EQ(ClassDefault(L".7z"), L"Tervix");
+    EXPECT_EQ(ClassDefault(L".cab"), L"") << "not among the chosen types";
+    EXPECT_TRUE(PathExists(KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tervix.lnk"));
+    EXPECT_TRUE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
+    for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(PathExists(install_ + L"\\" + name)) << Narrow(name);
+    // One entry in Installed apps, Windows Installer's: setup wrote none of its own.
+    EXPECT_EQ(InstallerEntries(),
+              std::vector<std::wstring>{L"6.24.1|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+
+    // The newer version replaces the older in place.
+    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.2") + L"\"", options), 180000), 0);
+    EXPECT_EQ(InstallerEntries(),
+              std::vector<std::wstring>{L"6.24.2|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
+    // The older one over it is refused and changes nothing.
+    EXPECT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", L""), 180000), 1603);
+    EXPECT_EQ(InstallerEntries(),
+              std::vector<std::wstring>{L"6.24.2|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
+
+    // Started as users start it, the program hands the uninstall to Windows Installer.
+    EXPECT_EQ(RunAndWait(L"\"" + install_ + L"\\Uninstall.exe\" -s \"/log=" + log_ + L"\"", 180000, install_), 0);
+    ExpectNothingLeft();
+    EXPECT_TRUE(uninstalltest::WaitUntilBatchesGone(20000)) << "the moved program file stays in the temporary folder";
+
+    const std::vector<std::wstring> lines = ReadUtf8Lines(log_);
+    EXPECT_EQ(LogLinesWith(lines, L"Uninstall.exe\" /setup /msi -s \"-initA110000100000000000S1D1M1\""), 2u);
+    EXPECT_EQ(LogLinesWith(lines, L"the install belongs to the Windows Installer product {"), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L"Uninstall.exe\" /unregister -s /log="), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L"released .zip, given back to \"OtherZip.Archive\""), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L"Windows Installer ended with 0"), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L"FAILED"), 0u);
+}
+
+// The first process of the name that runs now, opened to be ended; null when none does.
+HANDLE OpenRunningProgram(const wchar_t* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    HANDLE process = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !process; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, name) == 0)
+            process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                  entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return process;
+}
+
+TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEverythingBack) {
+    // Told of the first key setup adds there: its first change to the machine.
+    HKEY appPaths = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", 0,
+                            KEY_NOTIFY, &appPaths),
+              ERROR_SUCCESS);
+    HANDLE changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(RegNotifyChangeKeyValue(appPaths, TRUE, REG_NOTIFY_CHANGE_NAME, changed, TRUE), ERROR_SUCCESS);
+
+    Process msiexec;
+    const std::wstring allTypes = L"tvx,zip,cab,arj,lz,lzh,7z,tar,gz,uue,bz2,jar,iso,z,xz,zipx,zst,001";
+    ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", L"ASSOCIATE=" + allTypes +
+                                                                            L" STARTMENUSHORTCUT=1 TVXLOG=\"" +
+                                                                            log_ + L"\"")));
+    HANDLE setup = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (setup = OpenRunningProgram(L"Uninstall.exe")) != nullptr; }, 120000, 5));
+    // Ended as a task kill ends a program, once it has begun to change the machine.
+    EXPECT_EQ(WaitForSingleObject(changed, 60000), WAIT_OBJECT_0);
+    TerminateProcess(setup, 1);
+    WaitForSingleObject(setup, 10000);
+    DWORD setupCode = 0;
+    GetExitCodeProcess(setup, &setupCode);
+    EXPECT_EQ(setupCode, 1u) << "setup ended before it could be killed";
+    CloseHandle(setup);
+    CloseHandle(changed);
+    RegCloseKey(appPaths);
+
+    DWORD installCode = 0;
+    ASSERT_TRUE(msiexec.Wait(180000, &installCode));
+    // Wine's msiexec reports a failed deferred action as 1627, Windows' as 1603.
+    EXPECT_TRUE(installCode == 1603 || installCode == 1627) << installCode;
+    ExpectNothingLeft();
+    const std::vector<std::wstring> lines = ReadUtf8Lines(log_);
+    EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix\\\" -s /log="), 1u)
+        << "the rollback's copy of the program ran";
+    EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"),
+              1u)
+        << "what setup had applied was taken back";
 }
 
 // Run as the test e2e.Utf8CodePage under a Linux locale that gives the UTF-8 code page
