@@ -196,6 +196,29 @@ TEST(ProgramLocation, PathAndFolderOfTheRunningTestProgram) {
     EXPECT_EQ(std::wstring(cut), std::wstring(path).substr(0, 5));
 }
 
+// A copy of the program that runs elsewhere for an install (Windows Installer's
+// rollback runs one from its temporary folder) takes that install's folder as its own.
+TEST(ProgramLocation, ACopyActingForAnInstallFolderTakesThatFolderAsItsOwn) {
+    struct Row {
+        const wchar_t* given;
+        const wchar_t* folder;
+    };
+    for (const Row& row : {Row{L"C:\\Program Files\\Tervix\\", L"C:\\Program Files\\Tervix"},
+                           Row{L"D:\\Apps\\Tervix", L"D:\\Apps\\Tervix"}, Row{L"C:\\", L"C:\\"}}) {
+        ActForInstallFolder(row.given);
+        wchar_t path[kPathCapacity], folder[kPathCapacity], expected[kPathCapacity];
+        GetProgramPath(path, kPathCapacity);
+        GetProgramFolder(folder, kPathCapacity);
+        JoinPath(row.folder, L"platform_tests.exe", expected, kPathCapacity);
+        EXPECT_STREQ(folder, row.folder);
+        EXPECT_EQ(CompareNoCase(path, expected), 0) << path;
+    }
+    ActForInstallFolder(L"");
+    wchar_t path[kPathCapacity];
+    GetProgramPath(path, kPathCapacity);
+    EXPECT_EQ(std::wstring(path), tvxtest::ProgramOfTest());
+}
+
 // Redirects HKEY_CURRENT_USER of this process into a sandbox key, so the "AppData"
 // value can be set without touching the user's real settings.
 class UserHiveSandbox {

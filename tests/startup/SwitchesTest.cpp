@@ -191,6 +191,35 @@ TEST_F(Switches, InitKeepsAtMostThirtyNineCharacters) {
     EXPECT_STREQ(Options().initString, L"");
 }
 
+TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFolder) {
+    RunMode run = Parse(L"Uninstall.exe /unregister -s");
+    EXPECT_TRUE(Options().unregister);
+    EXPECT_TRUE(Options().silent);
+    EXPECT_FALSE(run.setup);
+    EXPECT_FALSE(run.uninstall) << "the files stay: that is the installer's job";
+    EXPECT_STREQ(Options().unregisterFolder, L"");
+    EXPECT_FALSE(Options().msi);
+    EXPECT_FALSE(Options().noExplorer);
+
+    Options() = RunOptions{};
+    Parse(L"msi3c53.tmp \"/UNREGISTER=C:\\Program Files\\Tervix\\\" -s");
+    EXPECT_TRUE(Options().unregister);
+    EXPECT_STREQ(Options().unregisterFolder, L"C:\\Program Files\\Tervix\\");
+
+    // Neither a shortened form, nor a switch that only begins alike, nor the installer's.
+    for (const wchar_t* other : {L"Uninstall.exe /unreg", L"Uninstall.exe /unregiste", L"Uninstall.exe /currentuser",
+                                 L"Uninstall.exe /u"}) {
+        Options() = RunOptions{};
+        run = Parse(other);
+        EXPECT_FALSE(Options().unregister) << other;
+        EXPECT_FALSE(run.uninstall) << other;
+    }
+    Options() = RunOptions{};
+    run = Parse(L"Uninstall.exe", L"setup.exe /unregister");
+    EXPECT_FALSE(Options().unregister);
+    EXPECT_TRUE(run.uninstall);
+}
+
 TEST_F(Switches, PlainWordsAreIgnored) {
     RunMode run = Parse(L"Uninstall.exe setup msi C:\\-x");
     EXPECT_TRUE(run.uninstall);
