@@ -82,12 +82,17 @@ build_msi() {
                       -o Tervix.msi "$root/packaging/Tervix.wxs" Payload.wxs 2>wixl.log) ||
     { cat "$work/wixl.log" >&2; echo "wixl failed" >&2; exit 1; }
 
+  local unregister='"/unregister=[INSTALLDIR]" -s{ /log="[TVXLOG]"}' upgrade_code
+  upgrade_code=$(msiinfo export "$work/Tervix.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')
   local fixes=(
     # Immediate actions: wixl adds the no-impersonation bit, which only deferred ones take.
     "UPDATE \`CustomAction\` SET \`Type\` = 51 WHERE \`Type\` = 2099"
-    # The rollback of the setup run (2 exe in the Binary table + 64 result ignored + 256
-    # rollback + 1024 in script + 2048 as SYSTEM), before the action it undoes.
-    "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('TvxSetupRollback', 3394, 'TvxProgram', '\"/unregister=[INSTALLDIR]\" -s{ /log=\"[TVXLOG]\"}')"
+    # The removal of the integration (2 exe in the Binary table + 1024 in script + 2048
+    # as SYSTEM), before the files go, and the same as the rollback of the setup run
+    # (+ 256 rollback + 64 result ignored), before the action it undoes.
+    "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('TvxRemove', 3074, 'TvxProgram', '$unregister')"
+    "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('TvxRemove', 'REMOVE~=\"ALL\"', 1510)"
+    "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('TvxSetupRollback', 3394, 'TvxProgram', '$unregister')"
     "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('TvxSetupRollback', 'NOT REMOVE~=\"ALL\"', 6590)"
     # Passed from the command line to the installing service in every install.
     "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;INSTALLDIR;TVXINIT;ASSOCIATE;SHELLEXTENSION;DESKTOPSHORTCUT;STARTMENUSHORTCUT;TVXLOG' WHERE \`Property\` = 'SecureCustomProperties'"
@@ -95,7 +100,7 @@ build_msi() {
     # product code of its own): the older-versions row includes its maximum (512), and
     # the features move on (1). The attributes are part of the row's key: a new row.
     "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
-    "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{5A3F6C1E-8D24-4B7A-9E0F-1C6D2B8A4E73}', '$version', 513, 'WIX_UPGRADE_DETECTED')"
+    "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')"
   )
   local fix
   for fix in "${fixes[@]}"; do
@@ -105,7 +110,7 @@ build_msi() {
   # The custom actions as they must stand: name, type, sequence.
   local expected=(
     "TvxInstallLocation 51 1001" "TvxOptions 51 1025" "TvxLogBesideInstallerLog 51 1026"
-    "TvxRemove 3090 1510" "TvxSetupRollback 3394 6590" "TvxSetup 3090 6591"
+    "TvxRemove 3074 1510" "TvxSetupRollback 3394 6590" "TvxSetup 3090 6591"
   )
   local actions sequence row name type number
   actions=$(msiinfo export "$work/Tervix.msi" CustomAction | tr -d '\r')
@@ -117,7 +122,7 @@ build_msi() {
       { echo "custom action $name is not of type $type at $number" >&2; exit 1; }
   done
   # No action of another type slipped in: every immediate one only sets a property.
-  awk -F'\t' 'NR > 3 && $2 != 51 && $2 != 3090 && $2 != 3394 { print "unexpected custom action: " $0; bad = 1 }
+  awk -F'\t' 'NR > 3 && $2 != 51 && $2 != 3074 && $2 != 3090 && $2 != 3394 { print "unexpected custom action: " $0; bad = 1 }
               END { exit bad }' <<<"$actions" >&2 || exit 1
 
   mv "$work/Tervix.msi" "$msi"

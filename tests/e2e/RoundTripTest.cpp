@@ -377,7 +377,7 @@ TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnU
     const std::vector<std::wstring> lines = ReadUtf8Lines(log_);
     EXPECT_EQ(LogLinesWith(lines, L"Uninstall.exe\" /setup /msi -s \"-initA110000100000000000S1D1M1\""), 2u);
     EXPECT_EQ(LogLinesWith(lines, L"the install belongs to the Windows Installer product {"), 1u);
-    EXPECT_EQ(LogLinesWith(lines, L"Uninstall.exe\" /unregister -s /log="), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix\\\" -s /log="), 1u);
     EXPECT_EQ(LogLinesWith(lines, L"released .zip, given back to \"OtherZip.Archive\""), 1u);
     EXPECT_EQ(LogLinesWith(lines, L"Windows Installer ended with 0"), 1u);
     EXPECT_EQ(LogLinesWith(lines, L"FAILED"), 0u);
