@@ -213,6 +213,16 @@ TEST(ProgramLocation, ACopyActingForAnInstallFolderTakesThatFolderAsItsOwn) {
         EXPECT_STREQ(folder, row.folder);
         EXPECT_EQ(CompareNoCase(path, expected), 0) << path;
     }
+    // A relative name is taken from the current folder.
+    {
+        tvxtest::TempFolder sandbox(L"tvxacted");
+        tvxtest::CurrentFolder current(sandbox.path());
+        ASSERT_TRUE(current.ok());
+        ActForInstallFolder(L"Tervix");
+        wchar_t folder[kPathCapacity];
+        GetProgramFolder(folder, kPathCapacity);
+        EXPECT_EQ(CompareNoCase(folder, (sandbox / L"Tervix").c_str()), 0) << folder;
+    }
     ActForInstallFolder(L"");
     wchar_t path[kPathCapacity];
     GetProgramPath(path, kPathCapacity);

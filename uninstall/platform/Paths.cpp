@@ -92,10 +92,12 @@ const wchar_t* LastCharacter(const wchar_t* path) {
 }
 
 void ActForInstallFolder(const wchar_t* folder) {
+    std::wstring& acted = installFolderActedFor;
+    wchar_t full[kPathCapacity];
+    const DWORD length = folder[0] ? GetFullPathNameW(folder, kPathCapacity, full, nullptr) : 0;
+    acted = length > 0 && length < kPathCapacity ? full : folder;
     // Windows Installer ends a folder with a separator ("C:\Apps\Tervix\"); a drive root
     // keeps its own.
-    std::wstring& acted = installFolderActedFor;
-    acted = folder;
     while (acted.size() > 3 && acted.back() == L'\\') acted.pop_back();
 }
 
