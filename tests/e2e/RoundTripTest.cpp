@@ -408,11 +408,13 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     HANDLE changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_EQ(RegNotifyChangeKeyValue(appPaths, TRUE, REG_NOTIFY_CHANGE_NAME, changed, TRUE), ERROR_SUCCESS);
 
+    // Into a folder of the administrator's choice, with a blank in its name.
+    install_ = L"C:\\Program Files\\Tervix 6";
     Process msiexec;
     const std::wstring allTypes = L"tvx,zip,cab,arj,lz,lzh,7z,tar,gz,uue,bz2,jar,iso,z,xz,zipx,zst,001";
-    ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", L"ASSOCIATE=" + allTypes +
-                                                                            L" STARTMENUSHORTCUT=1 TVXLOG=\"" +
-                                                                            log_ + L"\"")));
+    ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"",
+                                      L"INSTALLDIR=\"" + install_ + L"\\\" ASSOCIATE=" + allTypes +
+                                          L" STARTMENUSHORTCUT=1 TVXLOG=\"" + log_ + L"\"")));
     HANDLE setup = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (setup = OpenRunningProgram(L"Uninstall.exe")) != nullptr; }, 120000, 5));
     // Ended as a task kill ends a program, once it has begun to change the machine.
@@ -432,7 +434,8 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     EXPECT_TRUE(installCode == 1603 || installCode == 1627) << installCode;
     ExpectNothingLeft();
     const std::vector<std::wstring> lines = ReadUtf8Lines(log_);
-    EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix\\\" -s /log="), 1u)
+    EXPECT_EQ(LogLinesWith(lines, L"Tervix 6\\Uninstall.exe\" /setup /msi -s"), 1u);
+    EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix 6\\\" -s /log="), 1u)
         << "the rollback's copy of the program ran";
     EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"),
               1u)
