@@ -23,8 +23,8 @@ const wchar_t* LastCharacter(const wchar_t* path);
 void GetProgramPath(wchar_t* output, size_t size);
 void GetProgramFolder(wchar_t* output, size_t size);
 // For the rest of the run the program's file counts as lying in folder: a copy of the
-// program that runs elsewhere (Windows Installer runs the one in its package to roll an
-// install back) then acts on the install in that folder as the program there would.
+// program that runs elsewhere (Windows Installer runs the one in its package to remove
+// the integration) then acts on the install in that folder as the program there would.
 void ActForInstallFolder(const wchar_t* folder);
 
 bool HasDriveLetter(const wchar_t* path);

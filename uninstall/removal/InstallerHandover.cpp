@@ -11,7 +11,6 @@
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
-#include "platform/Strings.h"
 #include "removal/RemovalBatch.h"
 #include "removal/SelfRemoval.h"
 #include "resources/ResourceIds.h"
@@ -129,9 +128,6 @@ bool HandOverToWindowsInstaller() {
     if (!FindInstallerProduct(installFolder, &productCode)) return false;
     LogAction(L"the install belongs to the Windows Installer product " + productCode + L", which removes it");
 
-    // Taken before the question of Windows Installer, which may take its time.
-    wchar_t caption[256];
-    LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
     const SelfRemoval aside = MoveProgramAside(programPath);
     const std::wstring command = InstallerCommand(productCode);
     DWORD exitCode = 0;
@@ -140,8 +136,9 @@ bool HandOverToWindowsInstaller() {
         ReportInstallerResult(static_cast<int32_t>(exitCode));
     } else {
         LogFailure(L"start Windows Installer: " + command, GetLastError());
-        wchar_t text[1024];
+        wchar_t text[1024], caption[256];
         InsertArgument(LoadText(IDS_INSTALLERNOTSTARTED), command.c_str(), text, std::size(text));
+        LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
         ShowMessage(nullptr, text, caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     }
     // The copy in the install folder is Windows Installer's now, whatever it did.

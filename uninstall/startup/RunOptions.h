@@ -16,7 +16,7 @@ struct RunOptions {
     wchar_t logPath[2048];  // "/log=", empty without
     // "/unregister": the integration alone is removed; the files and any Add/Remove
     // entry are an installer's. "/unregister=<folder>" names the install folder it acts
-    // on, for a copy of the program that runs elsewhere (a rollback of Windows Installer).
+    // on, for a copy of the program that runs elsewhere (Windows Installer's).
     bool unregister;
     wchar_t unregisterFolder[2048];
 };
