@@ -3,7 +3,8 @@
 // already own archive types, volume names, ".rev" and a full New-menu entry. Afterwards
 // the registry (compared as regedit exports it) is as it was before, apart from empty
 // keys that the release rules leave by design; every shortcut, program group and the
-// install folder are gone.
+// install folder are gone. The same holds for the Windows Installer package under Wine's
+// msiexec: installed, upgraded and removed, or rolled back from a setup ended part-way.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -434,7 +435,10 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     EXPECT_TRUE(installCode == 1603 || installCode == 1627) << installCode;
     ExpectNothingLeft();
     const std::vector<std::wstring> lines = ReadUtf8Lines(log_);
-    EXPECT_EQ(LogLinesWith(lines, L"Tervix 6\\Uninstall.exe\" /setup /msi -s"), 1u);
+    // The readable properties build the option string; without TVXINIT the shell
+    // extension and the desktop shortcut are on.
+    EXPECT_EQ(LogLinesWith(lines, L"Tervix 6\\Uninstall.exe\" /setup /msi -s \"-initA111111111111111111S1D1M1\""),
+              1u);
     EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix 6\\\" -s /log="), 1u)
         << "the rollback's copy of the program ran";
     EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"),
