@@ -129,9 +129,8 @@ bool IsDocumentedLeftover(const std::wstring& entry, const std::set<std::wstring
         if (HasValues(key, after)) return false;
         // Windows Installer's own registration of a product: Wine's msiexec leaves its
         // keys behind, empty, once the product is gone.
-        for (const wchar_t* installer : {L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer",
-                                         L"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer"})
-            if (StartsWith(key, installer)) return true;
+        for (const wchar_t* installer : {L"Classes\\Installer", L"Microsoft\\Windows\\CurrentVersion\\Installer"})
+            if (StartsWith(key, L"[HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(installer))) return true;
         for (const wchar_t* parent : kEmptyParents) {
             if (_wcsicmp(key.c_str(), (L"[HKEY_LOCAL_MACHINE\\Software\\" + std::wstring(parent) + L"]").c_str()) == 0)
                 return true;
@@ -232,6 +231,18 @@ protected:
     }
 
     void Run();
+    // The registry as regedit exports it is as it was, apart from what the release rules
+    // and Windows Installer leave by design.
+    void ExpectRegistryAsBefore(const std::set<std::wstring>& before) {
+        const std::set<std::wstring> after = ExportRegistry(scratch_.path());
+        std::vector<std::wstring> left;
+        for (const std::wstring& entry : Difference(after, before)) {
+            if (!IsDocumentedLeftover(entry, before, after)) left.push_back(entry);
+        }
+        const std::vector<std::wstring> lost = Difference(before, after);
+        EXPECT_TRUE(left.empty()) << "left behind:" << Narrow(Describe(left));
+        EXPECT_TRUE(lost.empty()) << "lost:" << Narrow(Describe(lost));
+    }
     size_t FileBytes(const wchar_t* name) const { return ReadFileBytes(install_ + L"\\" + name).size(); }
 
     Variant variant_ = Variant::Plain;
@@ -276,31 +287,31 @@ std::wstring Msiexec(const std::wstring& action, const std::wstring& properties)
     return L"msiexec.exe " + action + L" /qn" + (properties.empty() ? L"" : L" " + properties);
 }
 
-// Windows Installer's Add/Remove entries named "Tervix", each as "version|publisher|
-// install location|no modify".
-std::vector<std::wstring> InstallerEntries() {
-    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// Installed apps' entries whose name begins with "Tervix", each as "name|version|publisher|
+// install location|no modify|Windows Installer's|".
+std::vector<std::wstring> TervixEntries() {
+    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     std::vector<std::wstring> entries;
-    HKEY products;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, &products) != ERROR_SUCCESS) return entries;
+    HKEY products = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, &products);
     wchar_t name[256];
-    for (DWORD index = 0, length = 256; RegEnumKeyExW(products, index, name, &length, nullptr, nullptr, nullptr,
-                                                      nullptr) == ERROR_SUCCESS;
-         ++index, length = 256) {
-        const std::wstring key = uninstall + L"\\" + name;
-        std::wstring display, version, publisher, location;
-        DWORD installer = 0, noModify = 0;
-        if (!RegReadString(HKEY_LOCAL_MACHINE, key, L"DisplayName", &display) || display != L"Tervix" ||
-            !RegReadDword(HKEY_LOCAL_MACHINE, key, L"WindowsInstaller", &installer) || installer != 1)
-            continue;
-        RegReadString(HKEY_LOCAL_MACHINE, key, L"DisplayVersion", &version);
-        RegReadString(HKEY_LOCAL_MACHINE, key, L"Publisher", &publisher);
-        RegReadString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", &location);
-        RegReadDword(HKEY_LOCAL_MACHINE, key, L"NoModify", &noModify);
-        entries.push_back(version + L"|" + publisher + L"|" + location + L"|" + std::to_wstring(noModify));
+    for (DWORD i = 0, n = 256; RegEnumKeyExW(products, i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0;
+         n = 256, ++i) {
+        const std::wstring key = uninstall + name;
+        std::wstring entry, text;
+        for (const wchar_t* value : {L"DisplayName", L"DisplayVersion", L"Publisher", L"InstallLocation"})
+            entry += (RegReadString(HKEY_LOCAL_MACHINE, key, value, &text) ? text : L"") + L"|";
+        for (const wchar_t* value : {L"NoModify", L"WindowsInstaller"}) {
+            DWORD number = 0;
+            entry += std::to_wstring(RegReadDword(HKEY_LOCAL_MACHINE, key, value, &number) ? number : 0) + L"|";
+        }
+        if (entry.rfind(L"Tervix", 0) == 0) entries.push_back(entry);
     }
     RegCloseKey(products);
     return entries;
+}
+std::vector<std::wstring> OneInstallerEntry(const wchar_t* version) {
+    return {L"Tervix|" + std::wstring(version) + L"|Norvane Labs|C:\\Program Files\\Tervix\\|1|1|"};
 }
 
 // Every line of the run log that holds text.
@@ -326,19 +337,10 @@ protected:
     // is as it was, other programs' types given back exactly.
     void ExpectNothingLeft() {
         EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
-        EXPECT_TRUE(InstallerEntries().empty());
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE,
-                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+        EXPECT_TRUE(TervixEntries().empty());
         for (const std::wstring& path : Shortcuts()) EXPECT_FALSE(PathExists(path)) << Narrow(path);
         EXPECT_EQ(ClassDefault(L".zip"), L"OtherZip.Archive");
-        const std::set<std::wstring> after = ExportRegistry(scratch_.path());
-        std::vector<std::wstring> left;
-        for (const std::wstring& entry : Difference(after, before_)) {
-            if (!IsDocumentedLeftover(entry, before_, after)) left.push_back(entry);
-        }
-        EXPECT_TRUE(left.empty()) << "left behind:" << Narrow(Describe(left));
-        const std::vector<std::wstring> lost = Difference(before_, after);
-        EXPECT_TRUE(lost.empty()) << "lost:" << Narrow(Describe(lost));
+        ExpectRegistryAsBefore(before_);
     }
 
     std::set<std::wstring> before_;
@@ -355,20 +357,15 @@ TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnU
     EXPECT_TRUE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
     for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(PathExists(install_ + L"\\" + name)) << Narrow(name);
     // One entry in Installed apps, Windows Installer's: setup wrote none of its own.
-    EXPECT_EQ(InstallerEntries(),
-              std::vector<std::wstring>{L"6.24.1|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE,
-                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.1"));
 
     // The newer version replaces the older in place.
     ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.2") + L"\"", options), 180000), 0);
-    EXPECT_EQ(InstallerEntries(),
-              std::vector<std::wstring>{L"6.24.2|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
+    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     // The older one over it is refused and changes nothing.
     EXPECT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", L""), 180000), 1603);
-    EXPECT_EQ(InstallerEntries(),
-              std::vector<std::wstring>{L"6.24.2|Norvane Labs|C:\\Program Files\\Tervix\\|1"});
+    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
 
     // Started as users start it, the program hands the uninstall to Windows Installer.
     EXPECT_EQ(RunAndWait(L"\"" + install_ + L"\\Uninstall.exe\" -s \"/log=" + log_ + L"\"", 180000, install_), 0);
@@ -421,12 +418,10 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     // Ended as a task kill ends a program, once it has begun to change the machine.
     EXPECT_EQ(WaitForSingleObject(changed, 60000), WAIT_OBJECT_0);
     TerminateProcess(setup, 1);
-    WaitForSingleObject(setup, 10000);
     DWORD setupCode = 0;
-    GetExitCodeProcess(setup, &setupCode);
+    EXPECT_TRUE(WaitForSingleObject(setup, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(setup, &setupCode));
     EXPECT_EQ(setupCode, 1u) << "setup ended before it could be killed";
-    CloseHandle(setup);
-    CloseHandle(changed);
+    for (HANDLE handle : {setup, changed}) CloseHandle(handle);
     RegCloseKey(appPaths);
 
     DWORD installCode = 0;
@@ -441,8 +436,7 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
               1u);
     EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix 6\\\" -s /log="), 1u)
         << "the rollback's copy of the program ran";
-    EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"),
-              1u)
+    EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"), 1u)
         << "what setup had applied was taken back";
 }
 
@@ -563,11 +557,7 @@ void RoundTrip::Run() {
     std::vector<std::wstring> wanted(std::begin(expected), std::end(expected));
     // With integration off the second setup left ".zip" to the other program.
     if (variant_ != Variant::InstallerPreset) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");
-    for (const std::wstring& text : wanted) {
-        size_t count = 0;
-        for (const std::wstring& line : lines) count += line.find(text) != std::wstring::npos;
-        EXPECT_GE(count, 1u) << Narrow(text);
-    }
+    for (const std::wstring& text : wanted) EXPECT_GE(LogLinesWith(lines, text), 1u) << Narrow(text);
     std::vector<std::wstring> failures;
     size_t headers = 0;
     for (const std::wstring& line : lines) {
@@ -578,14 +568,7 @@ void RoundTrip::Run() {
     EXPECT_EQ(headers, 2u);
     for (const std::wstring& path : shortcuts) EXPECT_FALSE(PathExists(path)) << Narrow(path);
 
-    const std::set<std::wstring> after = ExportRegistry(scratch_.path());
-    std::vector<std::wstring> left;
-    for (const std::wstring& entry : Difference(after, before)) {
-        if (!IsDocumentedLeftover(entry, before, after)) left.push_back(entry);
-    }
-    const std::vector<std::wstring> lost = Difference(before, after);
-    EXPECT_TRUE(left.empty()) << "left behind:" << Narrow(Describe(left));
-    EXPECT_TRUE(lost.empty()) << "lost:" << Narrow(Describe(lost));
+    ExpectRegistryAsBefore(before);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
@@ -196,35 +197,23 @@ TEST(ProgramLocation, PathAndFolderOfTheRunningTestProgram) {
     EXPECT_EQ(std::wstring(cut), std::wstring(path).substr(0, 5));
 }
 
-// A copy of the program that runs elsewhere for an install (Windows Installer's
-// rollback runs one from its temporary folder) takes that install's folder as its own.
+// A copy of the program that runs elsewhere for an install (Windows Installer runs the
+// one in its package) takes that install's folder, given whole or relative, as its own.
 TEST(ProgramLocation, ACopyActingForAnInstallFolderTakesThatFolderAsItsOwn) {
-    struct Row {
-        const wchar_t* given;
-        const wchar_t* folder;
-    };
-    for (const Row& row : {Row{L"C:\\Program Files\\Tervix\\", L"C:\\Program Files\\Tervix"},
-                           Row{L"D:\\Apps\\Tervix", L"D:\\Apps\\Tervix"}, Row{L"C:\\", L"C:\\"}}) {
-        ActForInstallFolder(row.given);
-        wchar_t path[kPathCapacity], folder[kPathCapacity], expected[kPathCapacity];
+    tvxtest::TempFolder sandbox(L"tvxacted");
+    tvxtest::CurrentFolder current(sandbox.path());
+    wchar_t path[kPathCapacity], folder[kPathCapacity];
+    using Row = std::pair<std::wstring, std::wstring>;
+    const Row rows[] = {
+        {L"D:\\Apps\\Tervix\\", L"D:\\Apps\\Tervix"}, {L"C:\\", L"C:\\"}, {L"Tervix", sandbox / L"Tervix"}};
+    for (const auto& [given, expected] : rows) {
+        ActForInstallFolder(given.c_str());
+        GetProgramFolder(folder, kPathCapacity);
         GetProgramPath(path, kPathCapacity);
-        GetProgramFolder(folder, kPathCapacity);
-        JoinPath(row.folder, L"platform_tests.exe", expected, kPathCapacity);
-        EXPECT_STREQ(folder, row.folder);
-        EXPECT_EQ(CompareNoCase(path, expected), 0) << path;
-    }
-    // A relative name is taken from the current folder.
-    {
-        tvxtest::TempFolder sandbox(L"tvxacted");
-        tvxtest::CurrentFolder current(sandbox.path());
-        ASSERT_TRUE(current.ok());
-        ActForInstallFolder(L"Tervix");
-        wchar_t folder[kPathCapacity];
-        GetProgramFolder(folder, kPathCapacity);
-        EXPECT_EQ(CompareNoCase(folder, (sandbox / L"Tervix").c_str()), 0) << folder;
+        EXPECT_EQ(CompareNoCase(folder, expected.c_str()), 0) << folder;
+        EXPECT_EQ(CompareNoCase(FileNamePart(path), L"platform_tests.exe"), 0) << path;
     }
     ActForInstallFolder(L"");
-    wchar_t path[kPathCapacity];
     GetProgramPath(path, kPathCapacity);
     EXPECT_EQ(std::wstring(path), tvxtest::ProgramOfTest());
 }

