@@ -82,9 +82,9 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
     }
 
     std::vector<std::wstring> notRemoved;
-    *restartNeeded =
-        RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
-    // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
+    *restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) |
+                     RemoveTemplateFiles(&notRemoved) | RemoveSettingsFile(&notRemoved);
+    // Saving at exit would bring back the "Tervix.ini" just deleted, and with it the folder.
     SuppressSettingsFileRecreation();
 
     wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
