@@ -21,7 +21,7 @@ const wchar_t kInstall[] = L"C:\\Program Files\\Tervix";
 const wchar_t kUninstallKeys[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::wstring kEntry = std::wstring(kUninstallKeys) + L"\\Tervix archiver";
 // The contents of the files of each version's payload.
-const char kEarlier[] = "Tervix 6.23\r\n";
+const char kEarlier[] = "Tervix 6.23";
 const char kCurrent[] = "sample\n";
 
 std::wstring InstalledFile(const wchar_t* name) { return std::wstring(kInstall) + L"\\" + name; }
