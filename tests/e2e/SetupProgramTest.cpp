@@ -76,6 +76,16 @@ protected:
         ASSERT_TRUE(PathExists(InstalledFile(L"Formats\\old.fmt")));
     }
 
+    // Starts this version's setup program as a user does, checks that its folder page
+    // offers the usual folder, and presses "Install", which lays the files down.
+    void StartAndInstall(Process* setup) {
+        ASSERT_TRUE(setup->Start(L"\"" + current_ + L"\"", downloads_.path()));
+        HWND window = WaitForWindow({.processId = setup->id(), .withId = IDOK}, 30000);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(OfferedFolder(window), kInstall);
+        PressButton(window, IDOK, true);
+    }
+
     TempFolder downloads_{L"Downloads"};
     const std::wstring earlier_ = downloads_ / L"Tervix-6.23.0-setup.exe";
     const std::wstring current_ = downloads_ / L"Tervix-setup.exe";
@@ -136,13 +146,9 @@ TEST_F(SetupProgramRun, HeldFileIsNamedAbortChangesNothingAndRetryReplacesIt) {
     ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, InstalledFile(L"Tervix.exe")));
 
     for (const int answer : {IDABORT, IDRETRY}) {
+        // The folder page offers the earlier install's folder.
         Process setup;
-        ASSERT_TRUE(setup.Start(L"\"" + current_ + L"\"", downloads_.path()));
-        // The folder page offers the earlier install's folder; "Install" lays the files down.
-        HWND window = WaitForWindow({.processId = setup.id(), .withId = IDOK}, 30000);
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(OfferedFolder(window), kInstall);
-        PressButton(window, IDOK, true);
+        ASSERT_NO_FATAL_FAILURE(StartAndInstall(&setup));
         const Notice held = WaitForNotice(setup.id(), 60000);
         ASSERT_NE(held.box, nullptr);
         EXPECT_NE(held.text.find(InstalledFile(L"Tervix.exe") + L" is in use"), std::wstring::npos)
@@ -179,11 +185,7 @@ TEST_F(SetupProgramRun, HeldFileIsNamedAbortChangesNothingAndRetryReplacesIt) {
 // Meanwhile a second setup program ends at once with 1618.
 TEST_F(SetupProgramRun, CancelledFirstSetupLeavesNothing) {
     Process setup;
-    ASSERT_TRUE(setup.Start(L"\"" + current_ + L"\"", downloads_.path()));
-    HWND window = WaitForWindow({.processId = setup.id(), .withId = IDOK}, 30000);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(OfferedFolder(window), kInstall);
-    PressButton(window, IDOK, true);
+    ASSERT_NO_FATAL_FAILURE(StartAndInstall(&setup));
     HWND dialog = WaitForWindow({.withId = IDC_SETCONTEXTMENU}, 60000);
     ASSERT_NE(dialog, nullptr) << "the program's setup dialog";
     EXPECT_TRUE(PathExists(InstalledFile(L"Uninstall.lst")));
