@@ -230,7 +230,9 @@ Function Place
       Return
     ${EndIf}
   ${EndIf}
-  Rename "$INSTDIR\$0${NEW}" "$INSTDIR\$0"
+  ; Without the old file the move cannot fail for its sake; should it fail all the same,
+  ; the restart finishes it rather than leave the file missing.
+  Rename /REBOOTOK "$INSTDIR\$0${NEW}" "$INSTDIR\$0"
 FunctionEnd
 
 ; $2: a line of an earlier list, trimmed. Sets $3 to 1 when this version lists it anyway.
