@@ -68,7 +68,7 @@ fi
 # then the custom action rows that wixl cannot write are set with msibuild, and the
 # tables are checked with msiinfo, since a wrong type or number fails only at install.
 build_msi() {
-  local work="$build/package-msi/$version" msi="$out/Tervix-$version-x64.msi"
+  local work="$build/package-work/msi-$version" msi="$out/Tervix-$version-x64.msi"
   rm -rf "$work"
   mkdir -p "$work"
   # Every staged file but the program, which the source names itself.
@@ -130,3 +130,53 @@ build_msi() {
 }
 build_msi
 # ---- end of the Windows Installer package ----------------------------------------------
+
+# ---- The setup program ----------------------------------------------------------------
+# Tervix-<version>-setup.exe, from packaging/Tervix.nsi (Debian's NSIS), installs the
+# staged files; the winget manifests of packaging/winget/ describe it, with its version
+# and SHA-256 filled in, under winget/<version>/ beside it.
+
+# A staged name as NSIS source text: backslashes for Windows, "$" doubled (NSIS's
+# variable sign).
+nsis_name() { printf '%s' "$1" | sed -e 's/\$/$$/g' -e 's|/|\\|g'; }
+nsis_path() { printf '%s' "$1" | sed -e 's/\$/$$/g'; }
+
+# The payload as macros that the script expands once per folder or file.
+write_payload_macros() {
+  local folders files name
+  folders=$(cd "$stage" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort)
+  files=$(cd "$stage" && find . -mindepth 1 -type f -printf '%P\n' | LC_ALL=C sort)
+  printf '; The files of Tervix %s staged in %s, listed by scripts/package.sh.\n' "$version" "$stage"
+  printf '!define TVX_STAGE "%s"\n' "$(nsis_path "$stage")"
+  for order in TvxPayloadFolders TvxPayloadFoldersDeepestFirst; do
+    printf '!macro %s DO\n' "$order"
+    if [ "$order" = TvxPayloadFolders ]; then sorted=$folders; else sorted=$(printf '%s\n' "$folders" | LC_ALL=C sort -r); fi
+    while IFS= read -r name; do
+      [ -n "$name" ] && printf '  !insertmacro ${DO} "%s"\n' "$(nsis_name "$name")"
+    done <<<"$sorted"
+    printf '!macroend\n'
+  done
+  printf '!macro TvxPayloadFiles DO\n'
+  while IFS= read -r name; do
+    [ -n "$name" ] && printf '  !insertmacro ${DO} "%s" "%s"\n' "$(nsis_name "$name")" "$(nsis_path "$name")"
+  done <<<"$files"
+  printf '!macroend\n'
+}
+
+build_setup_program() {
+  local work="$build/package-work/setup-$version" setup="$out/Tervix-$version-setup.exe"
+  local winget="$out/winget/$version" sha template
+  rm -rf "$work" "$winget"
+  mkdir -p "$work" "$winget"
+  write_payload_macros >"$work/payload.nsh"
+  makensis -V2 "-DTVX_VERSION=$version" "-DTVX_PAYLOAD=$work/payload.nsh" "-DTVX_OUTFILE=$setup" \
+           "-DTVX_ICON=$root/uninstall/resources/Tervix.ico" "$root/packaging/Tervix.nsi" >"$work/makensis.log" ||
+    { cat "$work/makensis.log" >&2; echo "makensis failed" >&2; exit 1; }
+  sha=$(sha256sum "$setup" | cut -d' ' -f1 | tr a-f A-F)
+  for template in "$root"/packaging/winget/*.yaml; do
+    sed -e "s/{{version}}/$version/g" -e "s/{{sha256}}/$sha/g" "$template" >"$winget/$(basename "$template")"
+  done
+  python3 "$root/packaging/winget/check.py" "$winget" "$setup"
+  echo "setup program: $setup ($(stat -c %s "$setup") bytes), winget manifests: $winget"
+}
+build_setup_program

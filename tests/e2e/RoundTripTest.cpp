@@ -1,5 +1,6 @@
 // The whole life of an install, as a user's machine sees it: a silent setup with every
-// choice on, a second one, then a silent uninstall, on a prefix where other programs
+// choice on, a second one, then the silent uninstall that the entry in Installed apps
+// names (its QuietUninstallString), on a prefix where other programs
 // already own archive types, volume names, ".rev" and a full New-menu entry. Afterwards
 // the registry (compared as regedit exports it) is as it was before, apart from empty
 // keys that the release rules leave by design; every shortcut, program group and the
@@ -156,6 +157,9 @@ enum class Variant {
     InstallerPreset,
     // A portable copy whose settings file is never written: the records never reach it.
     PortableWithoutSaving,
+    // The real setup program lays the files down, silently, with the option string and
+    // a log; the preset beside it is the installer's. It lists only what it installed.
+    SetupProgram,
 };
 
 class RoundTrip : public ::testing::Test {
@@ -165,7 +169,10 @@ protected:
         RemoveTree(scratch_.path());
     }
 
+    bool HasPreset() const { return variant_ == Variant::InstallerPreset || variant_ == Variant::SetupProgram; }
+
     void InstallProduct() {
+        if (variant_ == Variant::SetupProgram) return;
         CreateDirectoryW(install_.substr(0, install_.find_last_of(L'\\')).c_str(), nullptr);
         ASSERT_TRUE(CreateDirectoryW(install_.c_str(), nullptr));
         ASSERT_TRUE(CopyFileW(UninstallExe().c_str(), (install_ + L"\\Uninstall.exe").c_str(), FALSE));
@@ -268,6 +275,19 @@ TEST_F(RoundTrip, PortableCopyThatNeverSavesItsSettings) {
     Run();
 }
 
+TEST_F(RoundTrip, SetupProgramIntoItsDefaultFolder) {
+    variant_ = Variant::SetupProgram;
+    Run();
+}
+
+// "/D=" comes last and unquoted, blanks and all, as NSIS takes it.
+TEST_F(RoundTrip, SetupProgramIntoAFolderGivenWithD) {
+    variant_ = Variant::SetupProgram;
+    removeAfter_ = L"C:\\Tervix Apps";
+    install_ = removeAfter_ + L"\\Archiver 64";
+    Run();
+}
+
 // A program path of 255 characters, most of them "%" signs, which the command
 // interpreter would take for variables: the uninstall removes the folder itself.
 TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
@@ -279,8 +299,9 @@ TEST_F(RoundTrip, ProgramPathOf255CharactersFullOfPercentSigns) {
 
 // ---- The Windows Installer package, built by scripts/package.sh, under Wine's msiexec ----
 
-std::wstring Package(const wchar_t* version) {
-    return BuildDir() + L"\\test-packages\\Tervix-" + version + L"-x64.msi";
+// "current" holds this version's package, "newer" the next one's.
+std::wstring Package(const wchar_t* which, const wchar_t* version) {
+    return BuildDir() + L"\\test-packages\\" + which + L"\\Tervix-" + version + L"-x64.msi";
 }
 
 std::wstring Msiexec(const std::wstring& action, const std::wstring& properties) {
@@ -324,7 +345,7 @@ size_t LogLinesWith(const std::vector<std::wstring>& lines, const std::wstring& 
 class WindowsInstallerPackage : public RoundTrip {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(PathExists(Package(L"6.24.1"))) << Narrow(Package(L"6.24.1"));
+        ASSERT_TRUE(PathExists(Package(L"current", L"6.24.1"))) << Narrow(Package(L"current", L"6.24.1"));
         // Else the 32-bit App Paths entry would be the 64-bit one under Wine.
         ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
         SeedOtherOwners();
@@ -349,7 +370,7 @@ protected:
 
 TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnUninstallLeaveNothing) {
     const std::wstring options = L"TVXINIT=A110000100000000000S1D1M1 TVXLOG=\"" + log_ + L"\"";
-    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", options), 180000), 0);
+    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"current", L"6.24.1") + L"\"", options), 180000), 0);
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     EXPECT_EQ(ClassDefault(L".7z"), L"Tervix");
     EXPECT_EQ(ClassDefault(L".cab"), L"") << "not among the chosen types";
@@ -360,11 +381,11 @@ TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnU
     EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.1"));
 
     // The newer version replaces the older in place.
-    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.2") + L"\"", options), 180000), 0);
+    ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"newer", L"6.24.2") + L"\"", options), 180000), 0);
     EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     // The older one over it is refused and changes nothing.
-    EXPECT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"", L""), 180000), 1603);
+    EXPECT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"current", L"6.24.1") + L"\"", L""), 180000), 1603);
     EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
 
     // Started as users start it, the program hands the uninstall to Windows Installer.
@@ -411,7 +432,7 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     Process msiexec;
     // Names that others begin with or end in, in any letter case.
     const std::wstring types = L"lzh,7z,TAR,z,zipx,001";
-    ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"6.24.1") + L"\"",
+    ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"current", L"6.24.1") + L"\"",
                                       L"INSTALLDIR=\"" + install_ + L"\\\" ASSOCIATE=" + types +
                                           L" STARTMENUSHORTCUT=1 TVXLOG=\"" + log_ + L"\"")));
     HANDLE setup = nullptr;
@@ -467,13 +488,31 @@ void RoundTrip::Run() {
     const std::wstring logFolder = scratch_.path() + L"\\run logs";
     ASSERT_TRUE(CreateDirectoryW(logFolder.c_str(), nullptr));
     const std::wstring log = logFolder + L"\\tervix.log";
-    // A stand-in for the installer that started setup, with its preset beside it.
+    // The installer that started setup, a stand-in or the real one, with its preset beside it.
     const std::wstring installer = scratch_.path() + L"\\tervix-setup.exe";
-    ASSERT_TRUE(WriteFileBytes(installer, "installer"));
+    const std::wstring choices = L"-initA111111111111111111D1M1P1S1C1I1";
     ASSERT_TRUE(WriteFileBytes(scratch_.path() + L"\\Tervix.ini", "Global\\Integration=0\r\n"));
-    ASSERT_EQ(RunAndWait(program + L" /setup -s -initA111111111111111111D1M1P1S1C1I1 /log=\"" + log + L"\"", 120000,
-                         install_, variant_ == Variant::InstallerPreset ? L"sfxname=" + installer : L""),
-              0);
+    if (variant_ == Variant::SetupProgram) {
+        ASSERT_TRUE(CopyFileW(SetupProgram().c_str(), installer.c_str(), FALSE)) << Narrow(SetupProgram());
+        const std::wstring folder = install_ == L"C:\\Program Files\\Tervix" ? L"" : L" /D=" + install_;
+        ASSERT_EQ(RunAndWait(L"\"" + installer + L"\" /S " + choices + L" /log=\"" + log + L"\"" + folder, 120000,
+                             scratch_.path()),
+                  0);
+        // The list names every file it laid down, relative to the folder, and itself.
+        std::set<std::string> listed;
+        const std::string list = ReadFileBytes(install_ + L"\\Uninstall.lst");
+        for (size_t start = 0, end; (end = list.find("\r\n", start)) != std::string::npos; start = end + 2)
+            listed.insert(list.substr(start, end - start));
+        std::set<std::string> expected = {"Uninstall.exe", "Uninstall.lst"};
+        for (const wchar_t* name : kInstalledFiles) expected.insert(Narrow(name));
+        EXPECT_EQ(listed, expected) << list;
+        for (const std::string& name : listed) EXPECT_TRUE(PathExists(install_ + L"\\" + Widen(name))) << name;
+    } else {
+        ASSERT_TRUE(WriteFileBytes(installer, "installer"));
+        ASSERT_EQ(RunAndWait(program + L" /setup -s " + choices + L" /log=\"" + log + L"\"", 120000, install_,
+                             variant_ == Variant::InstallerPreset ? L"sfxname=" + installer : L""),
+                  0);
+    }
     EXPECT_EQ(PathExists(install_ + L"\\Tervix.ini"), variant_ != Variant::Plain && variant_ != Variant::OtherAccount);
 
     // Setup made all of it.
@@ -533,7 +572,11 @@ void RoundTrip::Run() {
     EXPECT_EQ(value, L"20200131");
     if (variant_ == Variant::OtherAccount) DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
 
-    ASSERT_EQ(RunAndWait(program + L" -s \"/LOG=" + log + L"\"", 120000, install_), 0);
+    // As Installed apps removes the product.
+    std::wstring quiet;
+    ASSERT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, entry, L"QuietUninstallString", &quiet));
+    EXPECT_EQ(quiet, program + L" -s");
+    ASSERT_EQ(RunAndWait(quiet + L" \"/LOG=" + log + L"\"", 120000, install_), 0);
     // Gone when the uninstall returns; the batch deletes the moved program file after it.
     EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
     const std::wstring folder = install_;
@@ -557,7 +600,7 @@ void RoundTrip::Run() {
     }, 20000, 200);
     std::vector<std::wstring> wanted(std::begin(expected), std::end(expected));
     // With integration off the second setup left ".zip" to the other program.
-    if (variant_ != Variant::InstallerPreset) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");
+    if (!HasPreset()) wanted.push_back(L"released .zip, given back to \"OtherZip.Archive\"");
     for (const std::wstring& text : wanted) EXPECT_GE(LogLinesWith(lines, text), 1u) << Narrow(text);
     std::vector<std::wstring> failures;
     size_t headers = 0;

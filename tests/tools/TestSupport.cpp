@@ -23,6 +23,15 @@ std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
 std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
 std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
+std::wstring SetupProgram(const std::wstring& which) {
+    const std::wstring folder = BuildDir() + L"\\test-packages\\" + which + L"\\";
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"Tervix-*-setup.exe").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return L"";
+    FindClose(find);
+    return folder + data.cFileName;
+}
+
 std::wstring TempPath() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);

@@ -140,4 +140,19 @@ bool RemoveTemplateFiles(std::vector<std::wstring>* notRemoved) {
     return restartNeeded;
 }
 
+bool RemoveSettingsFile(std::vector<std::wstring>* notRemoved) {
+    wchar_t path[kPathCapacity];
+    GetProgramFolder(path, kPathCapacity);
+    JoinPath(path, kSettingsFileName, path, kPathCapacity);
+    const DWORD attributes = GetAttributesLong(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // A read-only or hidden file is the product's all the same.
+    SetAttributesLong(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileLong(path)) {
+        LogAction(L"deleted file " + std::wstring(path));
+        return false;
+    }
+    return DeferOrName(path, notRemoved);
+}
+
 }  // namespace tvx

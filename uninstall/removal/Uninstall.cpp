@@ -77,9 +77,9 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
     RemoveHelpCaches(installFolder);
 
     std::vector<std::wstring> notRemoved;
-    *restartNeeded =
-        RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
-    // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
+    *restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) |
+                     RemoveTemplateFiles(&notRemoved) | RemoveSettingsFile(&notRemoved);
+    // Saving at exit would bring back the "Tervix.ini" just deleted, and with it the folder.
     SuppressSettingsFileRecreation();
 
     RemoveWebViewData();
