@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# The README's run command: builds Uninstall.exe, lays out a sample install in a private
-# Wine prefix and runs the program there.
+# The README's run command: builds Uninstall.exe and the setup program, and runs them in
+# a private Wine prefix: the switches that do nothing, then the sample product installed
+# with the setup program, silently, and removed through the QuietUninstallString of its
+# entry in Installed apps, as Installed apps would; last the pictures of every dialog.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh" >/dev/null
+# The setup program of the sample product: the program and stand-ins for the product's
+# other files (scripts/package.sh).
+setup_exe=$("$root/scripts/package.sh" --no-build | sed -n 's/^setup program: \(.*\) ([0-9]* bytes).*/\1/p')
+[ -f "$setup_exe" ] || { echo "No setup program was built."; exit 1; }
 . "$root/scripts/wine-env.sh"
 export WINEPREFIX="$build/sample-prefix"
 tvx_prefix_create "$WINEPREFIX"
@@ -38,59 +44,74 @@ else
   echo "HKCU\Software\Tervix: absent (nothing was written)"
 fi
 
-# ---- Setup: what the installer runs after copying the files ---------------------------
-# A silent setup with an "init" string: associate .tvx, .zip and .7z only (the "A" digits
-# follow the dialog's archive types in order), shell extension on, desktop shortcut on.
-# .zip starts out owned by Windows' compressed folders, so its backup shows up too.
+# ---- The setup program ----------------------------------------------------------------
+# Downloaded into C:\Downloads and run from there; commands go through a .cmd file, as
+# Windows starts them: the setup program takes "/D=" last and unquoted.
+downloads="$WINEPREFIX/drive_c/Downloads"
+rm -rf "$downloads" "$install"
+mkdir -p "$downloads"
+setup_name=$(basename "$setup_exe")
+cp "$setup_exe" "$downloads/"
+# Runs a command line; prints its exit code (the low 8 bits, as a shell sees them) and
+# how long it took, and fails when the code is not 0.
+run_command() {
+  local start end rc=0
+  printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$1" >"$downloads/run.cmd"
+  start=$(date +%s.%N)
+  (cd "$downloads" && wine cmd /c 'C:\Downloads\run.cmd' </dev/null >/dev/null 2>&1) || rc=$?
+  end=$(date +%s.%N)
+  printf '%s\n  exited with %d after %s s\n' "$1" "$rc" "$(awk "BEGIN{printf \"%.1f\", $end - $start}")"
+  [ "$rc" = 0 ]
+}
+reg_value() {  # reg_value <key> <value>: the data, or nothing
+  wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | awk -F'    ' 'NF >= 4 { print $4 }'
+}
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
+# Removes the product as Installed apps does: the entry's quiet command.
+uninstall_from_entry() {
+  local quiet
+  quiet=$(reg_value "$entry" QuietUninstallString)
+  [ -n "$quiet" ] || { echo "  no QuietUninstallString in $entry"; return 1; }
+  run_command "$quiet"
+}
+
+# The sample product, silently, with an option string: associate .tvx, .zip and .7z only
+# (the "A" digits follow the dialog's archive types in order), shell extension on,
+# desktop shortcut on. .zip starts out owned by Windows' compressed folders, so its
+# backup shows up too.
 echo
+echo "Setup of the sample product ($setup_name, $(stat -c %s "$setup_exe") bytes):"
 wine reg add 'HKCR\.zip' /ve /d CompressedFolder /f </dev/null >/dev/null 2>&1 || true
-run_program -s /setup -initA110000100000000000S1D1
+run_command "C:\\Downloads\\$setup_name /S -initA110000100000000000S1D1" || { echo "Setup failed."; exit 1; }
 reg_default() {
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' |
     awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print; found = 1 } END { if (!found) print "(none)" }'
 }
+echo "  files it laid down, as Uninstall.lst names them: $(tr -d '\r' <"$install/Uninstall.lst" | tr '\n' ' ')"
 for ext in .tvx .zip .7z .cab .rev; do
   printf '  HKCR\\%-5s opens with: %s\n' "$ext" "$(reg_default "HKCR\\$ext")"
 done
 # Kept twice: where the main program reads it, and where every account's uninstall finds it.
 for record in 'HKCU\Software\Tervix\Setup\.zip' 'HKLM\Software\Tervix\PreviousOwners\.zip'; do
-  printf '  previous owner of .zip, kept for its release in %s: %s\n' "${record%%\\*}" \
-    "$(wine reg query "$record" /v Type </dev/null 2>/dev/null | tr -d '\r' |
-       awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]*/, ""); print }')"
+  printf '  previous owner of .zip, kept for its release in %s: %s\n' "${record%%\\*}" "$(reg_value "$record" Type)"
 done
 printf '  New-menu templates: %s\n' "$(cd "$install" && ls tvxnew.dat zipnew.dat 2>/dev/null | tr '\n' ' ')"
-# ---- end of the setup step ------------------------------------------------------------
+for value in DisplayName DisplayVersion InstallLocation QuietUninstallString; do
+  printf '  Installed apps, %s: %s\n' "$value" "$(reg_value "$entry" "$value")"
+done
 
-# A sample product installed and removed again: files in nested folders, the list the
-# installer writes, and the registry keys of the product; "Uninstall.exe -s" must leave
-# none of them, the install folder must be gone when it returns, and its self-removal
-# batch must delete itself with its private folder.
+# Removed as Installed apps removes it. The keys of the product must be gone, the
+# install folder too when the uninstall returns, and its self-removal batch must delete
+# itself with its private folder.
 echo
-echo "Uninstall of a sample product:"
-rm -rf "$install"
-mkdir -p "$install/Formats/Deep" "$install/Lang"
-cp "$build/Uninstall.exe" "$install/"
-for f in Tervix.exe tvxext.dll tvxext32.dll Formats/zip.fmt Formats/Deep/rev.fmt Lang/uninstall.lng tervix.chm; do
-  echo "sample" > "$install/$f"
-done
-printf 'Formats\r\nFormats\\Deep\r\nLang\r\nTervix.exe\r\ntvxext.dll\r\ntvxext32.dll\r\nFormats\\zip.fmt\r\nFormats\\Deep\\rev.fmt\r\nLang\\uninstall.lng\r\ntervix.chm\r\nUninstall.exe\r\nUninstall.lst\r\n' \
-  > "$install/Uninstall.lst"
-keys=('HKCR\Tervix' 'HKCR\Tervix.ZIP' 'HKCR\Tervix.REV' 'HKCR\.rev' 'HKCU\Software\Tervix'
-      'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
+echo "Uninstall of the sample product:"
+keys=('HKCR\Tervix' 'HKCR\Tervix.ZIP' 'HKCR\Tervix.REV' 'HKCR\.tvx' 'HKCU\Software\Tervix' "$entry"
       'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe')
-# ".rev" names the recovery-volume ProgID, as setup leaves it: the uninstall gives back
-# only what still points at Tervix.
-for k in "${keys[@]}"; do
-  data=Tervix; [ "$k" = 'HKCR\.rev' ] && data=Tervix.REV
-  wine reg add "$k" /ve /d "$data" /f </dev/null >/dev/null 2>&1
-done
-echo "  installed: $(cd "$install" && find . -type f | wc -l) files in $(cd "$install" && find . -mindepth 1 -type d | wc -l) folders, ${#keys[@]} registry keys"
-
 temp_win=$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')
 temp=$(wine winepath -u "$temp_win" </dev/null 2>/dev/null | tr -d '\r')
 [ -n "$temp_win" ] && [ -n "$temp" ] || { echo "Cannot locate the temporary folder of the prefix."; exit 1; }
-run_program -s
 failed=0
+uninstall_from_entry || failed=1
 report() {  # report <what> <gone: 0/1>
   if [ "$2" = 1 ]; then echo "  gone:    $1"; else echo "  LEFT:    $1"; failed=1; fi
 }
@@ -99,6 +120,8 @@ report "C:\\Program Files\\Tervix (when the uninstall returned)" "$([ -e "$insta
 for k in "${keys[@]}"; do
   report "$k" "$(wine reg query "$k" </dev/null >/dev/null 2>&1 && echo 0 || echo 1)"
 done
+printf '  HKCR\\.zip    opens with: %s\n' "$(reg_default 'HKCR\.zip')"
+[ "$(reg_default 'HKCR\.zip')" = CompressedFolder ] || { echo "  .zip was not given back"; failed=1; }
 # The batch deletes the moved program file once it has ended, then itself and its folder.
 batches() { compgen -G "$temp/TvxUninstall-*" >/dev/null; }
 for _ in $(seq 1 100); do batches || break; sleep 0.2; done
@@ -106,19 +129,13 @@ report "$temp_win\\TvxUninstall-... with Uninstall_Tvx.Bat" "$(batches && echo 0
 [ "$failed" = 0 ] && echo "The sample product is completely removed." || { echo "Something was left behind."; exit 1; }
 
 # ---------------------------------------------------------------------------------------
-# Setup and uninstall round trip: the installer's silent setup with every choice on,
-# then the silent uninstall. Lists what setup created in the registry and the shell,
-# and checks that the uninstall removed all of it again.
+# Setup and uninstall round trip: the setup program, silently, with every choice on, into
+# a folder of the user's choosing (/D=), then the entry's quiet uninstall. Lists what
+# setup created in the registry and the shell, and checks that the uninstall removed all
+# of it again and gave other programs' types back.
 echo
-echo "Silent setup and uninstall round trip:"
-rm -rf "$install"
-mkdir -p "$install"
-cp "$build/Uninstall.exe" "$install/"
-shipped=(Tervix.exe tvxext.dll tvxext32.dll Tervix.chm Tvx.txt WhatsNew.txt)
-for f in "${shipped[@]}"; do echo "sample" > "$install/$f"; done
-# The list names what the installer copied; the New-menu templates are setup's own.
-{ for f in "${shipped[@]}" Uninstall.exe Uninstall.lst; do printf '%s\r\n' "$f"; done; } \
-  > "$install/Uninstall.lst"
+echo "Silent setup into another folder and uninstall round trip:"
+folder='C:\Tools\Tervix Archiver'
 wine reg add 'HKCR\.7z' /ve /d Other7z.File /f </dev/null >/dev/null 2>&1   # another program's type
 
 unix_of() { wine winepath -u "$1" </dev/null 2>/dev/null | tr -d '\r'; }
@@ -130,8 +147,9 @@ shell_items=("$public\\Desktop\\Tervix.lnk"
              "$programdata\\Microsoft\\Windows\\Start Menu\\Tervix.lnk"
              "$programdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix"
              "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix"
-             "C:\\Program Files\\Tervix\\tvxnew.dat"
-             "C:\\Program Files\\Tervix\\zipnew.dat")
+             "$folder\\Uninstall.lst"
+             "$folder\\tvxnew.dat"
+             "$folder\\zipnew.dat")
 class32='{6F1C2D40-3A51-4A1B-9C3D-5E6F7A8B9C0D}'
 class64='{6F1C2D40-3A64-4A1B-9C3D-5E6F7A8B9C0D}'
 # "key|value|view": an empty value name checks the key; a view of 32 looks at the
@@ -161,9 +179,8 @@ reg_items=('HKCR\.tvx||' 'HKCR\Tervix||' 'HKCR\Tervix.ZIP||' 'HKCR\Tervix.REV||'
            'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe||32'
            'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver|QuietUninstallString|'
            'HKCU\Software\Tervix\Setup||')
-run_program /setup -s -initA111111111111111111D1M1P1S1C1I1
-
 left=0
+run_command "C:\\Downloads\\$setup_name /S -initA111111111111111111D1M1P1S1C1I1 /D=$folder" || left=1
 echo "  created by setup:"
 for item in "${shell_items[@]}"; do
   if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
@@ -173,10 +190,10 @@ for item in "${reg_items[@]}"; do
   if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
 done
 
-run_program -s
+uninstall_from_entry || left=1
 
 echo "  after the uninstall:"
-for item in "${shell_items[@]}" "C:\\Program Files\\Tervix"; do
+for item in "${shell_items[@]}" "$folder"; do
   if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
 done
 for item in "${others[@]}"; do

@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, only when missing.
 set -euo pipefail
 packages=(cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb
-          liblnk-utils python3 procps x11-apps x11-utils imagemagick locales)
+          liblnk-utils python3 procps x11-apps x11-utils imagemagick locales wixl msitools nsis)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

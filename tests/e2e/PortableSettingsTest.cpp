@@ -148,6 +148,8 @@ protected:
         return tvxtest::RunAndWait(L"\"" + program + L"\" " + arguments, 90000, folder.path());
     }
     long SilentSetup() { return RunProgram(L"/setup -s /noexplorer"); }
+    // A portable copy with its settings file and the given list, uninstalled silently.
+    void UninstallPortableCopy(const std::string& list, DWORD iniAttributes = 0);
 
     tvxtest::TempFolder folder{L"Tervix portable"};
     std::wstring program = folder / L"Uninstall.exe";
@@ -261,13 +263,26 @@ TEST_F(PortableInstall, AFileWithoutSwitchesGainsAllThreeAtExit) {
 }
 
 TEST_F(PortableInstall, UninstallRemovesTheFileAndLeavesTheRegistryAlone) {
+    UninstallPortableCopy("Tervix.exe\r\nTervix.ini\r\n");
+}
+
+// The user put the file there, hidden and read-only, and no list names it: it is the
+// product's all the same.
+TEST_F(PortableInstall, UninstallRemovesAFileThatNoListNames) {
+    UninstallPortableCopy("Tervix.exe\r\n", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+}
+
+void PortableInstall::UninstallPortableCopy(const std::string& list, DWORD iniAttributes) {
     ASSERT_TRUE(tvxtest::WriteFileBytes(ini, "Global\\Integration=0\r\nHKCU\\Setup\\ShellExt=1\r\n"));
+    if (iniAttributes) {
+        ASSERT_TRUE(SetFileAttributesW(ini.c_str(), iniAttributes));
+    }
     ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"Tervix.exe", "stand-in"));
-    ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"Uninstall.lst", "Tervix.exe\r\nTervix.ini\r\n"));
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder / L"Uninstall.lst", list));
     Snapshot before = RegistrySnapshot();
 
     ASSERT_EQ(RunProgram(L"-s"), 0);
-    EXPECT_FALSE(tvxtest::PathExists(ini)) << "the file the list named must not come back at exit";
+    EXPECT_FALSE(tvxtest::PathExists(ini)) << "the settings file must not stay or come back at exit";
     EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.exe"));
 
     // The self-removal batch then takes the program and the folder.

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 
 #include "TestSupport.h"
 #include "platform/FileSystem.h"
@@ -194,6 +195,27 @@ TEST(ProgramLocation, PathAndFolderOfTheRunningTestProgram) {
     wchar_t cut[6];
     GetProgramPath(cut, 6);
     EXPECT_EQ(std::wstring(cut), std::wstring(path).substr(0, 5));
+}
+
+// A copy of the program that runs elsewhere for an install (Windows Installer runs the
+// one in its package) takes that install's folder, given whole or relative, as its own.
+TEST(ProgramLocation, ACopyActingForAnInstallFolderTakesThatFolderAsItsOwn) {
+    tvxtest::TempFolder sandbox(L"tvxacted");
+    tvxtest::CurrentFolder current(sandbox.path());
+    wchar_t path[kPathCapacity], folder[kPathCapacity];
+    using Row = std::pair<std::wstring, std::wstring>;
+    const Row rows[] = {
+        {L"D:\\Apps\\Tervix\\", L"D:\\Apps\\Tervix"}, {L"C:\\", L"C:\\"}, {L"Tervix", sandbox / L"Tervix"}};
+    for (const auto& [given, expected] : rows) {
+        ActForInstallFolder(given.c_str());
+        GetProgramFolder(folder, kPathCapacity);
+        GetProgramPath(path, kPathCapacity);
+        EXPECT_EQ(CompareNoCase(folder, expected.c_str()), 0) << folder;
+        EXPECT_EQ(CompareNoCase(FileNamePart(path), L"platform_tests.exe"), 0) << path;
+    }
+    ActForInstallFolder(L"");
+    GetProgramPath(path, kPathCapacity);
+    EXPECT_EQ(std::wstring(path), tvxtest::ProgramOfTest());
 }
 
 // Redirects HKEY_CURRENT_USER of this process into a sandbox key, so the "AppData"

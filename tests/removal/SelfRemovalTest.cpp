@@ -13,6 +13,7 @@
 
 #include "PendingRenames.h"
 #include "TestSupport.h"
+#include "platform/Account.h"
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
 #include "removal/RemovalBatch.h"

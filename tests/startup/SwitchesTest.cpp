@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/RunOutcome.h"
@@ -189,6 +190,28 @@ TEST_F(Switches, InitKeepsAtMostThirtyNineCharacters) {
     EXPECT_STREQ(Options().initString, L" 1 0");
     Parse(L"Uninstall.exe /setup -init");
     EXPECT_STREQ(Options().initString, L"");
+}
+
+TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFolder) {
+    RunMode run = Parse(L"Uninstall.exe /unregister -s");
+    EXPECT_TRUE(Options().unregister && Options().silent);
+    EXPECT_FALSE(run.setup || run.uninstall || Options().msi || Options().noExplorer);
+    EXPECT_STREQ(Options().unregisterFolder, L"");
+
+    Options() = RunOptions{};
+    Parse(L"msi3c53.tmp \"/UNREGISTER=C:\\Program Files\\Tervix\\\" -s");
+    EXPECT_TRUE(Options().unregister);
+    EXPECT_STREQ(Options().unregisterFolder, L"C:\\Program Files\\Tervix\\");
+
+    // Neither a shortened form, nor a switch that only begins alike, nor the installer's.
+    const std::pair<const wchar_t*, const wchar_t*> others[] = {
+        {L"Uninstall.exe /unreg", L""}, {L"Uninstall.exe /unregiste", L""}, {L"Uninstall.exe /currentuser", L""},
+        {L"Uninstall.exe", L"setup.exe /unregister"}};
+    for (const auto& [commandLine, sfxcmd] : others) {
+        Options() = RunOptions{};
+        Parse(commandLine, sfxcmd);
+        EXPECT_FALSE(Options().unregister) << commandLine;
+    }
 }
 
 TEST_F(Switches, PlainWordsAreIgnored) {

@@ -32,6 +32,12 @@ std::wstring BuildDir() { return UnixToWindows("TVX_BUILD_DIR"); }
 std::wstring SourceDir() { return UnixToWindows("TVX_SOURCE_DIR"); }
 std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
+std::wstring SetupProgram(const std::wstring& which) {
+    const std::wstring folder = BuildDir() + L"\\test-packages\\" + which + L"\\";
+    const std::vector<std::wstring> names = FileNames(folder + L"Tervix-*-setup.exe");
+    return names.empty() ? L"" : folder + names.front();
+}
+
 std::wstring TempPath() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);

@@ -33,6 +33,10 @@ private:
 std::wstring BuildDir();
 std::wstring SourceDir();
 std::wstring UninstallExe();
+// The real setup program that scripts/package.sh built for the tests from this build's
+// program: "current" (this version) or "earlier" (an older version with its own payload).
+// Empty when there is none.
+std::wstring SetupProgram(const std::wstring& which = L"current");
 // The temporary folder, with its trailing backslash.
 std::wstring TempPath();
 // The running test program, and its folder without trailing backslash.

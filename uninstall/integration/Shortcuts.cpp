@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "platform/Account.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
@@ -189,7 +190,11 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
         CreateShellLink(true, target, desktopLink, nullptr, description, icon, nullptr);
     }
 
-    const wchar_t* workDir = userDesktop;
+    // Run as SYSTEM (a deployment tool, a Windows Installer custom action), the user's
+    // folders are the system account's: no person works in its desktop or sees its
+    // program group.
+    const bool systemAccount = RunsAsLocalSystem();
+    const wchar_t* workDir = systemAccount ? nullptr : userDesktop;
 
     wchar_t startMenu[kPathCapacity];
     wchar_t startLink[kPathCapacity];
@@ -209,6 +214,9 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     AppendName(programs, kGroupName, userGroup, kPathCapacity);
     if (!groups) {
         DeleteGroup(userGroup);
+    } else if (systemAccount) {
+        LogAction(L"skipped the program group " + std::wstring(userGroup) +
+                  L": the system account's own Start menu, which no person sees");
     } else {
         if (groupPathOut) CopyText(groupPathOut, userGroup, groupPathSize);
         RebuildGroup(userGroup, programFolder, workDir, icon, nullptr, 0);

@@ -38,6 +38,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_NEEDADMIN", 5160},
     {"s:IDS_NOTREMOVED", 5161},
     {"s:IDS_RUNINPROGRESS", 5162},
+    {"s:IDS_INSTALLERNOTSTARTED", 5163},
     {"s:IDS_TYPESKEPT", 5170},
 
     {"$SETUPDLG:SIZE", 0},

@@ -15,6 +15,9 @@ namespace tvx {
 
 namespace {
 
+// Set for a copy of the program that acts for an install elsewhere; empty otherwise.
+std::wstring installFolderActedFor;
+
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
@@ -88,12 +91,26 @@ const wchar_t* LastCharacter(const wchar_t* path) {
     return length == 0 ? path : path + length - 1;
 }
 
+void ActForInstallFolder(const wchar_t* folder) {
+    std::wstring& acted = installFolderActedFor;
+    wchar_t full[kPathCapacity];
+    const DWORD length = folder[0] ? GetFullPathNameW(folder, kPathCapacity, full, nullptr) : 0;
+    acted = length > 0 && length < kPathCapacity ? full : folder;
+    // Windows Installer ends a folder with a separator ("C:\Apps\Tervix\"); a drive root
+    // keeps its own.
+    while (acted.size() > 3 && acted.back() == L'\\') acted.pop_back();
+}
+
 void GetProgramPath(wchar_t* output, size_t size) {
     // Room for the longest name the system gives out, so the copy below decides the cut.
     std::vector<wchar_t> path(32768);
     DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length >= path.size()) length = static_cast<DWORD>(path.size() - 1);
     path[length] = 0;
+    if (!installFolderActedFor.empty()) {
+        JoinPath(installFolderActedFor.c_str(), FileNamePart(path.data()), output, size);
+        return;
+    }
     CopyText(output, path.data(), size);
 }
 

@@ -26,6 +26,10 @@ void GetProgramFolder(wchar_t* output, size_t size);
 // name elsewhere (the program's folder, the current one) is taken for it; false when
 // the system folder cannot be told.
 bool GetSystemFilePath(const wchar_t* name, wchar_t* output, size_t size);
+// For the rest of the run the program's file counts as lying in folder: a copy of the
+// program that runs elsewhere (Windows Installer runs the one in its package to remove
+// the integration) then acts on the install in that folder as the program there would.
+void ActForInstallFolder(const wchar_t* folder);
 
 bool HasDriveLetter(const wchar_t* path);
 bool IsFullPath(const wchar_t* path);

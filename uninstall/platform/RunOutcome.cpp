@@ -6,6 +6,8 @@ namespace {
 Outcome worst = Outcome::Done;
 bool aborted = false;
 int32_t abortCode = 0;
+bool handedOver = false;
+int32_t installerCode = 0;
 
 }  // namespace
 
@@ -19,10 +21,16 @@ void ReportAbort(int32_t code) {
     abortCode = code;
 }
 
+void ReportInstallerResult(int32_t code) {
+    handedOver = true;
+    installerCode = code;
+}
+
 Outcome RunOutcome() { return worst; }
 
 int32_t FinalExitCode() {
     if (aborted) return abortCode;
+    if (handedOver) return installerCode;
     switch (worst) {
     case Outcome::Done:
         return kExitDone;
@@ -52,6 +60,12 @@ const wchar_t* ExitCodeMeaning(int32_t code) {
         return L"another setup or uninstall is running; nothing was changed";
     case kExitMemory:
         return L"ended early: out of memory";
+    case kExitUserExit:
+        return L"cancelled at Windows Installer";
+    case kExitRestartStarted:
+        return L"done; Windows Installer restarts the system";
+    case kExitRestartNeeded:
+        return L"done; a restart completes it";
     default:
         return L"ended early by an error";
     }
@@ -61,6 +75,8 @@ void ResetRunOutcome() {
     worst = Outcome::Done;
     aborted = false;
     abortCode = 0;
+    handedOver = false;
+    installerCode = 0;
 }
 
 }  // namespace tvx

@@ -16,6 +16,10 @@ inline constexpr int32_t kExitFailed = 1603;
 inline constexpr int32_t kExitBusy = 1618;
 // Ended early: memory ran out (or an array outgrew its limit) part-way.
 inline constexpr int32_t kExitMemory = 8;
+// Windows Installer's own results that an uninstall handed to it may end with.
+inline constexpr int32_t kExitUserExit = 1602;
+inline constexpr int32_t kExitRestartStarted = 1641;
+inline constexpr int32_t kExitRestartNeeded = 3010;
 
 // From least to most telling: a refusal says what to do (run with rights), so it
 // outranks a plain failure, and either outranks a cancel, which stopped a run that
@@ -23,6 +27,8 @@ inline constexpr int32_t kExitMemory = 8;
 enum class Outcome { Done, Cancelled, Failed, Refused, Busy };
 
 void ReportOutcome(Outcome outcome);
+// The run handed its job to Windows Installer, whose result is the run's exit code.
+void ReportInstallerResult(int32_t code);
 // An error that nothing handled ended the run; its code is the exit code.
 void ReportAbort(int32_t code);
 Outcome RunOutcome();

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
 #include "removal/Uninstall.h"
 #include "settings/Settings.h"
@@ -96,6 +97,35 @@ void CleanUpRegistryAndShell() {
     }
 }
 
+void RemoveIntegration() {
+    CleanUpRegistryAndShell();
+    FlushRegistry();
+    wchar_t folder[kPathCapacity];
+    GetProgramFolder(folder, kPathCapacity);
+    RemoveHelpCaches(folder);
+    // A template that stays keeps the install folder that the installer removes next.
+    std::vector<std::wstring> notRemoved;
+    RemoveTemplateFiles(&notRemoved);
+    if (!notRemoved.empty()) ReportOutcome(Outcome::Failed);
+    RemoveWebViewData();
+}
+
+void RemoveHelpCaches(const wchar_t* installFolder) {
+    for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
+        wchar_t helpFile[kPathCapacity];
+        JoinPath(installFolder, helpName, helpFile, kPathCapacity);
+        SetAttributesLong(helpFile, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileLong(helpFile);
+    }
+}
+
+void RemoveWebViewData() {
+    wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
+    GetTempFolder(tempFolder, kPathCapacity, false);
+    JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, kPathCapacity);
+    if (FileExists(webViewData)) DeleteFolderTree(webViewData);
+}
+
 bool RemoveTemplateFiles(std::vector<std::wstring>* notRemoved) {
     bool restartNeeded = false;
     for (bool isNative : {true, false}) {
@@ -107,6 +137,21 @@ bool RemoveTemplateFiles(std::vector<std::wstring>* notRemoved) {
             restartNeeded = true;
     }
     return restartNeeded;
+}
+
+bool RemoveSettingsFile(std::vector<std::wstring>* notRemoved) {
+    wchar_t path[kPathCapacity];
+    GetProgramFolder(path, kPathCapacity);
+    JoinPath(path, kSettingsFileName, path, kPathCapacity);
+    const DWORD attributes = GetAttributesLong(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // A read-only or hidden file is the product's all the same.
+    SetAttributesLong(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileLong(path)) {
+        LogAction(L"deleted file " + std::wstring(path));
+        return false;
+    }
+    return DeferOrName(path, notRemoved);
 }
 
 }  // namespace tvx

@@ -5,8 +5,8 @@
 #include <sddl.h>
 
 #include <iterator>
-#include <memory>
 
+#include "platform/Account.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
 #include "platform/Paths.h"
@@ -65,21 +65,6 @@ std::wstring PrivateFolderSecurity(const std::wstring& accountSid) {
     // "P" keeps the parent's entries out: a temporary folder open to every user passes
     // on entries that would open this folder too.
     return L"D:P(A;OICI;FA;;;" + accountSid + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-}
-
-std::wstring CurrentAccountSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"";
-    UniqueHandle ownedToken(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    auto user = std::make_unique<BYTE[]>(size);
-    wchar_t* sid = nullptr;
-    if (size == 0 || !GetTokenInformation(token, TokenUser, user.get(), size, &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid, &sid))
-        return L"";
-    UniqueLocalMem ownedSid(sid);
-    return sid;
 }
 
 bool CreatePrivateFolderAt(const std::wstring& path) {

@@ -10,8 +10,6 @@ namespace tvx {
 // and Administrators, to the folder and everything created in it, and nothing that the
 // parent folder would pass on.
 std::wstring PrivateFolderSecurity(const std::wstring& accountSid);
-// The SID of the account this program runs as, in text form; empty when unreadable.
-std::wstring CurrentAccountSid();
 // Creates a folder at path with the private access list. False when anything stands
 // at that path already: what someone else put there is never opened or used.
 bool CreatePrivateFolderAt(const std::wstring& path);

@@ -74,23 +74,15 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
     FlushRegistry();
     FreeResourceLibrary();
 
-    for (const wchar_t* helpName : {L"tervix.gid", L"tervix.fts"}) {
-        wchar_t helpFile[kPathCapacity];
-        JoinPath(installFolder, helpName, helpFile, std::size(helpFile));
-        SetAttributesLong(helpFile, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileLong(helpFile);
-    }
+    RemoveHelpCaches(installFolder);
 
     std::vector<std::wstring> notRemoved;
-    *restartNeeded =
-        RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) | RemoveTemplateFiles(&notRemoved);
-    // Saving at exit would bring back a "Tervix.ini" that the list just deleted.
+    *restartNeeded = RemoveListedFiles(list.get(), installFolder, programPath, &notRemoved) |
+                     RemoveTemplateFiles(&notRemoved) | RemoveSettingsFile(&notRemoved);
+    // Saving at exit would bring back the "Tervix.ini" just deleted, and with it the folder.
     SuppressSettingsFileRecreation();
 
-    wchar_t tempFolder[kPathCapacity], webViewData[kPathCapacity];
-    GetTempFolder(tempFolder, std::size(tempFolder), false);
-    JoinPath(tempFolder, L"Tervix.exe.WebView2", webViewData, std::size(webViewData));
-    if (FileExists(webViewData)) DeleteFolderTree(webViewData);
+    RemoveWebViewData();
 
     if (!notRemoved.empty()) {
         // The restart would not finish the job: name what stays instead of promising it.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Account.h"
 #include "platform/Owner.h"
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
@@ -94,6 +95,13 @@ LONG InjectedRefusal(HKEY root) { return refusedRoot && root == refusedRoot ? re
 LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes,
               REGSAM view) {
     const std::wstring path = RegistryPath(root, key);
+    // Run as SYSTEM (a deployment tool, a Windows Installer custom action), the current
+    // user is the system account: settings kept there would never reach a person.
+    if (root == HKEY_CURRENT_USER && RunsAsLocalSystem()) {
+        LogAction(L"skipped " + RegistryName(root, path, view) + L" " + ValueName(name) +
+                  L": the system account's own settings, which no person reads");
+        return ERROR_SUCCESS;
+    }
     UniqueHkey handle;
     LONG result = InjectedRefusal(root);
     if (result == ERROR_SUCCESS)

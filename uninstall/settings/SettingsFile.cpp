@@ -16,7 +16,6 @@
 namespace tvx {
 namespace {
 
-constexpr wchar_t kSettingsFileName[] = L"Tervix.ini";
 constexpr wchar_t kBinaryPrefix[] = L"bin:";
 constexpr size_t kBinaryPrefixLength = 4;
 

@@ -8,6 +8,9 @@
 
 namespace tvx {
 
+// The settings file's name, beside the program or in the user's "Tervix" data folder.
+inline constexpr wchar_t kSettingsFileName[] = L"Tervix.ini";
+
 enum class SettingKind { Plain = 0, Quoted = 1, Binary = 2 };
 
 struct PortableSwitches {

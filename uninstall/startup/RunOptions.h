@@ -14,6 +14,11 @@ struct RunOptions {
     bool msi;
     bool noExplorer;
     wchar_t logPath[2048];  // "/log=", empty without
+    // "/unregister": the integration alone is removed; the files and any Add/Remove
+    // entry are an installer's. "/unregister=<folder>" names the install folder it acts
+    // on, for a copy of the program that runs elsewhere (Windows Installer's).
+    bool unregister;
+    wchar_t unregisterFolder[2048];
 };
 // The one process-wide record, zero at start.
 RunOptions& Options();

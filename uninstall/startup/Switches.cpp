@@ -18,7 +18,7 @@ constexpr size_t kArgumentCapacity = 1024;
 constexpr size_t kWarningCapacity = 512;
 constexpr DWORD kWaitMilliseconds = 2000;
 
-enum class SwitchAction { Setup, Msi, Init, Wait, NoExplorer, Warning };
+enum class SwitchAction { Setup, Msi, Init, Wait, NoExplorer, Warning, Unregister };
 
 struct SwitchRow {
     const wchar_t* keyword;
@@ -31,6 +31,9 @@ constexpr SwitchRow kSwitchTable[] = {
     {L"setup", 5, SwitchAction::Setup},      {L"msi", 3, SwitchAction::Msi},
     {L"init", 4, SwitchAction::Init},        {L"wait", 4, SwitchAction::Wait},
     {L"noexplorer", 4, SwitchAction::NoExplorer}, {L"warning", 7, SwitchAction::Warning},
+    // The whole word: a shortened switch must not take an install apart. No other
+    // keyword begins like it, nor does it begin like another.
+    {L"unregister", 10, SwitchAction::Unregister},
 };
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -121,6 +124,11 @@ void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequest
                 break;
             case SwitchAction::Warning:
                 ShowUninstallWarning();
+                break;
+            case SwitchAction::Unregister:
+                options.unregister = true;
+                if (name[row.compared] == L'=')
+                    CopyText(options.unregisterFolder, name + row.compared + 1, std::size(options.unregisterFolder));
                 break;
             }
             break;

@@ -10,9 +10,12 @@
 #include "lang/Language.h"
 #include "lang/Texts.h"
 #include "platform/DiskFile.h"
+#include "platform/Paths.h"
 #include "platform/Owner.h"
 #include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
+#include "removal/Cleanup.h"
+#include "removal/InstallerHandover.h"
 #include "removal/Uninstall.h"
 #include "resources/ResourceIds.h"
 #include "settings/SettingsFile.h"
@@ -73,13 +76,19 @@ void RunJob(HINSTANCE instance) {
     // The file layer's messages would need a person; they go to the log instead.
     SetMessageHook(LogFileMessage);
 
+    // Windows Installer runs the removal of the integration while the uninstall that
+    // handed the job to it waits, so that one holds no claim.
+    if (uninstallRequested && HandOverToWindowsInstaller()) return;
+    const bool unregisterRequested = options.unregister && !setupRequested;
+    if (unregisterRequested && options.unregisterFolder[0] != L'\0') ActForInstallFolder(options.unregisterFolder);
     // The batch's own jobs ("wait", "warning") come after its uninstall and are never held back.
-    if ((setupRequested || uninstallRequested) && !ClaimSingleRun()) {
+    if ((setupRequested || uninstallRequested || unregisterRequested) && !ClaimSingleRun()) {
         TellRunInProgress(setupRequested ? IDS_UNINSTTITLE : IDS_UNINSTALLTVX);
         return;
     }
     if (setupRequested) RunSetup();
     if (uninstallRequested) RunUninstall();
+    if (unregisterRequested) RemoveIntegration();
 }
 
 int Run(HINSTANCE instance) {

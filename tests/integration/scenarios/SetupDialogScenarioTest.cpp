@@ -1,10 +1,13 @@
 // The setup dialog driven as a user would: created on this thread from the program's
 // own template, its boxes read and clicked from a second thread.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cwctype>
 #include <map>
+#include <optional>
 #include <vector>
 #include <string>
 #include <thread>
@@ -12,9 +15,12 @@
 #include "GuiDriver.h"
 #include "InProcessDialog.h"
 #include "ScenarioSupport.h"
+#include "ShortcutReader.h"
 #include "TestSupport.h"
 #include "integration/SetupDialog.h"
 #include "lang/Texts.h"
+#include "platform/Account.h"
+#include "platform/RunLog.h"
 #include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
@@ -444,6 +450,47 @@ TEST_F(SetupDialogTest, SilentSetupAcceptsWithoutEverShowingTheDialog) {
     EXPECT_EQ(Stored(L"Setup\\.zip", L"Set"), 1u);
     EXPECT_EQ(Stored(L"Setup\\Links", L"Desktop"), 1u);
     EXPECT_EQ(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
+}
+
+// Deployment tools and Windows Installer run setup as SYSTEM, whose own profile no
+// person uses. Wine runs everything as one administrator: the account is injected.
+TEST_F(SetupDialogTest, AsLocalSystemNothingGoesIntoTheSystemAccountsOwnProfile) {
+    tvxtest::TempFolder logs(L"tvxsystem");
+    const std::wstring log = logs / L"run.log";
+    ASSERT_TRUE(OpenRunLog(log.c_str()));
+    // Shortcuts are written and read through the shell's COM objects.
+    std::optional<ComSession> com(std::in_place);
+    ASSERT_TRUE(com->ok());
+    TreatAsLocalSystem(true);
+    Options().silent = true;
+    Options().msi = true;
+    wcscpy(Options().initString, L"A01D1M1P1");
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), L"SETUPDLG", nullptr, SetupDialog, 0);
+    TreatAsLocalSystem(false);
+    CloseRunLog();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(tvxtest::ClassDefault(L".zip"), L"Tervix.ZIP");
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, kProduct)) << "no choice is stored for the system account";
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners\\.zip"))
+        << ".zip's previous owner is kept where the uninstall finds it";
+    const std::wstring group = L"\\Tervix";
+    EXPECT_FALSE(tvxtest::PathExists(tvxtest::KnownFolder(CSIDL_PROGRAMS) + group));
+    EXPECT_TRUE(tvxtest::PathExists(tvxtest::KnownFolder(CSIDL_COMMON_PROGRAMS) + group));
+    const std::wstring startMenu = tvxtest::KnownFolder(CSIDL_COMMON_STARTMENU);
+    const tvxtest::Shortcut start = tvxtest::ReadShortcut(startMenu + L"\\Tervix.lnk");
+    EXPECT_TRUE(start.loaded);
+    EXPECT_EQ(start.workDir, L"") << "no person can work in the system account's desktop";
+    com.reset();
+
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(log);
+    auto logged = [&](const std::wstring& text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::wstring& line) { return line.find(text) != std::wstring::npos; });
+    };
+    EXPECT_TRUE(logged(L"skipped HKCU\\Software\\Tervix\\Setup\\.zip value \"Set\": the system account's own"));
+    EXPECT_TRUE(logged(L"skipped the program group " + tvxtest::KnownFolder(CSIDL_PROGRAMS) + group));
+    EXPECT_FALSE(logged(L"wrote HKCU\\"));
 }
 
 }  // namespace
