@@ -8,7 +8,9 @@
 
 #include "GuiDriver.h"
 #include "TestSupport.h"
+#include "UninstallScenarioSupport.h"
 #include "lang/Language.h"
+#include "platform/Owner.h"
 #include "resources/ResourceIds.h"
 
 namespace {
@@ -31,23 +33,18 @@ class ResourceFile {
 public:
     explicit ResourceFile(const std::wstring& path)
         : module_(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~ResourceFile() {
-        if (module_) FreeLibrary(module_);
-    }
-    ResourceFile(const ResourceFile&) = delete;
-    ResourceFile& operator=(const ResourceFile&) = delete;
-    HMODULE get() const { return module_; }
-    std::wstring Text(UINT id) const { return tvxtest::StringTableText(id, module_); }
+    HMODULE get() const { return module_.get(); }
+    std::wstring Text(UINT id) const { return tvxtest::StringTableText(id, get()); }
     std::string Data(const wchar_t* name, const wchar_t* type) const {
-        HRSRC resource = FindResourceW(module_, name, type);
+        HRSRC resource = FindResourceW(get(), name, type);
         if (!resource) return {};
-        HGLOBAL loaded = LoadResource(module_, resource);
+        HGLOBAL loaded = LoadResource(get(), resource);
         const char* bytes = static_cast<const char*>(LockResource(loaded));
-        return bytes ? std::string(bytes, SizeofResource(module_, resource)) : std::string();
+        return bytes ? std::string(bytes, SizeofResource(get(), resource)) : std::string();
     }
 
 private:
-    HMODULE module_;
+    tvx::UniqueModule module_;
 };
 
 // Everything a run could have written to the product's places in the registry: the
@@ -56,8 +53,9 @@ private:
 using RegistryImage = std::map<std::wstring, std::wstring>;
 
 void AddTree(HKEY root, const std::wstring& path, RegistryImage* image, bool recurse = true) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    tvx::UniqueHkey owned;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, owned.put()) != ERROR_SUCCESS) return;
+    const HKEY key = owned.get();
     (*image)[path] = L"<key>";
     wchar_t name[16384];
     BYTE data[8192];
@@ -80,7 +78,6 @@ void AddTree(HKEY root, const std::wstring& path, RegistryImage* image, bool rec
             (*image)[child] = L"<key>";
         }
     }
-    RegCloseKey(key);
 }
 
 RegistryImage TakeRegistryImage() {
@@ -225,6 +222,45 @@ TEST_F(InstalledProgram, RightToLeftLibraryMirrorsTheNotice) {
         << std::hex << GetWindowLongW(notice.box, GWL_EXSTYLE);
     tvxtest::PressButton(notice.box, IDOK, true);
     EXPECT_TRUE(process.Wait(20000));
+}
+
+// Windows looks for a library that is not one of its KnownDLLs in the program's folder
+// first, and an install folder may be open to other users. Wine does so for the names
+// its DllOverrides give "native,builtin" (the registry's form of WINEDLLOVERRIDES, which
+// a running program cannot hand on to those it starts). Libraries planted there under
+// the names of system ones never run in a silent setup or uninstall.
+TEST_F(InstalledProgram, LibrariesPlantedBesideTheProgramNeverRun) {
+    const TempFolder marks(L"tvxmarks");
+    const wchar_t* const planted[] = {L"bcrypt", L"uxtheme"};
+    const wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
+    const tvx::ScopeGuard searchAsWine([&] {
+        for (const wchar_t* name : planted) tvxtest::RegDeleteValue(HKEY_CURRENT_USER, kOverrides, name);
+    });
+    for (const wchar_t* name : planted) {
+        ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, kOverrides, name, L"native,builtin"));
+        ASSERT_TRUE(CopyFileW((BuildDir() + L"\\tools\\PlantedLibrary.dll").c_str(),
+                              (folder_ / (name + std::wstring(L".dll"))).c_str(), FALSE));
+    }
+    const std::wstring environment = L"TVX_PLANT_MARKS=" + marks.path();
+    const auto mark = [&](const wchar_t* name) { return marks / (name + std::wstring(L".dll.ran")); };
+
+    // Searched this way, a program that loads them by name gets the planted ones.
+    const std::wstring loader = folder_ / L"LibraryLoader.exe";
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\tools\\LibraryLoader.exe").c_str(), loader.c_str(), FALSE));
+    ASSERT_EQ(tvxtest::RunAndWait(Quoted(loader) + L" bcrypt.dll uxtheme.dll", 60000, folder_.path(), environment), 0);
+    for (const wchar_t* name : planted) {
+        ASSERT_TRUE(tvxtest::PathExists(mark(name))) << Narrow(name) << " is not searched beside the program";
+        ASSERT_TRUE(DeleteFileW(mark(name).c_str()));
+    }
+
+    EXPECT_EQ(Run(L"-s /setup -initA1" + std::wstring(17, L'0') + L"S1D1P0", environment), 0);
+    ASSERT_TRUE(tvxtest::WriteFileBytes(folder_ / L"Uninstall.lst", "Uninstall.exe\r\nUninstall.lst\r\n"));
+    EXPECT_EQ(Run(L"-s", environment), 0);
+    EXPECT_FALSE(tvxtest::PathExists(folder_ / L"Uninstall.exe"));
+    EXPECT_TRUE(uninstalltest::WaitUntilBatchesGone(30000));
+    for (const wchar_t* name : planted)
+        EXPECT_FALSE(tvxtest::PathExists(mark(name)))
+            << Narrow(name) << " ran in " << Narrow(tvxtest::Utf16LeText(tvxtest::ReadFileBytes(mark(name))));
 }
 
 // Started without switches the program is the uninstaller; it asks first.

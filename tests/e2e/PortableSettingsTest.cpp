@@ -31,8 +31,9 @@ std::wstring Hex(const BYTE* data, DWORD size) {
 
 // Every key and value below root\path, one map entry each.
 void DumpKey(HKEY root, const std::wstring& path, Snapshot& out) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    tvx::UniqueHkey owned;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, owned.put()) != ERROR_SUCCESS) return;
+    const HKEY key = owned.get();
     out[path] = L"<key>";
     DWORD valueCount = 0, longestName = 0, longestData = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &longestName,
@@ -54,7 +55,7 @@ void DumpKey(HKEY root, const std::wstring& path, Snapshot& out) {
         if (result != ERROR_SUCCESS) break;
         subkeys.push_back(subkey);
     }
-    RegCloseKey(key);
+    owned.reset();
     for (const std::wstring& subkey : subkeys) DumpKey(root, path.empty() ? subkey : path + L"\\" + subkey, out);
 }
 
@@ -112,19 +113,13 @@ std::vector<std::wstring> ShortcutPlaces() {
         while (!pending.empty()) {
             std::wstring folder = pending.back();
             pending.pop_back();
-            WIN32_FIND_DATAW data;
-            HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-            if (find == INVALID_HANDLE_VALUE) continue;
-            do {
-                std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
+            for (const std::wstring& name : tvxtest::FileNames(folder + L"\\*")) {
                 names.push_back(folder + L"\\" + name);
-                if (place.walk && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                    pending.push_back(folder + L"\\" + name);
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
+                const DWORD attributes = GetFileAttributesW(names.back().c_str());
+                if (place.walk && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    pending.push_back(names.back());
+            }
         }
     }
     std::sort(names.begin(), names.end());
@@ -235,10 +230,8 @@ TEST_F(PortableInstall, AHandWrittenFileKeepsItsTextItsLinesAndItsAttributes) {
     EXPECT_TRUE(Contains(saved, L"Global\\Integration=0\r\n"));
     EXPECT_EQ(GetFileAttributesW(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
     for (const wchar_t* leftover : {L"~*", L"*.tmp"}) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder / leftover).c_str(), &data);
-        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "a temporary file is left: " << Narrow(data.cFileName);
-        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        const std::vector<std::wstring> left = tvxtest::FileNames(folder / leftover);
+        EXPECT_TRUE(left.empty()) << "a temporary file is left: " << Narrow(left.empty() ? L"" : left[0]);
     }
 
     // The same setup again changes nothing: the file is not even written.

@@ -223,11 +223,11 @@ protected:
 
     static void SetTypedValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
                               DWORD bytes) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+        tvx::UniqueHkey handle;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, handle.put(),
+                                  nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
-        RegCloseKey(handle);
+        EXPECT_EQ(RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
     }
 
     static std::vector<std::wstring> Shortcuts() {
@@ -313,10 +313,10 @@ std::wstring Msiexec(const std::wstring& action, const std::wstring& properties)
 std::vector<std::wstring> TervixEntries() {
     const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     std::vector<std::wstring> entries;
-    HKEY products = nullptr;
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, &products);
+    tvx::UniqueHkey products;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, products.put());
     wchar_t name[256];
-    for (DWORD i = 0, n = 256; RegEnumKeyExW(products, i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0;
+    for (DWORD i = 0, n = 256; RegEnumKeyExW(products.get(), i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0;
          n = 256, ++i) {
         const std::wstring key = uninstall + name;
         std::wstring entry, text;
@@ -328,7 +328,6 @@ std::vector<std::wstring> TervixEntries() {
         }
         if (entry.rfind(L"Tervix", 0) == 0) entries.push_back(entry);
     }
-    RegCloseKey(products);
     return entries;
 }
 std::vector<std::wstring> OneInstallerEntry(const wchar_t* version) {
@@ -404,28 +403,29 @@ TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnU
 
 // The first process of the name that runs now, opened to be ended; null when none does.
 HANDLE OpenRunningProgram(const wchar_t* name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+    const tvx::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return nullptr;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     HANDLE process = nullptr;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !process; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && !process;
+         more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, name) == 0)
             process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                                   entry.th32ProcessID);
     }
-    CloseHandle(snapshot);
     return process;
 }
 
 TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEverythingBack) {
     // Told of the first key setup adds there: its first change to the machine.
-    HKEY appPaths = nullptr;
+    tvx::UniqueHkey appPaths;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", 0,
-                            KEY_NOTIFY, &appPaths),
+                            KEY_NOTIFY, appPaths.put()),
               ERROR_SUCCESS);
-    HANDLE changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_EQ(RegNotifyChangeKeyValue(appPaths, TRUE, REG_NOTIFY_CHANGE_NAME, changed, TRUE), ERROR_SUCCESS);
+    const tvx::UniqueHandle changed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_EQ(RegNotifyChangeKeyValue(appPaths.get(), TRUE, REG_NOTIFY_CHANGE_NAME, changed.get(), TRUE),
+              ERROR_SUCCESS);
 
     // Into a folder of the administrator's choice, with a blank in its name.
     install_ = L"C:\\Program Files\\Tervix 6";
@@ -435,16 +435,19 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
     ASSERT_TRUE(msiexec.Start(Msiexec(L"/i \"" + Package(L"current", L"6.24.1") + L"\"",
                                       L"INSTALLDIR=\"" + install_ + L"\\\" ASSOCIATE=" + types +
                                           L" STARTMENUSHORTCUT=1 TVXLOG=\"" + log_ + L"\"")));
-    HANDLE setup = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (setup = OpenRunningProgram(L"Uninstall.exe")) != nullptr; }, 120000, 5));
+    tvx::UniqueHandle setup;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return static_cast<bool>(setup = tvx::UniqueHandle(OpenRunningProgram(L"Uninstall.exe"))); }, 120000,
+        5));
     // Ended as a task kill ends a program, once it has begun to change the machine.
-    EXPECT_EQ(WaitForSingleObject(changed, 60000), WAIT_OBJECT_0);
-    TerminateProcess(setup, 1);
+    EXPECT_EQ(WaitForSingleObject(changed.get(), 60000), WAIT_OBJECT_0);
+    TerminateProcess(setup.get(), 1);
     DWORD setupCode = 0;
-    EXPECT_TRUE(WaitForSingleObject(setup, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(setup, &setupCode));
+    EXPECT_TRUE(WaitForSingleObject(setup.get(), 10000) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(setup.get(), &setupCode));
     EXPECT_EQ(setupCode, 1u) << "setup ended before it could be killed";
-    for (HANDLE handle : {setup, changed}) CloseHandle(handle);
-    RegCloseKey(appPaths);
+    setup.reset();
+    appPaths.reset();
 
     DWORD installCode = 0;
     ASSERT_TRUE(msiexec.Wait(180000, &installCode));

@@ -32,18 +32,17 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
 
 // The entries of Installed apps that name Tervix.
 int TervixEntries() {
-    HKEY uninstall;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKeys, 0, KEY_READ, &uninstall) != ERROR_SUCCESS) return 0;
+    tvx::UniqueHkey uninstall;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKeys, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS) return 0;
     int count = 0;
     wchar_t name[256];
     for (DWORD index = 0, length = 256;
-         RegEnumKeyExW(uninstall, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         RegEnumKeyExW(uninstall.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++index, length = 256) {
         std::wstring displayName;
         RegReadString(HKEY_LOCAL_MACHINE, std::wstring(kUninstallKeys) + L"\\" + name, L"DisplayName", &displayName);
         count += displayName.rfind(L"Tervix", 0) == 0;
     }
-    RegCloseKey(uninstall);
     return count;
 }
 

@@ -3,7 +3,9 @@
 // and applied; a second silent setup that deselects every type gives them all back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "TestSupport.h"
@@ -20,10 +22,10 @@ struct SetupRun {
 };
 
 // Runs a copy of the program in the install folder and watches its windows until it ends.
-SetupRun RunSilentSetup(const tvxtest::TempFolder& install, const std::wstring& init) {
+SetupRun RunSilentSetup(const tvxtest::TempFolder& install, const std::wstring& init, const std::wstring& more = L"") {
     SetupRun run;
     tvxtest::Process process;
-    if (!process.Start(L"\"" + (install / L"Uninstall.exe") + L"\" -s /setup -init" + init, install.path()))
+    if (!process.Start(L"\"" + (install / L"Uninstall.exe") + L"\" -s /setup -init" + init + more, install.path()))
         return run;
     // Any window of the process, shown for however short a time.
     const tvxtest::QuietEnd end =
@@ -75,9 +77,22 @@ TEST_F(SilentSetup, DeselectingEveryTypeGivesZipBackToItsOwner) {
     tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"CompressedFolder");
     tvxtest::RegWriteString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", L"C:\\windows\\ShellNew\\zip.zip");
 
-    SetupRun run = RunSilentSetup(install_, L"A" + std::wstring(18, L'1') + L"S1");
+    const tvxtest::TempFolder logs(L"tvxsetuplog");
+    SetupRun run =
+        RunSilentSetup(install_, L"A" + std::wstring(18, L'1') + L"S1", L" \"/log=" + (logs / L"run.log") + L"\"");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
+    // Every previous owner is recorded, and on the disk, before the first type changes hands.
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(logs / L"run.log");
+    size_t lastRecord = 0, firstFlush = lines.size(), firstTaken = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find(L" wrote HKLM\\Software\\Tervix\\PreviousOwners\\") != std::wstring::npos) lastRecord = i;
+        if (lines[i].find(L" flushed the registry") != std::wstring::npos) firstFlush = std::min(firstFlush, i);
+        if (lines[i].find(L" took ") != std::wstring::npos) firstTaken = std::min(firstTaken, i);
+    }
+    EXPECT_GT(lastRecord, 0u) << "no record written";
+    EXPECT_LT(lastRecord, firstFlush);
+    EXPECT_LT(firstFlush, firstTaken);
     std::wstring newFile;
     EXPECT_TRUE(tvxtest::RegReadString(HKEY_CLASSES_ROOT, L".zip\\ShellNew", L"FileName", &newFile));
     EXPECT_EQ(newFile, install_ / L"zipnew.dat");

@@ -130,11 +130,10 @@ std::vector<InstallerRun> WaitForInstallerStart(DWORD timeoutMs = 10000) {
 }
 
 void EndInstaller(const InstallerRun& run) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, run.processId);
+    const tvx::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, run.processId));
     if (!process) return;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 5000);
 }
 
 std::optional<DWORD> NewContextMenu() {
@@ -191,12 +190,11 @@ TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
                   extension == L".zip" ? L"Tervix.ZIP" : L"Tervix")
             << Narrow(extension);
     }
-    HKEY key;
+    tvx::UniqueHkey key;
     DWORD valueCount = 0;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFileAssociations, 0, KEY_READ, &key), ERROR_SUCCESS);
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFileAssociations, 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
+                     nullptr, nullptr);
     EXPECT_EQ(valueCount, kAllExtensions.size());
 
     // The menu package belongs to Windows 11 only.
@@ -384,7 +382,7 @@ TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
     };
     if (RanInSandboxCopy(prepare)) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const tvx::ComSession com;
     // As in the program, the stored choices are read before anything is applied; that
     // is what loads the settings file.
     tvx::ReadUserInt(L"Setup", L"ShellExt", 1);
@@ -402,5 +400,4 @@ TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kApproved, kClass64), std::nullopt);
     EXPECT_EQ(NewContextMenu(), std::nullopt);
     EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tervix"));
-    CoUninitialize();
 }

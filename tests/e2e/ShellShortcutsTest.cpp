@@ -28,10 +28,7 @@ using namespace tvxtest;
 
 constexpr wchar_t kIconName[] = L"theme.ico";
 
-struct ComScope {
-    ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() { CoUninitialize(); }
-};
+using ComScope = tvx::ComSession;
 
 std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
@@ -82,14 +79,7 @@ std::map<std::string, std::string> Lnkinfo(const std::wstring& linkPath, const s
 }
 
 std::vector<std::wstring> Entries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(data.cFileName, L".") && wcscmp(data.cFileName, L"..")) names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    std::vector<std::wstring> names = tvxtest::FileNames(folder + L"\\*");
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -44,22 +44,21 @@ std::optional<DWORD> EntryDword(const wchar_t* name) {
 // Runs a command with its output in a file; returns that output.
 std::string RunForOutput(const std::wstring& commandLine, const std::wstring& outputFile) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE output =
-        CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return "";
+    tvx::UniqueFileHandle output(
+        CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    if (!output) return "";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = output.get();
+    startup.hStdError = output.get();
     PROCESS_INFORMATION info = {};
     std::wstring line = commandLine;
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-        WaitForSingleObject(info.hProcess, 60000);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
+        const tvx::UniqueHandle thread(info.hThread), process(info.hProcess);
+        WaitForSingleObject(process.get(), 60000);
     }
-    CloseHandle(output);
+    output.reset();
     return ReadFileBytes(outputFile);
 }
 

@@ -31,7 +31,8 @@ inline const ProductKey kProductKeys[] = {
     {HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe"},
 };
 
-inline void WriteProductKeys() {
+inline void WriteProductKeys(Caller caller = Caller::current()) {
+    const CallerTrace trace(caller);
     // ".rev" is given back only while it still names our recovery-volume ProgID.
     for (const ProductKey& key : kProductKeys) {
         const wchar_t* value = wcscmp(key.path, L".rev") == 0 ? L"Tervix.REV" : L"Tervix";
@@ -54,12 +55,7 @@ inline int ProductKeysLeft() {
 // The private folders that uninstalls made for their batches in a temporary folder.
 inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPath()) {
     std::vector<std::wstring> folders;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((temp + L"TvxUninstall-*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return folders;
-    do folders.push_back(temp + data.cFileName);
-    while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const std::wstring& name : FileNames(temp + L"TvxUninstall-*")) folders.push_back(temp + name);
     return folders;
 }
 

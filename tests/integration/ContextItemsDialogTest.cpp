@@ -50,17 +50,16 @@ const Item kTopItems[] = {
 
 std::map<std::wstring, DWORD> ReadDwords(const wchar_t* key) {
     std::map<std::wstring, DWORD> values;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return values;
+    tvx::UniqueHkey handle;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, handle.put()) != ERROR_SUCCESS) return values;
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD nameLength = 256, type = 0, data = 0, size = sizeof data;
-        LONG status = RegEnumValueW(handle, index, name, &nameLength, nullptr, &type,
+        LONG status = RegEnumValueW(handle.get(), index, name, &nameLength, nullptr, &type,
                                     reinterpret_cast<BYTE*>(&data), &size);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status == ERROR_SUCCESS && type == REG_DWORD) values[name] = data;
     }
-    RegCloseKey(handle);
     return values;
 }
 

@@ -183,13 +183,13 @@ std::wstring WithoutMnemonic(const std::wstring& text) {
 
 // The size the text needs in the control's own font, as DrawText lays it out.
 SIZE TextExtent(HWND control, const std::wstring& text, UINT flags, int width = 0) {
-    HDC dc = GetDC(control);
+    const tvx::WindowDc dc(control);
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    const HGDIOBJ previous =
+        SelectObject(dc.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    const tvx::ScopeGuard deselect([&] { SelectObject(dc.get(), previous); });
     RECT rect = {0, 0, width, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_CALCRECT);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_CALCRECT);
     return {Width(rect), Height(rect)};
 }
 
@@ -376,10 +376,8 @@ std::vector<std::string> LayoutProblems(HWND dialog, int dpi, bool scaled = fals
 }
 
 int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    const tvx::WindowDc screen(nullptr);
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 // One sample language loaded the way the program loads its language file, and

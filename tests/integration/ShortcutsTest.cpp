@@ -17,9 +17,7 @@ using tvxtest::TempFolder;
 
 class ShellLinkTest : public ::testing::Test {
 protected:
-    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    void TearDown() override { CoUninitialize(); }
-
+    const tvx::ComSession com_;
     TempFolder folder_{L"tvxlinks"};
 };
 

@@ -25,20 +25,19 @@ protected:
         ReleaseLanguage();
         FreeResourceLibrary();
         SetRightToLeft(false);
-        if (program_) FreeLibrary(program_);
     }
     void PlaceLibrary(const wchar_t* variant) {
         ASSERT_TRUE(CopyFileW(TestLibrary(variant).c_str(), (folder_ / L"tvxlng.dll").c_str(), FALSE));
     }
     void StartProgram() {
-        program_ = LoadLibraryW((folder_ / L"Uninstall.dll").c_str());
-        ASSERT_NE(program_, nullptr);
-        LoadResourceLibrary(program_);
+        program_.reset(LoadLibraryW((folder_ / L"Uninstall.dll").c_str()));
+        ASSERT_TRUE(program_);
+        LoadResourceLibrary(program_.get());
     }
     static std::wstring Text(UINT id) { return LoadText(id); }
 
     tvxtest::TempFolder folder_{L"tvxtexts"};
-    HMODULE program_ = nullptr;
+    UniqueModule program_;
 };
 
 // A translation is never a format: only the first "%s" takes the argument.
@@ -65,8 +64,8 @@ TEST(InsertArgument, ReplacesTheFirstPercentSAndLeavesEveryOtherPercentAsWritten
 
 TEST_F(ResourceLibrary, WithoutALibraryTextsComeFromTheProgram) {
     StartProgram();
-    EXPECT_EQ(ProgramModule(), program_);
-    EXPECT_EQ(ResourceModule(), program_);
+    EXPECT_EQ(ProgramModule(), program_.get());
+    EXPECT_EQ(ResourceModule(), program_.get());
     EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"Uninstall Tervix");
     EXPECT_EQ(Text(IDS_HOMEURL), L"https://tervix.example.com/");
     // An id that no table has gives an empty text.
@@ -78,14 +77,14 @@ TEST_F(ResourceLibrary, WithoutALibraryTextsComeFromTheProgram) {
 TEST_F(ResourceLibrary, LibraryTextsWinAndMissingOnesComeFromTheProgram) {
     PlaceLibrary(L"TranslatedLibrary");
     StartProgram();
-    EXPECT_NE(ResourceModule(), program_);
-    EXPECT_EQ(ProgramModule(), program_);
+    EXPECT_NE(ResourceModule(), program_.get());
+    EXPECT_EQ(ProgramModule(), program_.get());
     EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"Tervix deinstallieren");
     EXPECT_EQ(Text(IDS_UNINSTALLCOMPLETED), L"Tervix wurde entfernt.");
     EXPECT_EQ(Text(IDS_UNINSTALLSHOULDDELETE), L"Please delete %s yourself.");
     EXPECT_EQ(Text(IDS_SINGLETOPITEM), L"");
     // No dialog templates in the library: the dialogs come from the program.
-    EXPECT_EQ(DialogModule(L"SETUPDLG"), program_);
+    EXPECT_EQ(DialogModule(L"SETUPDLG"), program_.get());
 
     wchar_t small[8];
     EXPECT_EQ(LoadTextInto(IDS_UNINSTALLTVX, small, 8), small);
@@ -95,17 +94,17 @@ TEST_F(ResourceLibrary, LibraryTextsWinAndMissingOnesComeFromTheProgram) {
 TEST_F(ResourceLibrary, FreeingTheLibraryReturnsToTheProgramAndReleasesTheFile) {
     PlaceLibrary(L"TranslatedLibrary");
     StartProgram();
-    ASSERT_NE(ResourceModule(), program_);
+    ASSERT_NE(ResourceModule(), program_.get());
 
     FreeResourceLibrary();
-    EXPECT_EQ(ResourceModule(), program_);
+    EXPECT_EQ(ResourceModule(), program_.get());
     EXPECT_EQ(ResourceModule(), ProgramModule());
     EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"Uninstall Tervix");
     // The uninstall frees the library so that its file can be deleted.
     EXPECT_TRUE(DeleteFileW((folder_ / L"tvxlng.dll").c_str())) << GetLastError();
 
     FreeResourceLibrary();
-    EXPECT_EQ(ResourceModule(), program_);
+    EXPECT_EQ(ResourceModule(), program_.get());
 }
 
 TEST_F(ResourceLibrary, LoadingAgainReplacesTheLibrary) {
@@ -113,7 +112,7 @@ TEST_F(ResourceLibrary, LoadingAgainReplacesTheLibrary) {
     StartProgram();
     FreeResourceLibrary();
     PlaceLibrary(L"RtlLibrary");
-    LoadResourceLibrary(program_);
+    LoadResourceLibrary(program_.get());
     EXPECT_EQ(Text(IDS_UNINSTALLTVX), L"\x05D4\x05E1\x05E8\x05EA Tervix");
 }
 
@@ -176,15 +175,34 @@ TEST_F(ResourceLibrary, LanguageFolderOverrideIsSwitchedOff) {
     // program is used: this build has the override switched off.
     tvxtest::TempFolder languages(L"tvxlngfolder");
     ASSERT_TRUE(CopyFileW(TestLibrary(L"TranslatedLibrary").c_str(), (languages / L"tvxlng.dll").c_str(), FALSE));
-    bool hadKey = tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\General");
+    const bool hadKey = tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix\\General");
     std::wstring oldFolder;
-    bool hadValue =
+    const bool hadValue =
         tvxtest::RegReadString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder", &oldFolder);
+    // Other test programs share the prefix: the setting goes back as it was, however this ends.
+    const ScopeGuard restore([&] {
+        if (hadValue) {
+            tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder", oldFolder);
+        } else if (hadKey) {
+            tvxtest::RegDeleteValue(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder");
+        } else {
+            tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix\\General");
+            // The product key goes only if nothing else is left in it.
+            UniqueHkey product;
+            if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix", 0, KEY_READ, product.put()) != ERROR_SUCCESS)
+                return;
+            DWORD subkeys = 1, values = 1;
+            RegQueryInfoKeyW(product.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr);
+            product.reset();
+            if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tervix");
+        }
+    });
     ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder",
                                         languages.path()));
 
     StartProgram();
-    EXPECT_EQ(ResourceModule(), program_);
+    EXPECT_EQ(ResourceModule(), program_.get());
 
     std::wstring source = folder_ / L"uninstall.lng";
     wchar_t resolved[2048];
@@ -197,26 +215,6 @@ TEST_F(ResourceLibrary, LanguageFolderOverrideIsSwitchedOff) {
     wchar_t cut[6];
     ResolveInLanguageFolder(L"C:\\Tervix\\uninstall.lng", cut, 6);
     EXPECT_STREQ(cut, L"C:\\Te");
-
-    if (hadValue) {
-        tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\General", L"LanguageFolder", oldFolder);
-    } else if (hadKey) {
-        HKEY key;
-        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix\\General", 0, KEY_WRITE, &key);
-        RegDeleteValueW(key, L"LanguageFolder");
-        RegCloseKey(key);
-    } else {
-        tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix\\General");
-        // Other test programs share the prefix: remove the product key only if it is empty.
-        HKEY product;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix", 0, KEY_READ, &product) == ERROR_SUCCESS) {
-            DWORD subkeys = 1, values = 1;
-            RegQueryInfoKeyW(product, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                             nullptr, nullptr);
-            RegCloseKey(product);
-            if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tervix");
-        }
-    }
 }
 
 }  // namespace

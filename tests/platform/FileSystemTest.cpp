@@ -143,9 +143,8 @@ TEST(LongNameRetry, HelpersReachNamesThatOnlyTheLongFormKeeps) {
     tvxtest::TempFolder sandbox(L"tvxlong");
     // "name." is a different file from "name" only in the long form.
     std::wstring dotted = sandbox / L"name.";
-    HANDLE created = CreateFileW(Long(dotted).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(created, INVALID_HANDLE_VALUE);
-    CloseHandle(created);
+    ASSERT_TRUE(
+        UniqueFileHandle(CreateFileW(Long(dotted).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
 
     EXPECT_NE(GetAttributesLong(dotted.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(FileExists(dotted.c_str()));
@@ -256,10 +255,10 @@ TEST(LongPathRetries, EveryWrapperReachesTheFileThroughTheLongForm) {
         PlainFailure failing;
         EXPECT_EQ(CreateFolder((odd + L"sub").c_str()), CreateFolderResult::Created);
         EXPECT_EQ(CreateFolder((odd + L"none/deeper").c_str()), CreateFolderResult::PathMissing);
-        FILE* file = OpenCrtFile((odd + L"sub/./f.txt").c_str(), L"wb");
-        ASSERT_NE(file, nullptr);
-        fputs("data", file);
-        fclose(file);
+        UniqueCrtFile file(OpenCrtFile((odd + L"sub/./f.txt").c_str(), L"wb"));
+        ASSERT_TRUE(file);
+        fputs("data", file.get());
+        file.reset();
         EXPECT_TRUE(SetAttributesLong((odd + L"sub/f.txt").c_str(), FILE_ATTRIBUTE_READONLY));
         EXPECT_EQ(GetAttributesLong((odd + L"sub/f.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
                   DWORD{FILE_ATTRIBUTE_READONLY});

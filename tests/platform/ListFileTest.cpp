@@ -18,14 +18,12 @@ Entries ReadList(const std::string& bytes) {
     tvxtest::TempFolder folder(L"tvxlist");
     const std::wstring path = folder / L"Uninstall.lst";
     EXPECT_TRUE(tvxtest::WriteFileBytes(path, bytes));
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    EXPECT_NE(file, nullptr);
+    const tvx::UniqueCrtFile file(_wfopen(path.c_str(), L"rb"));
+    EXPECT_TRUE(file);
     if (!file) return {};
     // Reading starts at the beginning whatever the position of the stream.
-    fgetc(file);
-    Entries entries = tvx::ReadListEntries(file);
-    fclose(file);
-    return entries;
+    fgetc(file.get());
+    return tvx::ReadListEntries(file.get());
 }
 
 TEST(ListReading, TrailingBlanksTabsAndCarriageReturnsAreDroppedLeadingBlanksKept) {

@@ -250,7 +250,12 @@ std::wstring RoamingTervix() {
 TEST(UserDataFolder, RegistryValueThenRoamingFolderThenProgramFolder) {
     std::wstring roaming = RoamingTervix();
     ASSERT_FALSE(roaming.empty());
-    bool roamingExisted = tvxtest::PathExists(roaming);
+    const bool roamingExisted = tvxtest::PathExists(roaming);
+    // However this ends, the roaming folder is left as it was: other tests look for it.
+    const ScopeGuard restoreRoaming([&] {
+        DeleteFileW((roaming + L"\\TvxPlatformTest.ini").c_str());
+        if (!roamingExisted) RemoveDirectoryW(roaming.c_str());
+    });
     tvxtest::TempFolder custom(L"tvxdata");
     {
         UserHiveSandbox hive;
@@ -294,14 +299,12 @@ TEST(UserDataFolder, RegistryValueThenRoamingFolderThenProgramFolder) {
             << "a wildcard name that matches a file counts as existing: " << found;
         FindUserFile(L"TvxPlatformXe?t.*", found, kPathCapacity, true, false);
         EXPECT_EQ(std::wstring(found).find(roaming), std::wstring::npos) << found;
-        DeleteFileW((roaming + L"\\TvxPlatformTest.ini").c_str());
 
         // Not a file or folder name at all: still the roaming folder.
         ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"AppData", L""));
         GetUserDataFolder(out, kPathCapacity, false);
         EXPECT_EQ(CompareNoCase(out, roaming.c_str()), 0) << out;
     }
-    if (!roamingExisted) RemoveDirectoryW(roaming.c_str());
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/Owner.h"
 #include "platform/WindowsVersion.h"
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const tvx::ComSession com;
     DWORD result = tvx::WindowsVersionNumber() & 0xFFFF;
     if (tvx::IsWindows11()) result |= 1u << 16;
     if (tvx::OsNameIsWindows10()) result |= 1u << 17;
-    CoUninitialize();
     return static_cast<int>(result);
 }

@@ -63,10 +63,10 @@ TEST(Windows11Decision, AnUnavailableManagementServiceLeavesTheBuildToDecide) {
 }
 
 TEST(ManagementQuery, ReadsTheSystemNameThroughWmi) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const ComSession com;
+    ASSERT_TRUE(com.ok());
     // Wine set to Windows 10 names itself "Microsoft Windows 10 Pro|C:\WINDOWS|...".
     EXPECT_TRUE(OsNameIsWindows10());
-    CoUninitialize();
 }
 
 TEST(VersionCaches, PrimedAnswersStandUntilReset) {

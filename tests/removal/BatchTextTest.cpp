@@ -27,11 +27,11 @@ struct BatchResult {
 BatchResult WriteBatch(const wchar_t* program, const wchar_t* folder, bool silent, const wchar_t* log = nullptr) {
     tvxtest::TempFolder sandbox(L"tvxbatch");
     const std::wstring path = sandbox / L"batch.bat";
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    EXPECT_NE(file, nullptr);
+    tvx::UniqueCrtFile file(_wfopen(path.c_str(), L"wb"));
+    EXPECT_TRUE(file);
     if (!file) return {};
-    const bool named = tvx::WriteBatchLines(file, program, folder, silent, log);
-    fclose(file);
+    const bool named = tvx::WriteBatchLines(file.get(), program, folder, silent, log);
+    file.reset();
     return {tvxtest::ReadFileBytes(path), named};
 }
 
@@ -147,11 +147,11 @@ TEST(BatchText, PathsWithoutShortFormAreNamedExactlyInEveryCodePage) {
         {
             tvxtest::TempFolder sandbox(L"tvxcp");
             const std::wstring path = sandbox / L"batch.bat";
-            FILE* file = _wfopen(path.c_str(), L"wb");
-            ASSERT_NE(file, nullptr);
+            tvx::UniqueCrtFile file(_wfopen(path.c_str(), L"wb"));
+            ASSERT_TRUE(file);
             const bool named =
-                tvx::WriteBatchLines(file, program.c_str(), row.folder, true, nullptr, row.codePage);
-            fclose(file);
+                tvx::WriteBatchLines(file.get(), program.c_str(), row.folder, true, nullptr, row.codePage);
+            file.reset();
             bytes = tvxtest::ReadFileBytes(path);
             EXPECT_EQ(named, row.named != nullptr) << row.codePage;
         }
@@ -197,19 +197,17 @@ TEST(BatchText, ExistingNonAsciiPathIsNamedByItsAsciiShortForm) {
     wchar_t longForm[1024];
     ASSERT_GT(GetLongPathNameW(std::wstring(named.begin(), named.end()).c_str(), longForm, 1024), 0u);
     EXPECT_EQ(_wcsicmp(longForm, program.c_str()), 0) << named;
-    DeleteFileW(program.c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(BatchText, EachLineIsConvertedToTheOemCodePageWithoutTerminator) {
     tvxtest::TempFolder sandbox(L"tvxline");
     const std::wstring path = sandbox / L"line.bat";
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    tvx::WriteBatchLine(file, L"rd \"\u00e9\"\r\n");
-    tvx::WriteBatchLine(file, L"");
-    tvx::WriteBatchLine(file, L"x");
-    fclose(file);
+    tvx::UniqueCrtFile file(_wfopen(path.c_str(), L"wb"));
+    ASSERT_TRUE(file);
+    tvx::WriteBatchLine(file.get(), L"rd \"\u00e9\"\r\n");
+    tvx::WriteBatchLine(file.get(), L"");
+    tvx::WriteBatchLine(file.get(), L"x");
+    file.reset();
     EXPECT_EQ(tvxtest::ReadFileBytes(path), "rd \"\x82\"\r\nx");
 }
 

@@ -39,12 +39,9 @@ protected:
     // Writes the list and removes its entries the way the uninstall does.
     bool Remove(const std::string& listBytes) {
         EXPECT_TRUE(tvxtest::WriteFileBytes(Path(L"Uninstall.lst"), listBytes));
-        FILE* list = tvx::OpenCrtFile(Path(L"Uninstall.lst").c_str(), L"rb");
-        EXPECT_NE(list, nullptr);
-        if (!list) return false;
-        const bool restartNeeded = tvx::RemoveListedFiles(list, (folder_.path() + L"\\").c_str(), program_.c_str());
-        fclose(list);
-        return restartNeeded;
+        const tvx::UniqueCrtFile list(tvx::OpenCrtFile(Path(L"Uninstall.lst").c_str(), L"rb"));
+        EXPECT_TRUE(list);
+        return list && tvx::RemoveListedFiles(list.get(), (folder_.path() + L"\\").c_str(), program_.c_str());
     }
 
 

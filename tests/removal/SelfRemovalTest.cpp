@@ -32,13 +32,12 @@ TEST(PrivateFolder, OnlyTheAccountSystemAndAdministratorsGetInAndNothingIsInheri
               L"D:P(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
     const std::wstring account = tvx::CurrentAccountSid();
     EXPECT_EQ(account.rfind(L"S-1-5-", 0), 0u) << tvxtest::Narrow(account);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    tvx::UniqueLocalMem descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(tvx::PrivateFolderSecurity(account).c_str(),
-                                                                     SDDL_REVISION_1, &descriptor, nullptr));
+                                                                     SDDL_REVISION_1, descriptor.put(), nullptr));
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    EXPECT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED));
-    LocalFree(descriptor);
+    EXPECT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision) && (control & SE_DACL_PROTECTED));
 }
 
 TEST(PrivateFolder, WhatStandsAtTheNameIsRefusedAndEachFolderIsNew) {
@@ -63,13 +62,17 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     const std::wstring oldBatch = TempPath() + L"Uninstall_Tvx.Bat";
     const std::wstring marker = sandbox / L"ran.txt";
     const std::string trap = "echo hijacked > \"" + tvxtest::Narrow(marker) + "\"\r\n";
+    // The trap goes again however the test ends: the temporary folder is every test's.
+    const tvx::ScopeGuard removeTrap([&] { DeleteFileW(oldBatch.c_str()); });
     ASSERT_TRUE(tvxtest::WriteFileBytes(oldBatch, trap));
     // Held without sharing: any attempt to open it would fail, and the run with it.
-    HANDLE held = CreateFileW(oldBatch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    tvx::UniqueFileHandle held(
+        CreateFileW(oldBatch.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
 
     tvx::SelfRemoval removal;
     removal.batchFolder = tvx::CreatePrivateFolder(TempPath());
+    const tvx::ScopeGuard removeBatchFolder([&] { tvxtest::RemoveTree(removal.batchFolder); });
     ASSERT_FALSE(removal.batchFolder.empty());
     removal.program = removal.batchFolder + L"\\Uninstall.exe";
     removal.programMoved = true;
@@ -79,11 +82,9 @@ TEST(RemovalBatch, BatchStandingAtTheOldFixedNameIsNeitherOpenedNorUsed) {
     // The batch ran: the program file went, then the batch with its folder.
     EXPECT_TRUE(WaitUntilGone(removal.batchFolder, 30000));
     EXPECT_EQ(tvx::RunOutcome(), tvx::Outcome::Done);
-    CloseHandle(held);
+    held.reset();
     EXPECT_EQ(tvxtest::ReadFileBytes(oldBatch), trap);
     EXPECT_FALSE(PathExists(marker));
-    DeleteFileW(oldBatch.c_str());
-    tvxtest::RemoveTree(removal.batchFolder);
 }
 
 // Without a batch the moved program file stays behind: the run says so and fails.
@@ -132,16 +133,19 @@ TEST(InstallFolderRemoval, ProgramLeavesAndTheFolderGoesStaysOrFollowsAtTheResta
         }
         if (row.lingers) {
             const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-            HANDLE scanner = CreateFileW(left.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+            tvx::UniqueFileHandle scanner(
+                CreateFileW(left.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(scanner);
             ASSERT_TRUE(DeleteFileW(left.c_str()));
             ASSERT_FALSE(RemoveDirectoryW(install.c_str())) << "the deleted file does not linger";
             // Let go after a while, as a scanner does.
             auto letGo = [](void* handle) -> DWORD {
                 Sleep(400);
-                return CloseHandle(handle);
+                tvx::UniqueFileHandle owned(handle);
+                return 0;
             };
-            CloseHandle(CreateThread(nullptr, 0, letGo, scanner, 0, nullptr));
+            const tvx::UniqueHandle thread(CreateThread(nullptr, 0, letGo, scanner.get(), 0, nullptr));
+            if (thread) scanner.release();
         }
 
         const tvx::SelfRemoval removal = tvx::RemoveInstallFolder(program.c_str(), install.c_str(), row.filesDeferred);

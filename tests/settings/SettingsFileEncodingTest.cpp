@@ -9,6 +9,7 @@
 #include "SettingsFileTestSupport.h"
 #include "TestSupport.h"
 #include "platform/DiskFile.h"
+#include "platform/RunOutcome.h"
 #include "settings/SettingsFile.h"
 #include "settings/TextFileReader.h"
 
@@ -200,8 +201,11 @@ TEST_F(TextFileReading, AMissingFileIsAFailureAndOptionallyFatal) {
         ReadTextFile(missing.c_str(), list, fatal);
         ADD_FAILURE() << "a fatal open failure must throw";
     } catch (const TVX_EXIT& exit) {
-        EXPECT_EQ(exit.code, kExitOpenError);
+        EXPECT_EQ(exit.code, kExitFailed);
+        EXPECT_EQ(Errors().lastError, FileError::Open);
     }
+    Errors() = ErrorState();
+    ResetRunOutcome();
 }
 
 TEST_F(TextFileReading, AFileLargerThanOneReadStepIsReadWhole) {

@@ -18,16 +18,7 @@ using SettingsFileSave = SettingsFileTest;
 // Every file name in the sandbox folder, to spot a temporary file left behind.
 std::wstring FolderListing(const std::wstring& folder) {
     std::wstring names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) {
-            names += data.cFileName;
-            names += L";";
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    for (const std::wstring& name : tvxtest::FileNames(folder + L"\\*")) names += name + L";";
     return names;
 }
 
@@ -182,10 +173,11 @@ TEST_F(SettingsFileSave, FilesThatMustStayAsTheyAreAreNotWritten) {
         Load(c.original);
         SetSettingEntry(L"a", L"2", SettingKind::Plain);
         if (c.prepare) c.prepare(path);
-        HANDLE held = c.prepare ? INVALID_HANDLE_VALUE
-                                : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        UniqueFileHandle held(c.prepare
+                                  ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_FALSE(SaveSettingsFile());
-        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        held.reset();
         if (c.deleted) {
             EXPECT_FALSE(tvxtest::PathExists(path)) << "the deleted settings file must not come back";
             EXPECT_EQ(FolderListing(folder.path()), L"");
@@ -205,10 +197,10 @@ TEST_F(SettingsFileSave, FilesThatMustStayAsTheyAreAreNotWritten) {
 TEST_F(SettingsFileSave, AFileFreedAgainOrLeftByTheUninstallIsWritten) {
     LoadText(L"a=1\r\n");
     SetSettingEntry(L"a", L"2", SettingKind::Plain);
-    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    UniqueFileHandle held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
     EXPECT_FALSE(SaveSettingsFile());
-    CloseHandle(held);
+    held.reset();
     EXPECT_EQ(SaveAndRead(), L"Global\\AppData=1\r\nGlobal\\Integration=1\r\nGlobal\\SaveSettings=1\r\na=2\r\n");
     ReleaseSettingsFile();
 

@@ -24,7 +24,8 @@ inline std::string Utf16Be(const std::wstring& text, bool mark = true) {
 
 // Decodes a file that this program saved (UTF-16LE with mark); fails the test when the
 // mark is missing or the length is odd.
-inline std::wstring DecodeSavedFile(const std::string& bytes) {
+inline std::wstring DecodeSavedFile(const std::string& bytes, tvxtest::Caller caller = tvxtest::Caller::current()) {
+    const tvxtest::CallerTrace trace(caller);
     EXPECT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.size() % 2, 0u) << "a saved file holds whole UTF-16 units";
     if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE') {
@@ -41,14 +42,18 @@ protected:
         Switches() = PortableSwitches{};
     }
     // Writes the bytes as the sandbox's "Tervix.ini" and loads it.
-    void Load(const std::string& bytes) {
+    void Load(const std::string& bytes, tvxtest::Caller caller = tvxtest::Caller::current()) {
+        const tvxtest::CallerTrace trace(caller);
         ASSERT_TRUE(tvxtest::WriteFileBytes(path, bytes));
         LoadSettingsFileFrom(path.c_str());
         ASSERT_TRUE(SettingsFileLoaded());
     }
-    void LoadText(const std::wstring& text) { Load(Utf16Le(text)); }
+    void LoadText(const std::wstring& text, tvxtest::Caller caller = tvxtest::Caller::current()) {
+        Load(Utf16Le(text), caller);
+    }
     // Saves and reads the file back as text.
-    std::wstring SaveAndRead() {
+    std::wstring SaveAndRead(tvxtest::Caller caller = tvxtest::Caller::current()) {
+        const tvxtest::CallerTrace trace(caller);
         EXPECT_TRUE(SaveSettingsFile());
         return DecodeSavedFile(tvxtest::ReadFileBytes(path));
     }

@@ -2,20 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
+#include "platform/Owner.h"
 #include "settings/SettingsFile.h"
 
 namespace tvx {
 namespace {
 
 using tvxtest::DeleteRegTree;
+using tvxtest::Narrow;
 using tvxtest::RegKeyExists;
 using tvxtest::RegReadDword;
 using tvxtest::RegReadString;
 using tvxtest::RegWriteDword;
 using tvxtest::RegWriteString;
+
+constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
 // Several test programs share one Wine prefix and may run at the same time, so every
 // test works below keys named after its own process and removes them afterwards.
@@ -26,7 +32,6 @@ protected:
         productKeyExisted_ = RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix");
     }
     void TearDown() override {
-        SetRegistryView(0);
         Switches() = PortableSwitches{};
         DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix\\" + tag_);
         DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\" + tag_);
@@ -42,12 +47,12 @@ protected:
     }
     // The product key is shared with other tests: only remove it when nothing is left in it.
     static void RemoveIfEmpty(HKEY root, const wchar_t* path) {
-        HKEY key;
-        if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+        UniqueHkey key;
+        if (RegOpenKeyExW(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
         DWORD subkeys = 1, values = 1;
-        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                          nullptr, nullptr);
-        RegCloseKey(key);
+        key.reset();
         if (subkeys == 0 && values == 0) RegDeleteKeyW(root, path);
     }
     std::wstring Relative(const std::wstring& rest = L"") const { return rest.empty() ? tag_ : tag_ + L"\\" + rest; }
@@ -119,10 +124,10 @@ TEST_F(SettingsStore, StringReadsAreCutToCapacityAndFallBackToTheDefault) {
     EXPECT_TRUE(ReadSettingString(HKEY_CURRENT_USER, Relative().c_str(), L"Short", buffer, L"x", 6));
     EXPECT_STREQ(buffer, L"Tervi");
     // Data stored without a terminator is still terminated inside the buffer.
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Tervix\\" + tag_).c_str(), 0, KEY_WRITE, &key), 0);
-    RegSetValueExW(key, L"Raw", 0, REG_BINARY, reinterpret_cast<const BYTE*>(L"ABCDEF"), 12);
-    RegCloseKey(key);
+    UniqueHkey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Tervix\\" + tag_).c_str(), 0, KEY_WRITE, key.put()), 0);
+    RegSetValueExW(key.get(), L"Raw", 0, REG_BINARY, reinterpret_cast<const BYTE*>(L"ABCDEF"), 12);
+    key.reset();
     EXPECT_TRUE(ReadSettingString(HKEY_CURRENT_USER, Relative().c_str(), L"Raw", buffer, L"x", 6));
     EXPECT_STREQ(buffer, L"ABCDE");
 
@@ -170,12 +175,10 @@ TEST_F(SettingsStore, DeletingValuesAndSingleKeys) {
 }
 
 TEST_F(SettingsStore, ThirtyTwoBitViewLandsInTheWow64Node) {
-    SetRegistryView(KEY_WOW64_32KEY);
-    EXPECT_EQ(RegistryView(), static_cast<REGSAM>(KEY_WOW64_32KEY));
-    EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, Absolute().c_str(), L"Path", L"C:\\Tervix\\Tervix.exe"),
+    EXPECT_EQ(WriteSettingString(HKEY_LOCAL_MACHINE, Absolute().c_str(), L"Path", L"C:\\Tervix\\Tervix.exe", k32),
               ERROR_SUCCESS);
     EXPECT_EQ(WriteSettingString(HKEY_CLASSES_ROOT, (L"CLSID\\" + tag_ + L"\\InProcServer32").c_str(), L"",
-                                 L"tvxext32.dll"),
+                                 L"tvxext32.dll", k32),
               ERROR_SUCCESS);
 
     std::wstring text;
@@ -185,21 +188,78 @@ TEST_F(SettingsStore, ThirtyTwoBitViewLandsInTheWow64Node) {
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\CLSID\\" + tag_));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + tag_));
 
-    // Reads follow the view; the existence test does not.
+    // Reads and the existence test follow the view.
     wchar_t buffer[64];
-    EXPECT_TRUE(ReadSettingString(HKEY_LOCAL_MACHINE, Absolute().c_str(), L"Path", buffer, L"", 64));
+    EXPECT_TRUE(ReadSettingString(HKEY_LOCAL_MACHINE, Absolute().c_str(), L"Path", buffer, L"", 64, k32));
     EXPECT_STREQ(buffer, L"C:\\Tervix\\Tervix.exe");
+    EXPECT_TRUE(SettingKeyExists(HKEY_LOCAL_MACHINE, Absolute().c_str(), k32));
     EXPECT_FALSE(SettingKeyExists(HKEY_LOCAL_MACHINE, Absolute().c_str()));
-    SetRegistryView(0);
     EXPECT_FALSE(ReadSettingString(HKEY_LOCAL_MACHINE, Absolute().c_str(), L"Path", buffer, L"", 64));
 
     // A single-key deletion honours the view.
-    SetRegistryView(KEY_WOW64_32KEY);
-    DeleteSettingKey(HKEY_CLASSES_ROOT, (L"CLSID\\" + tag_ + L"\\InProcServer32").c_str());
-    DeleteSettingKey(HKEY_CLASSES_ROOT, (L"CLSID\\" + tag_).c_str());
-    DeleteSettingKey(HKEY_LOCAL_MACHINE, Absolute().c_str());
+    DeleteSettingKey(HKEY_CLASSES_ROOT, (L"CLSID\\" + tag_ + L"\\InProcServer32").c_str(), k32);
+    DeleteSettingKey(HKEY_CLASSES_ROOT, (L"CLSID\\" + tag_).c_str(), k32);
+    DeleteSettingKey(HKEY_LOCAL_MACHINE, Absolute().c_str(), k32);
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\CLSID\\" + tag_));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\" + tag_));
+}
+
+// Twins of one key in both views: every call given the 32-bit view reads, writes and
+// deletes the 32-bit twin and leaves the native one as it was.
+TEST_F(SettingsStore, EveryCallActsInTheViewItIsGiven) {
+    const std::wstring key = L"Software\\" + tag_;
+    for (const REGSAM view : {kNativeView, k32}) {
+        const wchar_t* which = view == k32 ? L"32-bit" : L"native";
+        for (const wchar_t* rest : {L"", L"\\Leaf", L"\\Empty", L"\\Tree\\A\\B", L"\\Spared",
+                                    L"\\Spared\\Records", L"\\Spared\\Other"})
+            ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, key + rest, L"Which", which, view));
+        ASSERT_TRUE(RegWriteString(HKEY_LOCAL_MACHINE, key + L"\\Only" + which, L"Which", which, view));
+    }
+    const auto twin = [&](const std::wstring& rest, REGSAM view) {
+        return RegKeyExists(HKEY_LOCAL_MACHINE, key + rest, view);
+    };
+    const std::wstring in32 = Absolute(), leaf = Absolute(L"Leaf");
+
+    wchar_t text[16];
+    EXPECT_TRUE(ReadSettingString(HKEY_LOCAL_MACHINE, in32.c_str(), L"Which", text, L"", 16, k32));
+    EXPECT_STREQ(text, L"32-bit");
+    std::wstring registry;
+    EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, in32.c_str(), L"Which", &registry, k32));
+    EXPECT_EQ(registry, L"32-bit");
+    std::vector<RegistryValue> values;
+    EXPECT_TRUE(ReadSettingValues(HKEY_LOCAL_MACHINE, in32.c_str(), &values, k32));
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].Text(), L"32-bit");
+    std::vector<std::wstring> subkeys;
+    EXPECT_TRUE(ReadSettingSubkeys(HKEY_LOCAL_MACHINE, in32.c_str(), &subkeys, k32));
+    EXPECT_NE(std::find(subkeys.begin(), subkeys.end(), L"Only32-bit"), subkeys.end());
+    EXPECT_EQ(std::find(subkeys.begin(), subkeys.end(), L"Onlynative"), subkeys.end());
+    EXPECT_TRUE(SettingKeyExists(HKEY_LOCAL_MACHINE, Absolute(L"Only32-bit").c_str(), k32));
+    EXPECT_FALSE(SettingKeyExists(HKEY_LOCAL_MACHINE, Absolute(L"Onlynative").c_str(), k32));
+
+    EXPECT_EQ(WriteSettingInt(HKEY_LOCAL_MACHINE, leaf.c_str(), L"Number", 32, k32), ERROR_SUCCESS);
+    EXPECT_EQ(ReadSettingInt(HKEY_LOCAL_MACHINE, leaf.c_str(), L"Number", -1, k32), 32);
+    EXPECT_EQ(ReadSettingInt(HKEY_LOCAL_MACHINE, leaf.c_str(), L"Number", -1), -1);
+    EXPECT_EQ(WriteSettingValue(HKEY_LOCAL_MACHINE, leaf.c_str(), values[0], k32), ERROR_SUCCESS);
+    std::wstring stored;
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, key + L"\\Leaf", L"Which", &stored));
+    EXPECT_EQ(stored, L"native") << "the 32-bit value went into the native key";
+
+    DeleteSettingValue(HKEY_LOCAL_MACHINE, in32.c_str(), L"Which", k32);
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, key, L"Which", &stored, k32));
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, key, L"Which", &stored));
+    DeleteSettingValue(HKEY_LOCAL_MACHINE, Absolute(L"Empty").c_str(), L"Which", k32);
+    DeleteSettingKeyIfEmpty(HKEY_LOCAL_MACHINE, Absolute(L"Empty").c_str(), k32);
+    DeleteSettingKey(HKEY_LOCAL_MACHINE, leaf.c_str(), k32);
+    DeleteSettingTree(HKEY_LOCAL_MACHINE, Absolute(L"Tree").c_str(), k32);
+    DeleteSettingTreeExcept(HKEY_LOCAL_MACHINE, Absolute(L"Spared").c_str(), L"Records", k32);
+    for (const wchar_t* gone : {L"\\Empty", L"\\Leaf", L"\\Tree", L"\\Spared\\Other"}) {
+        EXPECT_FALSE(twin(gone, k32)) << Narrow(gone);
+        EXPECT_TRUE(twin(gone, kNativeView)) << Narrow(gone);
+    }
+    EXPECT_TRUE(twin(L"\\Spared\\Records", k32));
+    EXPECT_FALSE(RegReadString(HKEY_LOCAL_MACHINE, key + L"\\Spared", L"Which", &stored, k32));
+    EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, key + L"\\Spared", L"Which", &stored));
 }
 
 TEST_F(SettingsStore, TreeDeletionRemovesADeepAndWideTreeAndNothingBeside) {
@@ -283,11 +343,7 @@ protected:
         if (hadValue_) {
             RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"TempFolder", oldValue_);
         } else {
-            HKEY key;
-            if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-                RegDeleteValueW(key, L"TempFolder");
-                RegCloseKey(key);
-            }
+            tvxtest::RegDeleteValue(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"TempFolder");
             RemoveIfEmpty(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths");
         }
         SetEnvironmentVariableW(L"TVXTESTTEMP", nullptr);
@@ -335,11 +391,7 @@ TEST_F(TempFolderSetting, EmptySettingIsKeptOnlyWhenAllowed) {
 }
 
 TEST_F(TempFolderSetting, NoSettingGivesTheSystemTemporaryFolder) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, L"TempFolder");
-        RegCloseKey(key);
-    }
+    tvxtest::RegDeleteValue(HKEY_CURRENT_USER, L"Software\\Tervix\\Paths", L"TempFolder");
     EXPECT_EQ(Get(true), L"");
     EXPECT_EQ(Get(false), systemTemp_);
     ASSERT_EQ(systemTemp_.back(), L'\\');

@@ -43,17 +43,16 @@ TEST_F(CurrentFolder, HardeningReplacesAnEarlierLibraryFolder) {
     tvxtest::TempFolder libraries(L"tvxdlldir");
     ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (libraries / L"tvxplanted.dll").c_str(), FALSE));
     ASSERT_TRUE(SetDllDirectoryW(libraries.path().c_str()));
-    HMODULE planted = LoadLibraryW(L"tvxplanted.dll");
-    ASSERT_NE(planted, nullptr);
-    FreeLibrary(planted);
+    UniqueModule planted(LoadLibraryW(L"tvxplanted.dll"));
+    ASSERT_TRUE(planted);
+    planted.reset();
 
     HardenDllSearch(true);
     wchar_t folder[MAX_PATH] = {L'#'};
     EXPECT_EQ(GetDllDirectoryW(MAX_PATH, folder), 0u);
     EXPECT_STREQ(folder, L"");
-    planted = LoadLibraryW(L"tvxplanted.dll");
-    EXPECT_EQ(planted, nullptr) << "the earlier library folder is still searched";
-    if (planted) FreeLibrary(planted);
+    planted.reset(LoadLibraryW(L"tvxplanted.dll"));
+    EXPECT_FALSE(planted) << "the earlier library folder is still searched";
 
     ASSERT_TRUE(SetDllDirectoryW(libraries.path().c_str()));
     HardenDllSearch(false);
@@ -63,13 +62,12 @@ TEST_F(CurrentFolder, HardeningReplacesAnEarlierLibraryFolder) {
 TEST_F(CurrentFolder, SystemLibrariesComeFromTheSystemFolderOnly) {
     // A look-alike in the current folder must not be taken.
     ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"riched20.dll").c_str(), FALSE));
-    HMODULE richEdit = LoadSystemLibrary(L"riched20.dll");
-    ASSERT_NE(richEdit, nullptr);
-    EXPECT_EQ(_wcsicmp(ModulePath(richEdit).c_str(), (SystemFolder() + L"\\riched20.dll").c_str()), 0)
-        << ModulePath(richEdit).c_str();
+    const UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
+    ASSERT_TRUE(richEdit);
+    EXPECT_EQ(_wcsicmp(ModulePath(richEdit.get()).c_str(), (SystemFolder() + L"\\riched20.dll").c_str()), 0)
+        << ModulePath(richEdit.get()).c_str();
     WNDCLASSW richEditClass;
     EXPECT_TRUE(GetClassInfoW(nullptr, L"RichEdit20W", &richEditClass));
-    FreeLibrary(richEdit);
 
     // Only in the current folder: not found.
     ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"tvxplanted.dll").c_str(), FALSE));
@@ -110,7 +108,6 @@ protected:
     void TearDown() override {
         ReleaseProgramResources();
         FreeResourceLibrary();
-        if (program_) FreeLibrary(program_);
     }
     void Start(const wchar_t* library) {
         ASSERT_TRUE(CopyFileW(PlantedLibrary().c_str(), (folder_ / L"Uninstall.dll").c_str(), FALSE));
@@ -118,13 +115,13 @@ protected:
             std::wstring source = tvxtest::BuildDir() + L"\\tests\\lang\\" + library + L".dll";
             ASSERT_TRUE(CopyFileW(source.c_str(), (folder_ / L"tvxlng.dll").c_str(), FALSE));
         }
-        program_ = LoadLibraryW((folder_ / L"Uninstall.dll").c_str());
-        ASSERT_NE(program_, nullptr);
-        LoadResourceLibrary(program_);
+        program_.reset(LoadLibraryW((folder_ / L"Uninstall.dll").c_str()));
+        ASSERT_TRUE(program_);
+        LoadResourceLibrary(program_.get());
         CreateProgramResources();
     }
     tvxtest::TempFolder folder_{L"tvxicon"};
-    HMODULE program_ = nullptr;
+    UniqueModule program_;
 };
 
 TEST_F(ProgramIconSource, ProgramsOwnIconWithoutALibrary) {
@@ -132,8 +129,7 @@ TEST_F(ProgramIconSource, ProgramsOwnIconWithoutALibrary) {
     ICONINFO info = {};
     ASSERT_NE(ProgramIcon(), nullptr);
     ASSERT_TRUE(GetIconInfo(ProgramIcon(), &info));
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
+    const UniqueGdiObject color(info.hbmColor), mask(info.hbmMask);
     EXPECT_TRUE(info.fIcon);
 }
 

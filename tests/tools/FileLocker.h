@@ -24,29 +24,27 @@ public:
         static LONG counter = 0;
         name_ = L"tvxlock-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(InterlockedIncrement(&counter));
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L"-ready").c_str());
-        stop_ = CreateEventW(nullptr, TRUE, FALSE, (name_ + L"-stop").c_str());
+        ready_.reset(CreateEventW(nullptr, TRUE, FALSE, (name_ + L"-ready").c_str()));
+        stop_.reset(CreateEventW(nullptr, TRUE, FALSE, (name_ + L"-stop").c_str()));
         const std::wstring command = L"\"" + BuildDir() + L"\\tools\\FileLocker.exe\" " +
                                      (mode == Mode::LoadAsLibrary ? L"load" : L"open") + L" \"" + path + L"\" " + name_;
         if (!ready_ || !stop_ || !process_.Start(command)) return false;
-        HANDLE waits[] = {ready_, process_.handle()};
+        HANDLE waits[] = {ready_.get(), process_.handle()};
         return WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
     }
 
     // Lets go of the file and waits until the helper has ended.
     void Release() {
-        if (stop_) SetEvent(stop_);
+        if (stop_) SetEvent(stop_.get());
         if (process_.handle()) process_.Wait(20000);
-        for (HANDLE* event : {&ready_, &stop_}) {
-            if (*event) CloseHandle(*event);
-            *event = nullptr;
-        }
+        ready_.reset();
+        stop_.reset();
     }
 
 private:
     std::wstring name_;
-    HANDLE ready_ = nullptr;
-    HANDLE stop_ = nullptr;
+    tvx::UniqueHandle ready_;
+    tvx::UniqueHandle stop_;
     Process process_;
 };
 

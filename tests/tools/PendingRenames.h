@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Owner.h"
+
 namespace tvxtest {
 
 inline const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
@@ -24,8 +26,9 @@ public:
         savedDeletions_ = Deletions().size();
     }
     ~PendingRenames() {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        tvx::UniqueHkey owned;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, owned.put()) != ERROR_SUCCESS) return;
+        const HKEY key = owned.get();
         if (!scope_.empty()) {
             std::vector<std::wstring> strings = Strings(), kept;
             for (size_t i = 0; i + 1 < strings.size(); i += 2) {
@@ -46,7 +49,6 @@ public:
         } else {
             RegDeleteValueW(key, kPendingValue);
         }
-        RegCloseKey(key);
     }
     // The entries (source and target) that count, in the list's order.
     std::vector<std::pair<std::wstring, std::wstring>> Entries() const {
@@ -92,16 +94,16 @@ private:
         return _wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
     }
     static bool Read(std::vector<BYTE>* bytes) {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+        tvx::UniqueHkey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return false;
         DWORD size = 0, type = 0;
-        LONG result = RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size);
+        LONG result = RegQueryValueExW(key.get(), kPendingValue, nullptr, &type, nullptr, &size);
         if (result == ERROR_SUCCESS) {
             bytes->assign(size + 4, 0);
-            result = RegQueryValueExW(key, kPendingValue, nullptr, &type, bytes->data(), &size);
+            result = RegQueryValueExW(key.get(), kPendingValue, nullptr, &type, bytes->data(), &size);
             bytes->resize(size);
         }
-        RegCloseKey(key);
         return result == ERROR_SUCCESS;
     }
     std::wstring scope_;

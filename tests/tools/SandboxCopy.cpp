@@ -28,11 +28,13 @@ SandboxCopy::SandboxCopy(const std::wstring& subfolder) : sandbox_(L"tvxcopy") {
     copied_ = CopyFileW(self.c_str(), program_.c_str(), FALSE) != 0;
 }
 
-void SandboxCopy::Put(const std::wstring& name, const std::string& bytes) {
+void SandboxCopy::Put(const std::wstring& name, const std::string& bytes, Caller caller) {
+    const CallerTrace trace(caller);
     EXPECT_TRUE(WriteFileBytes(*this / name, bytes)) << "cannot write the stand-in file";
 }
 
-void SandboxCopy::PutTool(const std::wstring& exeName) {
+void SandboxCopy::PutTool(const std::wstring& exeName, Caller caller) {
+    const CallerTrace trace(caller);
     EXPECT_TRUE(CopyFileW((BuildDir() + L"\\tools\\" + exeName).c_str(), (*this / exeName).c_str(), FALSE))
         << "build the test tools first";
 }
@@ -76,16 +78,16 @@ DWORD SandboxCopy::RunWholeProgram() {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         return refuse("start");
-    WaitForSingleObject(process.hProcess, INFINITE);
+    const tvx::UniqueHandle thread(process.hThread), started(process.hProcess);
+    WaitForSingleObject(started.get(), INFINITE);
     DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(started.get(), &exitCode);
     return exitCode;
 }
 
-bool RanInSandboxCopy(const std::function<void(SandboxCopy&)>& prepare) {
+bool RanInSandboxCopy(const std::function<void(SandboxCopy&)>& prepare, Caller caller) {
     if (RunningInSandboxCopy()) return false;
+    const CallerTrace trace(caller);
     SandboxCopy copy;
     if (prepare) prepare(copy);
     EXPECT_TRUE(copy.RunCurrentTest());

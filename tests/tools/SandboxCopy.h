@@ -33,9 +33,9 @@ public:
     std::wstring operator/(const std::wstring& name) const { return folder_ + L"\\" + name; }
 
     // A small stand-in file next to the copy.
-    void Put(const std::wstring& name, const std::string& bytes = "stand-in");
+    void Put(const std::wstring& name, const std::string& bytes = "stand-in", Caller caller = Caller::current());
     // One of the stand-in programs of the build's tools folder, next to the copy.
-    void PutTool(const std::wstring& exeName);
+    void PutTool(const std::wstring& exeName, Caller caller = Caller::current());
 
     // Runs one test case (by default the current one; a disabled one too) in the copy,
     // with environment overrides ("NAME=value" lines). Succeeds only when the copy ran
@@ -59,6 +59,6 @@ private:
 // In the test program itself this copies the program, lets `prepare` put what the case
 // needs beside the copy, runs the case in the copy and checks that it passed; then it is
 // true. In the copy it is false, and the body goes on.
-bool RanInSandboxCopy(const std::function<void(SandboxCopy&)>& prepare = nullptr);
+bool RanInSandboxCopy(const std::function<void(SandboxCopy&)>& prepare = nullptr, Caller caller = Caller::current());
 
 }  // namespace tvxtest

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "platform/Owner.h"
+
 namespace tvxtest {
 
 struct Shortcut {
@@ -24,18 +26,12 @@ namespace shortcutdetail {
 // could not be opened.
 template <typename Use>
 bool WithShellLink(const std::wstring& path, DWORD mode, Use use) {
-    IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
+    tvx::ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
         return false;
-    IPersistFile* file = nullptr;
-    bool done = false;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        done = SUCCEEDED(file->Load(path.c_str(), mode)) && use(link, file);
-        file->Release();
-    }
-    link->Release();
-    return done;
+    tvx::ComPtr<IPersistFile> file;
+    return SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())) &&
+           SUCCEEDED(file->Load(path.c_str(), mode)) && use(link.get(), file.get());
 }
 
 }  // namespace shortcutdetail

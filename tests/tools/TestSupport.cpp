@@ -3,10 +3,19 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
+
+#include "platform/Owner.h"
 
 namespace tvxtest {
 namespace {
+
+using tvx::UniqueFileHandle;
+using tvx::UniqueFindHandle;
+using tvx::UniqueHandle;
+using tvx::UniqueHkey;
+using tvx::UniqueModule;
 
 std::wstring UnixToWindows(const char* variable) {
     const char* value = getenv(variable);
@@ -25,11 +34,8 @@ std::wstring UninstallExe() { return BuildDir() + L"\\Uninstall.exe"; }
 
 std::wstring SetupProgram(const std::wstring& which) {
     const std::wstring folder = BuildDir() + L"\\test-packages\\" + which + L"\\";
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"Tervix-*-setup.exe").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return L"";
-    FindClose(find);
-    return folder + data.cFileName;
+    const std::vector<std::wstring> names = FileNames(folder + L"Tervix-*-setup.exe");
+    return names.empty() ? L"" : folder + names.front();
 }
 
 std::wstring TempPath() {
@@ -62,11 +68,8 @@ std::wstring StringTableText(UINT id, HMODULE module) {
 }
 
 std::wstring ProgramText(UINT id) {
-    HMODULE program = LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!program) return L"";
-    std::wstring text = StringTableText(id, program);
-    FreeLibrary(program);
-    return text;
+    const UniqueModule program(LoadLibraryExW(UninstallExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return program ? StringTableText(id, program.get()) : L"";
 }
 
 TempFolder::TempFolder(const wchar_t* tag) {
@@ -100,15 +103,7 @@ void RemoveTree(const std::wstring& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (wcscmp(data.cFileName, L".") && wcscmp(data.cFileName, L".."))
-                    RemoveTree(path + L"\\" + data.cFileName);
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
+        for (const std::wstring& name : FileNames(path + L"\\*")) RemoveTree(path + L"\\" + name);
         RemoveDirectoryW(path.c_str());
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveDirectoryW(path.c_str());
@@ -117,25 +112,32 @@ void RemoveTree(const std::wstring& path) {
     }
 }
 
+std::vector<std::wstring> FileNames(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    const UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return names;
+    do {
+        if (wcscmp(data.cFileName, L".") && wcscmp(data.cFileName, L"..")) names.push_back(data.cFileName);
+    } while (FindNextFileW(find.get(), &data));
+    return names;
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+    if (!file) return bytes;
     char chunk[65536];
     DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    CloseHandle(file);
+    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
     return bytes;
 }
 
@@ -199,85 +201,81 @@ std::wstring Utf16LeText(const std::string& bytes) {
 }
 
 void DeleteRegTree(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) == ERROR_SUCCESS) {
+    UniqueHkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, handle.put()) == ERROR_SUCCESS) {
         wchar_t name[256];
         for (;;) {
             DWORD length = 256;
-            if (RegEnumKeyExW(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            if (RegEnumKeyExW(handle.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
             DeleteRegTree(root, key + L"\\" + name, view);
             // A subkey that cannot be deleted would make the loop endless.
-            HKEY probe;
-            if (RegOpenKeyExW(root, (key + L"\\" + name).c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS) {
-                RegCloseKey(probe);
-                break;
-            }
+            if (RegKeyExists(root, key + L"\\" + name, view)) break;
         }
-        RegCloseKey(handle);
     }
+    handle.reset();
     RegDeleteKeyExW(root, key.c_str(), view, 0);
 }
 
 bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
+    UniqueHkey handle;
+    return RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) == ERROR_SUCCESS;
 }
 
 bool RegReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* value, REGSAM view) {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
+    UniqueHkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS) return false;
     std::vector<wchar_t> data(8192, 0);
     DWORD bytes = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
     DWORD type = 0;
-    LONG result = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
-    RegCloseKey(handle);
+    LONG result =
+        RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
     value->assign(data.data());
     return true;
 }
 
 bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value, REGSAM view) {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
+    UniqueHkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS) return false;
     DWORD bytes = sizeof(DWORD), type = 0;
-    LONG result = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(handle);
+    LONG result = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
     return result == ERROR_SUCCESS && type == REG_DWORD;
 }
 
+namespace {
+
+bool RegWriteValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
+                   DWORD bytes, REGSAM view) {
+    UniqueHkey handle;
+    return RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, handle.put(), nullptr) ==
+               ERROR_SUCCESS &&
+           RegSetValueExW(handle.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view) {
-    HKEY handle;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG result = RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
+    return RegWriteValue(root, key, name, REG_SZ, value.c_str(),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), view);
 }
 
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view) {
-    HKEY handle;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG result = RegSetValueExW(handle, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
+    return RegWriteValue(root, key, name, REG_DWORD, &value, sizeof value, view);
+}
+
+void RegDeleteValue(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
+    UniqueHkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE | view, handle.put()) == ERROR_SUCCESS)
+        RegDeleteValueW(handle.get(), name.c_str());
 }
 
 Process::~Process() {
-    if (handle_) {
-        if (WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) TerminateProcess(handle_, 1);
-        CloseHandle(handle_);
-    }
+    if (handle_ && WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT) TerminateProcess(handle_.get(), 1);
 }
 
-Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
-    other.handle_ = nullptr;
-    other.id_ = 0;
-}
+Process::Process(Process&& other) noexcept : handle_(std::move(other.handle_)), id_(std::exchange(other.id_, 0)) {}
 
 bool Process::Start(const std::wstring& commandLine, const std::wstring& folder, const std::wstring& extraEnvironment) {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -294,6 +292,7 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
             start = end + 1;
         }
         wchar_t* block = GetEnvironmentStringsW();
+        const tvx::ScopeGuard freeBlock([block] { FreeEnvironmentStringsW(block); });
         for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
             std::wstring entry = p;
             bool replaced = false;
@@ -303,7 +302,6 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
             }
             if (!replaced) environment.insert(environment.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
         }
-        FreeEnvironmentStringsW(block);
         for (const auto& o : overrides) environment.insert(environment.end(), o.c_str(), o.c_str() + o.size() + 1);
         environment.push_back(0);
     }
@@ -326,20 +324,20 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
         if (attempt == kTries) return false;
         Sleep(250);
     }
-    CloseHandle(info.hThread);
-    handle_ = info.hProcess;
+    const UniqueHandle thread(info.hThread);
+    handle_.reset(info.hProcess);
     id_ = info.dwProcessId;
     return true;
 }
 
 bool Process::Wait(DWORD timeoutMs, DWORD* exitCode) {
-    if (!handle_ || WaitForSingleObject(handle_, timeoutMs) != WAIT_OBJECT_0) return false;
-    if (exitCode) GetExitCodeProcess(handle_, exitCode);
+    if (!handle_ || WaitForSingleObject(handle_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(handle_.get(), exitCode);
     return true;
 }
 
 void Process::Kill() {
-    if (handle_) TerminateProcess(handle_, 1);
+    if (handle_) TerminateProcess(handle_.get(), 1);
 }
 
 long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wstring& folder,
@@ -359,16 +357,16 @@ std::wstring ClassDefault(const std::wstring& key) {
 bool SeparateAppPathsViews() {
     const wchar_t kWow[] = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths";
     const wchar_t kProbe[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TvxViewProbe.exe";
-    HKEY link;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWow, REG_OPTION_OPEN_LINK, DELETE | KEY_WOW64_64KEY, &link) == ERROR_SUCCESS) {
-        RegDeleteKeyW(link, L"");
-        RegCloseKey(link);
-    }
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kWow, 0, nullptr, 0, KEY_READ | KEY_WOW64_64KEY, nullptr, &key, nullptr) !=
+    UniqueHkey link;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kWow, REG_OPTION_OPEN_LINK, DELETE | KEY_WOW64_64KEY, link.put()) ==
         ERROR_SUCCESS)
+        RegDeleteKeyW(link.get(), L"");
+    link.reset();
+    UniqueHkey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kWow, 0, nullptr, 0, KEY_READ | KEY_WOW64_64KEY, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
         return false;
-    RegCloseKey(key);
+    key.reset();
     if (!RegWriteString(HKEY_LOCAL_MACHINE, kProbe, L"", L"probe")) return false;
     const bool apart = !RegKeyExists(HKEY_LOCAL_MACHINE, kProbe, KEY_WOW64_32KEY);
     DeleteRegTree(HKEY_LOCAL_MACHINE, kProbe);

@@ -4,11 +4,29 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <source_location>
 #include <string>
 #include <vector>
 
+#include "platform/Owner.h"
+
 namespace tvxtest {
+
+// A shared helper that checks something names the line of the test that called it in
+// its failures, beside its own:
+//     void Helper(..., Caller caller = Caller::current()) { const CallerTrace trace(caller); ... }
+using Caller = std::source_location;
+class CallerTrace {
+public:
+    explicit CallerTrace(const Caller& caller)
+        : trace_(caller.file_name(), static_cast<int>(caller.line()), "called from here") {}
+
+private:
+    ::testing::ScopedTrace trace_;
+};
 
 // Windows form of the build folder and the source folder (from TVX_BUILD_DIR and
 // TVX_SOURCE_DIR, which the Wine runners set), without trailing backslash.
@@ -62,6 +80,9 @@ private:
 
 // Recursive delete that also clears read-only attributes; never follows reparse points.
 void RemoveTree(const std::wstring& path);
+// The names (without their folder, "." and ".." left out) that a FindFirstFileW pattern
+// such as "C:\\Folder\\*" matches, in the order the system lists them.
+std::vector<std::wstring> FileNames(const std::wstring& pattern);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
@@ -91,6 +112,7 @@ bool RegReadDword(HKEY root, const std::wstring& key, const std::wstring& name, 
 bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                     REGSAM view = 0);
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+void RegDeleteValue(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
 // The default value of a classes-root key, "<none>" when the key or the value is missing.
 std::wstring ClassDefault(const std::wstring& key);
 // Wine links the 32-bit view of HKLM\...\App Paths to the 64-bit one, where Windows keeps
@@ -119,10 +141,10 @@ public:
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
     void Kill();
     DWORD id() const { return id_; }
-    HANDLE handle() const { return handle_; }
+    HANDLE handle() const { return handle_.get(); }
 
 private:
-    HANDLE handle_ = nullptr;
+    tvx::UniqueHandle handle_;
     DWORD id_ = 0;
 };
 

@@ -8,33 +8,30 @@
 
 #include <string>
 
+#include "platform/Owner.h"
+
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) return 1;
     const std::wstring mode = argv[1];
     const wchar_t* path = argv[2];
     const std::wstring name = argv[3];
 
-    HMODULE library = nullptr;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    tvx::UniqueModule library;
+    tvx::UniqueFileHandle file;
     if (mode == L"load") {
-        library = LoadLibraryExW(path, nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        library.reset(LoadLibraryExW(path, nullptr, DONT_RESOLVE_DLL_REFERENCES));
         if (!library) return 2;
     } else if (mode == L"open") {
-        file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 2;
+        file.reset(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file) return 2;
     } else {
         return 1;
     }
 
-    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str());
-    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, (name + L"-stop").c_str());
+    const tvx::UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
+    const tvx::UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, (name + L"-stop").c_str()));
     if (!ready || !stop) return 2;
-    SetEvent(ready);
-    WaitForSingleObject(stop, INFINITE);
-
-    if (library) FreeLibrary(library);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    CloseHandle(ready);
-    CloseHandle(stop);
+    SetEvent(ready.get());
+    WaitForSingleObject(stop.get(), INFINITE);
     return 0;
 }

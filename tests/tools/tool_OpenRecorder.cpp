@@ -20,11 +20,11 @@ int wmain(int argc, wchar_t** argv) {
     const std::string utf8 = tvxtest::Narrow(line);
     // Several openings may arrive at once; retry while another one holds the file.
     const bool written = tvxtest::WaitUntil([&] {
-        HANDLE file = CreateFileW(argv[1], FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        const tvx::UniqueFileHandle file(
+            CreateFileW(argv[1], FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
         DWORD count = 0;
-        WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &count, nullptr);
-        CloseHandle(file);
+        WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &count, nullptr);
         return true;
     }, 2000, 20);
     return written ? 0 : 1;

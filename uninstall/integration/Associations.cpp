@@ -101,6 +101,33 @@ void ReleaseVolumeNames(const PreviousOwner* native) {
     }
 }
 
+// What taking extension changes, recorded: its type, the volume names of the native
+// format, and the "New" menu entry when setup puts its own in place of another's. An
+// entry that is not ours may have changed since it was recorded, or been given back to
+// its owner by an earlier setup: what it holds now is what returns.
+void RecordOwnersOf(const wchar_t* extension, bool isNative, bool newMenu) {
+    RecordPreviousOwner(extension, true);
+    if (isNative) RecordVolumeOwners();
+    if (newMenu && !HasTervixShellNewEntry(extension)) RecordShellNewOwner(extension);
+}
+
+bool WantsNewMenu(bool shellExtension, bool isNative, bool isZip) {
+    return (isNative || isZip) && IsNewMenuWanted(shellExtension, isNative, isZip);
+}
+
+// Calls visit(extension, associate, shellExtension, isNative, isZip) for every extension
+// of the table, in its order.
+template <typename Visit>
+void ForEachExtension(const SetupChoices& choices, Visit&& visit) {
+    const bool shellExtension = choices.bytes[kChoiceShellExtension] != 0;
+    for (size_t i = 0; i < kArchiveTypeCount; ++i) {
+        const wchar_t* cursor = ArchiveTypeTable[i];
+        wchar_t extension[50];
+        while (NextExtension(&cursor, extension, 50))
+            visit(extension, choices.bytes[i] != 0, shellExtension, i == 0, i == 1);
+    }
+}
+
 // The rows of the three ProgIDs and ".rev", in the order they are written.
 enum class ProgIdData { Text, OpenCommand, IconFirst, IconSecond, Literal };
 struct ProgIdRow {
@@ -151,8 +178,7 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
 
     if (associate) {
         // The records are on the disk before anything of the other programs changes.
-        RecordPreviousOwner(extension, true);
-        if (isNative) RecordVolumeOwners();
+        RecordOwnersOf(extension, isNative, wanted && hasNewMenu);
         FlushPreviousOwners();
         WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);
         LogAction(L"took " + std::wstring(extension));
@@ -184,14 +210,29 @@ void AssociateExtension(const wchar_t* extension, bool associate, bool shellExte
     SettlePreviousOwner(extension, recorded, givenBack);
 }
 
-void AssociateAllTypes(const SetupChoices& choices) {
-    const bool shellExtension = choices.bytes[kChoiceShellExtension] != 0;
-    for (size_t i = 0; i < kArchiveTypeCount; ++i) {
-        const wchar_t* cursor = ArchiveTypeTable[i];
-        wchar_t extension[50];
-        while (NextExtension(&cursor, extension, 50))
-            AssociateExtension(extension, choices.bytes[i] != 0, shellExtension, i == 0, i == 1);
+void AssociateAllTypes(const SetupChoices& choices) { ForEachExtension(choices, AssociateExtension); }
+
+void RecordPreviousOwners(const SetupChoices& choices) {
+    ForEachExtension(choices, [](const wchar_t* extension, bool associate, bool shellExtension, bool isNative,
+                                 bool isZip) {
+        if (associate) RecordOwnersOf(extension, isNative, WantsNewMenu(shellExtension, isNative, isZip));
+    });
+    RecordPreviousOwner(kRecoveryExtension, false);
+    FlushPreviousOwners();
+}
+
+void SecurePreviousOwners() {
+    // Every extension of the table, whatever was chosen.
+    const SetupChoices anyChoices = {};
+    ForEachExtension(anyChoices,
+                     [](const wchar_t* extension, bool, bool, bool, bool) { SecurePreviousOwner(extension); });
+    for (unsigned number = 0; number < kVolumesReleased; ++number) {
+        wchar_t volume[16];
+        VolumeName(number, volume, 16);
+        SecurePreviousOwner(volume);
     }
+    SecurePreviousOwner(kRecoveryExtension);
+    FlushPreviousOwners();
 }
 
 bool RegisterProgIds() {

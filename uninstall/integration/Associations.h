@@ -19,6 +19,13 @@ bool NextExtension(const wchar_t** cursor, wchar_t* output, size_t size);
 bool IsOwnedExtension(const wchar_t* extension);
 void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip);
 void AssociateAllTypes(const SetupChoices& choices);
+// Setup's first step on the classes root: records the owner of every name that taking
+// the chosen types and the ProgIDs changes, and puts the records on the disk once,
+// before the first of those names changes hands.
+void RecordPreviousOwners(const SetupChoices& choices);
+// The uninstall's: every record of a name it may give back is where the release needs
+// it, and on the disk, before anything is given back or the product settings go.
+void SecurePreviousOwners();
 bool RegisterProgIds();
 // Tells the shell that associations changed without waiting until every window has
 // taken the news: one hung window must not hold up an unattended run.

@@ -10,6 +10,7 @@
 
 #include "integration/SetupDialog.h"
 #include "lang/Texts.h"
+#include "platform/Owner.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "platform/WindowsVersion.h"
@@ -91,12 +92,12 @@ void PutAt(HWND control, const RECT& place) {
 }
 
 LONG WrappedTextHeight(HWND control, const wchar_t* text, LONG width) {
-    HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const WindowDc dc(control);
+    const HGDIOBJ previous =
+        SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const ScopeGuard deselect([&] { SelectObject(dc.get(), previous); });
     RECT needed = {0, 0, width, 0};
-    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    DrawTextW(dc.get(), text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     return needed.bottom;
 }
 

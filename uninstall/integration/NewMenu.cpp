@@ -148,14 +148,9 @@ bool HoldsTemplateBytes(bool isNative, wchar_t* path, size_t size) {
 void CreateShellNewEntry(const wchar_t* extension, bool isNative) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
+    // Its owner is recorded before the type is taken (see AssociateExtension).
     std::vector<RegistryValue> values;
     ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
-    // An entry that is not ours may have changed since it was recorded, or been
-    // given back to its owner by an earlier setup: what it holds now is what returns.
-    if (!HasOwnValue(values)) {
-        RecordShellNewOwner(extension);
-        FlushPreviousOwners();
-    }
     // The values go one by one: a key delete would fail on subkeys of another program
     // and leave its values beside ours.
     for (const RegistryValue& value : values) DeleteSettingValue(HKEY_CLASSES_ROOT, key, value.name.c_str());

@@ -16,6 +16,8 @@ void ShellNewKeyOf(const wchar_t* extension, wchar_t* key, size_t size);
 // path (short names, "\\?\"), so that it is never taken for another program's.
 bool IsTervixShellNewValue(const RegistryValue& value);
 bool HasTervixShellNewEntry(const wchar_t* extension);
+// Puts Tervix's entry in place of whatever is there; the owner of that must have been
+// recorded first.
 void CreateShellNewEntry(const wchar_t* extension, bool isNative);
 // Gives the entry back to its previous owner (none when nothing was recorded: then
 // only Tervix's own values go), when Tervix's entry is in place. True when nothing of

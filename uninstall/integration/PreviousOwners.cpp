@@ -154,12 +154,34 @@ void WriteRecord(const Place& place, const wchar_t* name, const PreviousOwner& o
     }
 }
 
+bool SameValues(const std::vector<RegistryValue>& a, const std::vector<RegistryValue>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const RegistryValue& x, const RegistryValue& y) {
+        return x.name == y.name && x.type == y.type && x.data == y.data;
+    });
+}
+
+// Whether the place holds already what WriteRecord would write of owner.
+bool Holds(const Place& place, const wchar_t* name, const PreviousOwner& owner) {
+    PreviousOwner kept;
+    if (!ReadRecord(place, name, &kept)) return false;
+    if (owner.known && (!kept.known || kept.existed != owner.existed || kept.type != owner.type)) return false;
+    if (!owner.hasShellNew) return true;
+    if (kept.shellNewSummary != owner.shellNewSummary || kept.shellNewKey != owner.shellNewKey) return false;
+    return owner.shellNewKey == kNone || SameValues(kept.shellNewValues, owner.shellNewValues);
+}
+
 void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
     // With integration off the classes root is not changed, so there is no owner to
     // record; a record made now would describe nothing and mislead a later release.
     if (!IntegrationEnabled()) return;
-    for (const Place& place : kPlaces) WriteRecord(place, name, owner);
-    unflushed = true;
+    // A record kept as it is already is not written again: setup records every name
+    // first and the step that takes it asks once more, and each write would call for
+    // another flush.
+    for (const Place& place : kPlaces) {
+        if (Holds(place, name, owner)) continue;
+        WriteRecord(place, name, owner);
+        unflushed = true;
+    }
 }
 
 // A record that only the product settings hold (a setup of an earlier version wrote
@@ -234,7 +256,7 @@ void RecordShellNewOwner(const wchar_t* extension) {
 void FlushPreviousOwners() {
     if (!unflushed) return;
     unflushed = false;
-    FlushSettingKey(HKEY_LOCAL_MACHINE, kMachineRecords);
+    FlushRegistry();
 }
 
 bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner) {
@@ -250,9 +272,12 @@ void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool g
         ForgetMachineRecord(name);
         return;
     }
-    if (!owner) return;
-    CopyToMachinePlace(name, *owner);
-    FlushPreviousOwners();
+    if (owner) CopyToMachinePlace(name, *owner);
+}
+
+void SecurePreviousOwner(const wchar_t* name) {
+    PreviousOwner owner;
+    if (ReadRecord(kSettingsPlace, name, &owner)) CopyToMachinePlace(name, owner);
 }
 
 void ForgetMachineRecord(const wchar_t* name) {

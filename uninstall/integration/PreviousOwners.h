@@ -38,7 +38,13 @@ bool IsTervixProgId(const wchar_t* progId);
 void RecordPreviousOwner(const wchar_t* name, bool withShellNew);
 // Records the "New" menu entry an extension has now, keeping the rest of its record.
 void RecordShellNewOwner(const wchar_t* extension);
-// Puts the records on the disk; called before the classes root changes.
+// Before an uninstall releases name: a record that only the product settings hold (the
+// setup of an earlier version wrote it there) goes to the machine's place as well,
+// where the release keeps what it cannot give back once the product settings are gone.
+void SecurePreviousOwner(const wchar_t* name);
+// Puts the records written since the last time on the disk, with everything else of
+// their hives (a registry flush); nothing to do when none was written. Called once all
+// are written and before the first of their names changes hands.
 void FlushPreviousOwners();
 
 // The record of name: the product settings' first, else the machine's. False when
@@ -47,7 +53,7 @@ bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner);
 // After a release of name: once it was given back, both records go (the product
 // settings keep their other values there, such as the group's "Set" choice); else the
 // record is kept in the machine's place as well, where the next run finds it after the
-// uninstall has deleted the product settings.
+// uninstall has deleted the product settings. The run's next flush puts that on the disk.
 void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack);
 // Deletes the machine's record of a name that is no longer Tervix's: nothing is left to
 // give back. The product settings' record stays as it is.

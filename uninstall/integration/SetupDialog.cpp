@@ -317,6 +317,7 @@ bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t gr
     if (!Options().msi && !BeginUninstallEntry()) return false;
     if (!RegisterAppPath()) return false;
     RegisterShellExtension(false, choices);
+    RecordPreviousOwners(choices);
     AssociateAllTypes(choices);
     if (!RegisterProgIds()) return false;
 

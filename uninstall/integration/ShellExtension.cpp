@@ -103,22 +103,22 @@ void ClassKeys(const wchar_t* classId, wchar_t* classKey, wchar_t* serverKey) {
     FormatText(serverKey, kKeyCapacity, L"CLSID\\%ls\\InProcServer32", classId);
 }
 
-void WriteClassKeys(const wchar_t* classId, const wchar_t* dllPath) {
+void WriteClassKeys(const wchar_t* classId, const wchar_t* dllPath, REGSAM view) {
     wchar_t classKey[kKeyCapacity];
     wchar_t serverKey[kKeyCapacity];
     ClassKeys(classId, classKey, serverKey);
-    WriteSettingString(HKEY_CLASSES_ROOT, classKey, L"", L"Tervix");
-    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"", dllPath);
-    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"ThreadingModel", L"Apartment");
+    WriteSettingString(HKEY_CLASSES_ROOT, classKey, L"", L"Tervix", view);
+    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"", dllPath, view);
+    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"ThreadingModel", L"Apartment", view);
 }
 
 // Single-key deletions: the subkey has to go before its parent.
-void DeleteClassKeys(const wchar_t* classId) {
+void DeleteClassKeys(const wchar_t* classId, REGSAM view) {
     wchar_t classKey[kKeyCapacity];
     wchar_t serverKey[kKeyCapacity];
     ClassKeys(classId, classKey, serverKey);
-    DeleteSettingKey(HKEY_CLASSES_ROOT, serverKey);
-    DeleteSettingKey(HKEY_CLASSES_ROOT, classKey);
+    DeleteSettingKey(HKEY_CLASSES_ROOT, serverKey, view);
+    DeleteSettingKey(HKEY_CLASSES_ROOT, classKey, view);
 }
 
 void WriteRegisteredApplication() {
@@ -152,10 +152,8 @@ bool RegisterAppPath() {
     WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
 
     // 32-bit programs look the path up in their own view of the registry.
-    SetRegistryView(KEY_WOW64_32KEY);
-    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", path);
-    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
-    SetRegistryView(0);
+    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", path, KEY_WOW64_32KEY);
+    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder, KEY_WOW64_32KEY);
     return true;
 }
 
@@ -182,7 +180,7 @@ void RegisterShellExtension(bool remove, const SetupChoices& choices) {
 void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* dllName, const wchar_t* classId,
                                    const wchar_t* handlerName, bool is32) {
     const bool enable = choices.bytes[kChoiceShellExtension] == 1;
-    const REGSAM variantView = is32 ? KEY_WOW64_32KEY : 0;
+    const REGSAM variantView = is32 ? KEY_WOW64_32KEY : kNativeView;
 
     if (enable) {
         wchar_t folder[kPathCapacity];
@@ -191,20 +189,14 @@ void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* d
         JoinPath(folder, dllName, dllPath, kPathCapacity);
         // A class pointing at a missing file would make Explorer try to load it on
         // every right-click; the handler keys alone are harmless.
-        if (FileExists(dllPath)) {
-            SetRegistryView(variantView);
-            WriteClassKeys(classId, dllPath);
-            SetRegistryView(0);
-        }
+        if (FileExists(dllPath)) WriteClassKeys(classId, dllPath, variantView);
         WriteHandlerKeys(kHandlerKeys, classId, handlerName);
         WriteSettingString(HKEY_LOCAL_MACHINE, kApprovedKey, classId, L"Tervix shell extension");
     } else {
         // Remove the class from both views: an earlier install may have left it in
         // either one.
-        DeleteClassKeys(classId);
-        SetRegistryView(variantView);
-        DeleteClassKeys(classId);
-        SetRegistryView(0);
+        DeleteClassKeys(classId, kNativeView);
+        DeleteClassKeys(classId, variantView);
         DeleteHandlerKeys(kHandlerKeys, classId, handlerName);
         DeleteSettingValue(HKEY_LOCAL_MACHINE, kApprovedKey, classId);
     }

@@ -52,8 +52,10 @@ void RemoveTervixUserChoices() {
     std::vector<std::wstring> extensions;
     ReadSettingSubkeys(HKEY_CURRENT_USER, kFileExtsKey, &extensions);
     for (const std::wstring& extension : extensions) {
+        // Windows 10 and 11 protect the key of a user's choice: where it is refused, the
+        // choice stays the user's to change in Default apps, and the uninstall is no less done.
         if (IsTervixProgId(UserChoiceOf(extension).c_str()))
-            DeleteSettingKey(HKEY_CURRENT_USER, UserChoiceKey(extension).c_str());
+            DeleteSettingKeyIfAllowed(HKEY_CURRENT_USER, UserChoiceKey(extension).c_str());
     }
 }
 

@@ -10,8 +10,8 @@ namespace tvx {
 
 namespace {
 
-// Messages of the file layer are never shown: this program has no console and no log,
-// and a message never ends an operation.
+// Until the program installs its hook, messages of the file layer go nowhere; a message
+// never ends an operation.
 void DiscardMessage(int, const wchar_t*) {}
 
 MessageHook messageHook = DiscardMessage;
@@ -44,40 +44,20 @@ void SetMessageHook(MessageHook hook) {
     messageHook = hook != nullptr ? hook : DiscardMessage;
 }
 
-void ErrorState::SetCode(int32_t code) {
-    switch (code) {
-        case 1:
-        case kExitUserBreak:
-            if (exitCode == 0) exitCode = code;
-            break;
-        case kExitCloseError:
-            if (exitCode == 0 || exitCode == 1) exitCode = code;
-            break;
-        case 3:
-            if (exitCode != 11) exitCode = code;
-            break;
-        default:
-            exitCode = code;
-            break;
-    }
+void ErrorState::Report(FileError error) {
+    lastError = error;
     ++errorCount;
-    // The file layer keeps its own code for the record; what the run ends with is
-    // decided with every other failure.
-    ReportOutcome(code == kExitUserBreak ? Outcome::Cancelled : Outcome::Failed);
+    ReportOutcome(Outcome::Failed);
 }
 
-void ErrorState::Exit(int32_t code) {
-    if (code == kExitUserBreak && !userBreakThrows) return;
-    SetCode(code);
-    throw TVX_EXIT{code};
+void ErrorState::Stop(FileError error) {
+    Report(error);
+    throw TVX_EXIT{error == FileError::Memory ? kExitMemory : kExitFailed};
 }
 
 void ErrorState::MemoryError() {
     Message(kMessageOutOfMemory);
-    exitCode = kExitMemory;
-    ++errorCount;
-    SetCode(kExitMemory);
-    throw TVX_EXIT{kExitMemory};
+    Stop(FileError::Memory);
 }
 
 void ErrorState::Message(int id, const wchar_t* argument) {
@@ -171,8 +151,8 @@ bool DiskFile::Close() {
     if (handle != INVALID_HANDLE_VALUE && handleKind == kRegular) closed = CloseKernelHandle(handle);
     handle = INVALID_HANDLE_VALUE;
     if (!closed && reportErrors) {
-        if (!Errors().silent) Errors().Message(kMessageCloseError, fileName);
-        Errors().SetCode(kExitCloseError);
+        Errors().Message(kMessageCloseError, fileName);
+        Errors().Report(FileError::Close);
     }
     return closed;
 }
@@ -197,7 +177,7 @@ int64_t DiskFile::Read(void* buffer, size_t size) {
     if (total == -1) {
         lastErrorKind = kReadFailed;
         if (!reportErrors || handleKind != kRegular) return -1;
-        Errors().SetCode(kExitReadError);
+        Errors().Report(FileError::Read);
         stopped = true;
         return 0;
     }
@@ -280,7 +260,7 @@ bool DiskFile::Seek(int64_t offset, int method) {
             distance -= got;
         }
     }
-    if (!moved && reportErrors && !Errors().silent) Errors().Message(kMessageSeekError, fileName);
+    if (!moved && reportErrors) Errors().Message(kMessageSeekError, fileName);
     return moved;
 }
 
@@ -290,7 +270,7 @@ int64_t DiskFile::Tell() {
     SetLastError(NO_ERROR);
     DWORD low = SetFilePointer(handle, 0, &high, FILE_CURRENT);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-        if (reportErrors && !Errors().silent) Errors().Message(kMessageSeekError, fileName);
+        if (reportErrors) Errors().Message(kMessageSeekError, fileName);
         return -1;
     }
     return static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low);
@@ -298,7 +278,7 @@ int64_t DiskFile::Tell() {
 
 bool DiskFile::OpenOrReport(const wchar_t* name) {
     if (Open(name, 0)) return true;
-    Errors().SetCode(kExitOpenError);
+    Errors().Report(FileError::Open);
     return false;
 }
 

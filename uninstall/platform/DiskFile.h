@@ -11,28 +11,26 @@
 
 namespace tvx {
 
-// Carries an exit code out of an operation.
+// Carries an exit code out of an operation that cannot go on (memory exhausted).
 struct TVX_EXIT {
     int32_t code;
 };
 
-enum ExitCode : int32_t {
-    kExitCloseError = 2,
-    kExitOpenError = 6,
-    kExitMemory = 8,
-    kExitReadError = 12,
-    kExitUserBreak = 255,
-};
+// The kinds of error the file layer meets.
+enum class FileError { None, Open, Read, Close, Memory };
 
+// The file layer's record of its errors: how many there were and the last one. It
+// decides nothing about how the run ends: every error is reported to the run's outcome
+// as a failure, and the message hook says what the program does with the messages.
 class ErrorState {
 public:
-    int32_t exitCode = 0;
+    FileError lastError = FileError::None;
     int32_t errorCount = 0;
-    bool userBreakThrows = true;
-    bool silent = false;
 
-    void SetCode(int32_t code);
-    void Exit(int32_t code);
+    void Report(FileError error);
+    // Reports the error and ends the operation with TVX_EXIT; the run then ends with
+    // the code of an unfinished run (memory: the code of memory exhaustion).
+    [[noreturn]] void Stop(FileError error);
     [[noreturn]] void MemoryError();
     // Message ids: 7 out of memory, 10 close error, 11 seek error, 73 4 GiB limit.
     void Message(int id, const wchar_t* argument = nullptr);
@@ -41,7 +39,7 @@ public:
 // The one process-wide error record.
 ErrorState& Errors();
 
-// Signature of the message hook; this program installs one that discards everything.
+// Signature of the message hook; this program installs one that logs every message.
 using MessageHook = void (*)(int id, const wchar_t* text);
 void SetMessageHook(MessageHook hook);
 

@@ -1,11 +1,14 @@
 #pragma once
-// One small owner for every kind of Windows handle: move-only, released by its
-// destructor, so that early returns never leak. No bare RegCloseKey, CloseHandle,
-// FindClose, FreeLibrary or Release() outside this file.
+// One small owner for every kind of Windows handle and paired call: move-only,
+// released by its destructor, so that early returns never leak. No bare RegCloseKey,
+// CloseHandle, FindClose, FreeLibrary, ReleaseDC, CoUninitialize or Release() outside
+// this file.
 
 #include <windows.h>
 #include <objbase.h>
+#include <ole2.h>
 #include <oleauto.h>
+#include <shtypes.h>
 
 #include <cstdio>
 #include <utility>
@@ -85,6 +88,12 @@ struct CoTaskMemTraits {
     static bool IsValid(void* p) { return p != nullptr; }
     static void Close(void* p) { CoTaskMemFree(p); }
 };
+// A shell item list, which the shell allocates with the task allocator.
+struct PidlTraits {
+    static LPITEMIDLIST Invalid() { return nullptr; }
+    static bool IsValid(LPITEMIDLIST p) { return p != nullptr; }
+    static void Close(LPITEMIDLIST p) { CoTaskMemFree(p); }
+};
 
 // Memory that the system hands out with LocalAlloc (string SIDs, security descriptors).
 struct LocalMemTraits {
@@ -107,6 +116,7 @@ using UniqueModule = UniqueOwner<HMODULE, ModuleTraits>;
 using UniqueGdiObject = UniqueOwner<HGDIOBJ, GdiTraits>;
 using UniqueCrtFile = UniqueOwner<FILE*, CrtFileTraits>;
 using UniqueCoTaskMem = UniqueOwner<void*, CoTaskMemTraits>;
+using UniquePidl = UniqueOwner<LPITEMIDLIST, PidlTraits>;
 using UniqueLocalMem = UniqueOwner<HLOCAL, LocalMemTraits>;
 using UniqueBstr = UniqueOwner<BSTR, BstrTraits>;
 
@@ -115,6 +125,69 @@ using UniqueBstr = UniqueOwner<BSTR, BstrTraits>;
 inline bool CloseKernelHandle(HANDLE h) {
     return CloseHandle(h) != FALSE;
 }
+
+// Runs the function given when it goes out of scope: the second half of a pair of calls
+// that no handle stands for (a font selected into a device context, a folder made
+// current, a file planted for a while).
+template <typename Undo>
+class ScopeGuard {
+public:
+    explicit ScopeGuard(Undo undo) : undo_(std::move(undo)) {}
+    ~ScopeGuard() {
+        if (armed_) undo_();
+    }
+    ScopeGuard(const ScopeGuard&) = delete;
+    ScopeGuard& operator=(const ScopeGuard&) = delete;
+    // Keeps what was done: the function no longer runs.
+    void Dismiss() { armed_ = false; }
+
+private:
+    Undo undo_;
+    bool armed_ = true;
+};
+
+// The device context of a window (null: the screen), given back to that window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// COM on this thread while it lives (single-threaded apartment), or OLE, which adds
+// drag and drop and the clipboard to it; given up again only when it was taken here.
+class ComSession {
+public:
+    enum Kind { kCom, kOle };
+    explicit ComSession(Kind kind = kCom)
+        : kind_(kind),
+          taken_(SUCCEEDED(kind == kOle ? OleInitialize(nullptr)
+                                        : CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComSession() {
+        if (!taken_) return;
+        if (kind_ == kOle) {
+            OleUninitialize();
+        } else {
+            CoUninitialize();
+        }
+    }
+    ComSession(const ComSession&) = delete;
+    ComSession& operator=(const ComSession&) = delete;
+    bool ok() const { return taken_; }
+
+private:
+    Kind kind_;
+    bool taken_;
+};
 
 // A VARIANT that is cleared when it goes out of scope.
 class ScopedVariant {

@@ -121,6 +121,14 @@ void GetProgramFolder(wchar_t* output, size_t size) {
     CopyText(output, path, size);
 }
 
+bool GetSystemFilePath(const wchar_t* name, wchar_t* output, size_t size) {
+    wchar_t path[kPathCapacity];
+    const UINT length = GetSystemDirectoryW(path, kPathCapacity);
+    if (length == 0 || length >= kPathCapacity) return false;
+    JoinPath(path, name, output, size);
+    return true;
+}
+
 bool HasDriveLetter(const wchar_t* path) {
     wchar_t letter = AsciiUpper(path[0]);
     return letter >= L'A' && letter <= L'Z' && path[1] == L':';
@@ -261,20 +269,11 @@ void FailPlainAttemptsForTest(bool fail) { failPlainAttempts = fail; }
 bool GetRoamingProductFolder(wchar_t* output, size_t size, bool create) {
     if (size == 0) return false;
     output[0] = 0;
-    ComPtr<IMalloc> shellMalloc;
-    SHGetMalloc(shellMalloc.put());
-    LPITEMIDLIST items = nullptr;
+    UniquePidl items;
     wchar_t folder[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &items)) && items != nullptr) {
-        if (!SHGetPathFromIDListW(items, folder)) folder[0] = 0;
-    }
-    if (items != nullptr) {
-        if (shellMalloc) {
-            shellMalloc->Free(items);
-        } else {
-            CoTaskMemFree(items);
-        }
-    }
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, items.put())) && items &&
+        !SHGetPathFromIDListW(items.get(), folder))
+        folder[0] = 0;
     if (folder[0] == 0) return false;
     CopyText(output, folder, size);
     AppendSeparator(output, size);

@@ -22,6 +22,10 @@ const wchar_t* LastCharacter(const wchar_t* path);
 // Full path of the running program file, and its folder (without trailing separator).
 void GetProgramPath(wchar_t* output, size_t size);
 void GetProgramFolder(wchar_t* output, size_t size);
+// A file of the Windows system folder by its full path, so that nothing of the same
+// name elsewhere (the program's folder, the current one) is taken for it; false when
+// the system folder cannot be told.
+bool GetSystemFilePath(const wchar_t* name, wchar_t* output, size_t size);
 // For the rest of the run the program's file counts as lying in folder: a copy of the
 // program that runs elsewhere (Windows Installer runs the one in its package to remove
 // the integration) then acts on the install in that folder as the program there would.

@@ -33,6 +33,14 @@ std::wstring SystemMessage(DWORD error) {
     return text;
 }
 
+// ": error 5 (Access is denied.)"
+std::wstring ErrorText(DWORD error) {
+    std::wstring text = L": error " + std::to_wstring(error);
+    const std::wstring message = SystemMessage(error);
+    if (!message.empty()) text += L" (" + message + L")";
+    return text;
+}
+
 void WriteUtf8(const std::wstring& line) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0,
                                          nullptr, nullptr);
@@ -71,11 +79,11 @@ void LogAction(const std::wstring& text) {
 
 void LogFailure(const std::wstring& what, DWORD error) {
     ReportOutcome(error == ERROR_ACCESS_DENIED ? Outcome::Refused : Outcome::Failed);
-    if (!logFile) return;
-    std::wstring line = L"FAILED " + what + L": error " + std::to_wstring(error);
-    const std::wstring message = SystemMessage(error);
-    if (!message.empty()) line += L" (" + message + L")";
-    LogAction(line);
+    if (logFile) LogAction(L"FAILED " + what + ErrorText(error));
+}
+
+void LogNotDone(const std::wstring& what, DWORD error) {
+    if (logFile) LogAction(L"could not " + what + ErrorText(error) + L"; left as it is");
 }
 
 std::wstring RegistryName(HKEY root, const std::wstring& path, REGSAM view) {

@@ -19,6 +19,9 @@ void LogAction(const std::wstring& text);
 // Logs what failed with the Windows error code and the system's message for it, and
 // reports it as the run's outcome: access denied as refused, any other error as failed.
 void LogFailure(const std::wstring& what, DWORD error);
+// The same line for a step that is allowed to fail (a user's choice that Windows
+// protects): the log tells what could not be done, and the run's outcome stays as it is.
+void LogNotDone(const std::wstring& what, DWORD error);
 
 // "HKLM\Software\Tervix" and the like, with " (32-bit view)" for that view.
 std::wstring RegistryName(HKEY root, const std::wstring& path, REGSAM view);

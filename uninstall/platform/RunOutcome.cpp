@@ -58,6 +58,8 @@ const wchar_t* ExitCodeMeaning(int32_t code) {
         return L"failed: work was left undone";
     case kExitBusy:
         return L"another setup or uninstall is running; nothing was changed";
+    case kExitMemory:
+        return L"ended early: out of memory";
     case kExitUserExit:
         return L"cancelled at Windows Installer";
     case kExitRestartStarted:

@@ -7,14 +7,15 @@
 
 namespace tvx {
 
-// The exit codes deployment tools read. Setup and uninstall end with only these, or
-// with the code of an error that ended the run early (out of memory: 8).
+// The exit codes deployment tools read; setup and uninstall end with only these.
 inline constexpr int32_t kExitDone = 0;
 inline constexpr int32_t kExitCancelled = 1;
 inline constexpr int32_t kExitRefused = 5;
 inline constexpr int32_t kExitFailed = 1603;
 // Another setup or uninstall was running: nothing was changed, try again later.
 inline constexpr int32_t kExitBusy = 1618;
+// Ended early: memory ran out (or an array outgrew its limit) part-way.
+inline constexpr int32_t kExitMemory = 8;
 // Windows Installer's own results that an uninstall handed to it may end with.
 inline constexpr int32_t kExitUserExit = 1602;
 inline constexpr int32_t kExitRestartStarted = 1641;

@@ -31,7 +31,7 @@ struct ProductKey {
     HKEY root;
     const wchar_t* path;  // as the settings store takes it: relative to "Software\Tervix" unless it starts with "\"
     bool withSubkeys;
-    REGSAM view = 0;  // single keys only: the registry view they are deleted in
+    REGSAM view = kNativeView;  // the registry view it is deleted in
 };
 
 // In this order; the settings store decides whether the registry or the portable
@@ -73,6 +73,7 @@ void CleanUpRegistryAndShell() {
     const bool registered = IsRegisteredInstall();
     if (registered) EnableIntegration();
 
+    SecurePreviousOwners();
     AssociateAllTypes(nothing);
     ReleaseRecoveryVolumeType();
     RemoveTervixUserChoices();
@@ -84,11 +85,9 @@ void CleanUpRegistryAndShell() {
 
     for (const ProductKey& key : kProductKeys) {
         if (key.withSubkeys) {
-            DeleteSettingTree(key.root, key.path);
+            DeleteSettingTree(key.root, key.path, key.view);
         } else {
-            SetRegistryView(key.view);
-            DeleteSettingKey(key.root, key.path);
-            SetRegistryView(0);
+            DeleteSettingKey(key.root, key.path, key.view);
         }
     }
     // That file also hides the product keys setup wrote into the registry before it came.

@@ -70,10 +70,9 @@ SelfRemoval MoveProgramAside(const wchar_t* programPath) {
 // The installer's own command line: the system's msiexec by its full path, quiet when
 // this run is. Its removal of the integration appends to this run's log.
 std::wstring InstallerCommand(const std::wstring& productCode) {
-    wchar_t system[kPathCapacity] = {};
-    const UINT length = GetSystemDirectoryW(system, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity) return L"";
-    std::wstring command = L"\"" + std::wstring(system) + L"\\msiexec.exe\" /x " + productCode;
+    wchar_t msiexec[kPathCapacity];
+    if (!GetSystemFilePath(L"msiexec.exe", msiexec, kPathCapacity)) return L"";
+    std::wstring command = L"\"" + std::wstring(msiexec) + L"\" /x " + productCode;
     if (Options().silent) command += L" /qn";
     if (!RunLogPath().empty()) command += L" TVXLOG=\"" + RunLogPath() + L"\"";
     return command;

@@ -34,26 +34,31 @@ FILE* CreateNewFile(const wchar_t* path) {
 }
 
 bool StartBatch(const std::wstring& batchPath, const std::wstring& batchFolder) {
-    wchar_t interpreter[kPathCapacity] = {};
-    const DWORD length = GetEnvironmentVariableW(L"COMSPEC", interpreter, static_cast<DWORD>(std::size(interpreter)));
-    if (length >= std::size(interpreter)) interpreter[0] = 0;
+    // The system's own interpreter, whatever COMSPEC names: that variable is anyone's to
+    // set for an uninstall that may run elevated.
+    wchar_t interpreter[kPathCapacity];
+    if (!GetSystemFilePath(L"cmd.exe", interpreter, std::size(interpreter))) {
+        LogFailure(L"find the command interpreter for the self-removal batch " + batchPath, GetLastError());
+        return false;
+    }
     // The batch cannot remove its own file and folder: the interpreter may hold the file
     // open while it runs it. The interpreter does that once the batch has ended, from a
     // command line that needs no code page. "/d": no AutoRun command runs along.
     // Never cut: a cut command line would name no batch at all.
     const std::wstring batch = L"\"" + batchPath + L"\"";
-    std::wstring command = std::wstring(interpreter) + L" /d /c \"" + batch + L" & del " + batch + L" & rd \"" +
-                           batchFolder + L"\"\"";
+    std::wstring command = L"\"" + std::wstring(interpreter) + L"\" /d /c \"" + batch + L" & del " + batch +
+                           L" & rd \"" + batchFolder + L"\"\"";
     // The interpreter works from the folder above its own, never from the install folder.
     wchar_t workFolder[kPathCapacity];
     FolderPart(batchFolder.c_str(), workFolder, std::size(workFolder));
 
+    // No console window, and none of our handles: the batch outlives the program, and a
+    // handle it inherited (the run log, a file of the install folder) would stay open.
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, workFolder, &startup, &started)) {
+    if (!CreateProcessW(interpreter, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, workFolder,
+                        &startup, &started)) {
         LogFailure(L"start the self-removal batch " + batchPath, GetLastError());
         return false;
     }

@@ -13,6 +13,7 @@
 #include "platform/RunLog.h"
 #include "platform/Strings.h"
 #include "removal/Uninstall.h"
+#include "startup/Ui.h"
 
 namespace tvx {
 namespace {
@@ -23,9 +24,16 @@ constexpr int kFolderAttempts = 6;
 constexpr DWORD kFolderPauseMs = 200;
 
 // 128 random bits in hex: nobody can guess the name to create something there first.
+// The generator's library is no KnownDLL: it comes from the system folder by its full
+// path, never from beside the program, where anyone who may write there could plant one.
 bool RandomName(std::wstring* name) {
+    using GenerateRandom = NTSTATUS(WINAPI*)(BCRYPT_ALG_HANDLE, PUCHAR, ULONG, ULONG);
+    const UniqueModule library(LoadSystemLibrary(L"bcrypt.dll"));
+    FARPROC address = library ? GetProcAddress(library.get(), "BCryptGenRandom") : nullptr;
+    if (!address) return false;
+    const auto generate = reinterpret_cast<GenerateRandom>(reinterpret_cast<void*>(address));
     unsigned char bytes[16];
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return false;
+    if (!BCRYPT_SUCCESS(generate(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return false;
     *name = kPrivateFolderPrefix;
     for (unsigned char byte : bytes) {
         *name += L"0123456789abcdef"[byte >> 4];

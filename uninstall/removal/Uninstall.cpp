@@ -111,7 +111,11 @@ void RunUninstall() {
     GetProgramPath(programPath, std::size(programPath));
     // Without its closing separator, as the self-removal takes it.
     wchar_t installFolder[kPathCapacity];
-    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) return;
+    if (!InstallFolderOf(programPath, installFolder, std::size(installFolder))) {
+        // Nothing can be found without the folder: the run ends undone, and says so.
+        LogFailure(L"find the install folder of the program " + std::wstring(programPath), ERROR_BAD_PATHNAME);
+        return;
+    }
     SetCurrentDirectoryW(installFolder);
 
     if (!Options().silent) {

@@ -21,7 +21,6 @@ constexpr size_t kTempFolderCapacity = 2048;
 // A key name has at most 255 characters, so every subkey fits.
 constexpr DWORD kSubkeyNameCapacity = 256;
 
-REGSAM registryView = 0;
 std::wstring refusedWriteName;
 HKEY refusedRoot = nullptr;
 LONG refusalError = ERROR_SUCCESS;
@@ -89,86 +88,118 @@ UniqueHkey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
 
 std::wstring ValueName(const wchar_t* name) { return name[0] ? L"value \"" + std::wstring(name) + L"\"" : L"default value"; }
 
-LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+// The refusal the tests inject for writes and deletions below a root; ERROR_SUCCESS
+// where there is none.
+LONG InjectedRefusal(HKEY root) { return refusedRoot && root == refusedRoot ? refusalError : ERROR_SUCCESS; }
+
+LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes,
+              REGSAM view) {
     const std::wstring path = RegistryPath(root, key);
     // Run as SYSTEM (a deployment tool, a Windows Installer custom action), the current
     // user is the system account: settings kept there would never reach a person.
     if (root == HKEY_CURRENT_USER && RunsAsLocalSystem()) {
-        LogAction(L"skipped " + RegistryName(root, path, registryView) + L" " + ValueName(name) +
+        LogAction(L"skipped " + RegistryName(root, path, view) + L" " + ValueName(name) +
                   L": the system account's own settings, which no person reads");
         return ERROR_SUCCESS;
     }
     UniqueHkey handle;
-    LONG result = refusedRoot && root == refusedRoot ? refusalError
-                                                     : RegCreateKeyExW(root, path.c_str(), 0, nullptr,
-                                                                       REG_OPTION_NON_VOLATILE, KEY_WRITE | registryView,
-                                                                       nullptr, handle.put(), nullptr);
+    LONG result = InjectedRefusal(root);
+    if (result == ERROR_SUCCESS)
+        result = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view, nullptr,
+                                 handle.put(), nullptr);
     if (result == ERROR_SUCCESS)
         result = RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
-    const std::wstring what = RegistryName(root, path, registryView) + L" " + ValueName(name);
+    const std::wstring what = RegistryName(root, path, view) + L" " + ValueName(name);
     if (result == ERROR_SUCCESS) {
         LogAction(L"wrote " + what);
     } else {
         LogFailure(L"write " + what, static_cast<DWORD>(result));
         if (result == ERROR_ACCESS_DENIED && refusedWriteName.empty())
-            refusedWriteName = RegistryName(root, path, registryView);
+            refusedWriteName = RegistryName(root, path, view);
     }
     return result;
 }
 
-bool HasSubkeys(HKEY root, const std::wstring& path) {
-    UniqueHkey key = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
+bool HasSubkeys(HKEY root, const std::wstring& path, REGSAM view) {
+    UniqueHkey key = OpenKey(root, path, KEY_QUERY_VALUE | view);
     DWORD subkeys = 0;
     return key && RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
            subkeys > 0;
 }
 
+// What a failed deletion means for the run: a failure, or for a step that may be
+// refused without harm only a line of the log.
+enum class Deletion { Required, Allowed };
+
 // A deletion of something that is not there is no failure.
-void LogDeletion(const std::wstring& what, LONG result) {
+void LogDeletion(const std::wstring& what, LONG result, Deletion deletion = Deletion::Required) {
     if (result == ERROR_SUCCESS)
         LogAction(L"deleted " + what);
-    else if (result != ERROR_FILE_NOT_FOUND && result != ERROR_PATH_NOT_FOUND)
+    else if (result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND)
+        return;
+    else if (deletion == Deletion::Allowed)
+        LogNotDone(L"delete " + what, static_cast<DWORD>(result));
+    else
         LogFailure(L"delete " + what, static_cast<DWORD>(result));
 }
 
-// One pass over a key and everything below it; returns how many keys it deleted.
-// Deleting while enumerating by rising index skips siblings, so one pass may leave
-// keys behind; the caller repeats passes until one deletes nothing.
-int DeleteTreePass(HKEY root, const wchar_t* path) {
-    if (path[0] == L'\0') return 0;
-    UniqueHkey key = OpenKey(root, path, KEY_READ);
-    if (!key) return 0;
-    int deleted = 0;
-    for (DWORD index = 0;; ++index) {
-        wchar_t subkey[kSubkeyNameCapacity];
-        DWORD length = kSubkeyNameCapacity;
-        LONG result = RegEnumKeyExW(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result != ERROR_SUCCESS) break;
-        // Never cut: a shortened child name could name a sibling, and a child left
-        // behind keeps its whole parent.
-        const std::wstring child = std::wstring(path) + L'\\' + subkey;
-        deleted += DeleteTreePass(root, child.c_str());
-    }
-    key.reset();
-    if (RegDeleteKeyW(root, path) == ERROR_SUCCESS) ++deleted;
-    return deleted;
+LONG DeleteValue(HKEY root, HKEY key, const wchar_t* name) {
+    const LONG refused = InjectedRefusal(root);
+    return refused != ERROR_SUCCESS ? refused : RegDeleteValueW(key, name);
 }
 
-void DeleteRegistryTree(HKEY root, const std::wstring& path) {
-    const bool existed = path.empty() ? false : static_cast<bool>(OpenKey(root, path, KEY_QUERY_VALUE));
-    while (DeleteTreePass(root, path.c_str()) > 0) {
+// The key with its subkeys and values, all in the view given: the system deletes what
+// is below it (RegDeleteTreeW on the key opened in that view, which never cuts a name
+// and never skips a sibling), then the emptied key itself.
+void DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view) {
+    // Never the whole hive, and nothing to do where nothing is.
+    if (path.empty() || !OpenKey(root, path, KEY_QUERY_VALUE | view)) return;
+    LONG result = InjectedRefusal(root);
+    if (result == ERROR_SUCCESS) {
+        UniqueHkey key;
+        result = RegOpenKeyExW(root, path.c_str(), 0,
+                               DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view, key.put());
+        if (result == ERROR_SUCCESS) result = RegDeleteTreeW(key.get(), nullptr);
     }
-    if (!existed) return;
-    // What is still there after the passes could not be deleted; deleting it once more
-    // tells why.
-    const LONG result = OpenKey(root, path, KEY_QUERY_VALUE) ? RegDeleteKeyW(root, path.c_str()) : ERROR_SUCCESS;
-    LogDeletion(L"key " + RegistryName(root, path, 0) + L" with its subkeys", result);
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(root, path.c_str(), view, 0);
+    LogDeletion(L"key " + RegistryName(root, path, view) + L" with its subkeys", result);
+}
+
+// A key deleted where the registry does not hold it: the settings file has no keys of
+// its own, so removing one removes everything below it. False when the key lives in the
+// registry, which is left to the caller.
+bool DeletedOutsideRegistry(HKEY root, const wchar_t* key) {
+    switch (RouteOf(root, key)) {
+    case Route::SettingsFile:
+        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
+        return true;
+    case Route::Nowhere:
+        return true;
+    case Route::Registry:
+        break;
+    }
+    return false;
+}
+
+void DeleteKey(HKEY root, const wchar_t* key, REGSAM view, Deletion deletion) {
+    key = OrEmpty(key);
+    if (DeletedOutsideRegistry(root, key)) return;
+    const std::wstring path = RegistryPath(root, key);
+    LONG result = InjectedRefusal(root);
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(root, path.c_str(), view, 0);
+    // A key that still holds subkeys (our ShellNew entry, say) is refused on purpose:
+    // it stays, and that is no failure.
+    if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path, view)) {
+        LogAction(L"kept key " + RegistryName(root, path, view) + L": it still has subkeys");
+        return;
+    }
+    LogDeletion(L"key " + RegistryName(root, path, view), result, deletion);
 }
 
 }  // namespace
 
-int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
+int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue, REGSAM view) {
     key = OrEmpty(key);
     name = OrEmpty(name);
     switch (RouteOf(root, key)) {
@@ -187,7 +218,7 @@ int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32
     case Route::Registry:
         break;
     }
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registryView);
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | view);
     if (!handle) return defaultValue;
     // The type is not checked: whatever fits into four bytes is taken.
     int32_t value = defaultValue;
@@ -200,7 +231,7 @@ int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32
 }
 
 bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* destination,
-                       const wchar_t* defaultValue, size_t capacity) {
+                       const wchar_t* defaultValue, size_t capacity, REGSAM view) {
     key = OrEmpty(key);
     name = OrEmpty(name);
     if (capacity == 0) return false;
@@ -219,7 +250,7 @@ bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar
         break;
     }
     CopyText(destination, fallback.c_str(), capacity);
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | registryView);
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | view);
     DWORD bytes = static_cast<DWORD>(capacity * sizeof(wchar_t));
     if (!handle ||
         RegQueryValueExW(handle.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(destination), &bytes) !=
@@ -232,7 +263,7 @@ bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar
     return true;
 }
 
-LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value) {
+LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value, REGSAM view) {
     key = OrEmpty(key);
     name = OrEmpty(name);
     switch (RouteOf(root, key)) {
@@ -247,10 +278,10 @@ LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t
         break;
     }
     DWORD data = static_cast<DWORD>(value);
-    return SetValue(root, key, name, REG_DWORD, &data, sizeof data);
+    return SetValue(root, key, name, REG_DWORD, &data, sizeof data, view);
 }
 
-LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value) {
+LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value, REGSAM view) {
     key = OrEmpty(key);
     name = OrEmpty(name);
     value = OrEmpty(value);
@@ -263,10 +294,10 @@ LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, cons
     case Route::Registry:
         break;
     }
-    return SetValue(root, key, name, REG_SZ, value, static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    return SetValue(root, key, name, REG_SZ, value, static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)), view);
 }
 
-void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name) {
+void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
     key = OrEmpty(key);
     name = OrEmpty(name);
     switch (RouteOf(root, key)) {
@@ -279,94 +310,54 @@ void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name) {
         break;
     }
     const std::wstring path = RegistryPath(root, key);
-    UniqueHkey handle = OpenKey(root, path, KEY_WRITE);
-    if (handle) LogDeletion(RegistryName(root, path, 0) + L" " + ValueName(name), RegDeleteValueW(handle.get(), name));
+    UniqueHkey handle = OpenKey(root, path, KEY_WRITE | view);
+    if (handle)
+        LogDeletion(RegistryName(root, path, view) + L" " + ValueName(name), DeleteValue(root, handle.get(), name));
 }
 
-void DeleteSettingKey(HKEY root, const wchar_t* key) {
+void DeleteSettingKey(HKEY root, const wchar_t* key, REGSAM view) { DeleteKey(root, key, view, Deletion::Required); }
+
+void DeleteSettingKeyIfAllowed(HKEY root, const wchar_t* key, REGSAM view) {
+    DeleteKey(root, key, view, Deletion::Allowed);
+}
+
+void DeleteSettingTree(HKEY root, const wchar_t* key, REGSAM view) {
     key = OrEmpty(key);
-    switch (RouteOf(root, key)) {
-    case Route::SettingsFile:
-        // The file has no keys of its own: removing one removes everything below it.
-        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
-        return;
-    case Route::Nowhere:
-        return;
-    case Route::Registry:
-        break;
-    }
-    std::wstring path = RegistryPath(root, key);
-    LONG result;
-    if (registryView != 0) {
-        result = RegDeleteKeyExW(root, path.c_str(), registryView, 0);
-    } else {
-        result = RegDeleteKeyW(root, path.c_str());
-    }
-    // A key that still holds subkeys (our ShellNew entry, say) is refused on purpose:
-    // it stays, and that is no failure.
-    if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) {
-        LogAction(L"kept key " + RegistryName(root, path, registryView) + L": it still has subkeys");
-        return;
-    }
-    LogDeletion(L"key " + RegistryName(root, path, registryView), result);
+    if (!DeletedOutsideRegistry(root, key)) DeleteRegistryTree(root, RegistryPath(root, key), view);
 }
 
-void DeleteSettingTree(HKEY root, const wchar_t* key) {
-    key = OrEmpty(key);
-    switch (RouteOf(root, key)) {
-    case Route::SettingsFile:
-        RemoveSettingEntries(EntryName(root, key, L"").c_str(), true);
-        return;
-    case Route::Nowhere:
-        return;
-    case Route::Registry:
-        break;
-    }
-    DeleteRegistryTree(root, RegistryPath(root, key));
-}
-
-void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept) {
+void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept, REGSAM view) {
     key = OrEmpty(key);
     const std::wstring path = RegistryPath(root, key);
-    if (RouteOf(root, key) != Route::Registry || !OpenKey(root, path + L'\\' + kept, KEY_QUERY_VALUE)) {
-        DeleteSettingTree(root, key);
+    if (RouteOf(root, key) != Route::Registry || !OpenKey(root, path + L'\\' + kept, KEY_QUERY_VALUE | view)) {
+        DeleteSettingTree(root, key, view);
         return;
     }
-    UniqueHkey handle = OpenKey(root, path, KEY_READ | KEY_SET_VALUE);
+    UniqueHkey handle = OpenKey(root, path, KEY_READ | KEY_SET_VALUE | view);
     if (!handle) return;
     std::vector<std::wstring> subkeys;
-    ReadSettingSubkeys(root, key, &subkeys);
+    ReadSettingSubkeys(root, key, &subkeys, view);
     for (const std::wstring& subkey : subkeys)
-        if (CompareNoCase(subkey.c_str(), kept) != 0) DeleteRegistryTree(root, path + L'\\' + subkey);
+        if (CompareNoCase(subkey.c_str(), kept) != 0) DeleteRegistryTree(root, path + L'\\' + subkey, view);
     std::vector<RegistryValue> values;
-    ReadSettingValues(root, key, &values);
+    ReadSettingValues(root, key, &values, view);
     for (const RegistryValue& value : values) {
-        const LONG result = RegDeleteValueW(handle.get(), value.name.c_str());
-        LogDeletion(RegistryName(root, path, 0) + L" " + ValueName(value.name.c_str()), result);
+        const LONG result = DeleteValue(root, handle.get(), value.name.c_str());
+        LogDeletion(RegistryName(root, path, view) + L" " + ValueName(value.name.c_str()), result);
     }
-    LogAction(L"kept key " + RegistryName(root, path, 0) + L": it still holds " + kept);
+    LogAction(L"kept key " + RegistryName(root, path, view) + L": it still holds " + kept);
 }
 
-void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key) {
+void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key, REGSAM view) {
     key = OrEmpty(key);
     std::vector<RegistryValue> values;
-    if (ReadSettingValues(root, key, &values) && values.empty() && !HasSubkeys(root, RegistryPath(root, key)))
-        DeleteSettingKey(root, key);
+    if (ReadSettingValues(root, key, &values, view) && values.empty() &&
+        !HasSubkeys(root, RegistryPath(root, key), view))
+        DeleteSettingKey(root, key, view);
 }
 
-void FlushSettingKey(HKEY root, const wchar_t* key) {
-    key = OrEmpty(key);
-    if (RouteOf(root, key) != Route::Registry) return;
-    const std::wstring path = RegistryPath(root, key);
-    UniqueHkey handle = OpenKey(root, path, KEY_QUERY_VALUE | registryView);
-    if (!handle) return;
-    const LONG result = RegFlushKey(handle.get());
-    if (result != ERROR_SUCCESS)
-        LogFailure(L"flush " + RegistryName(root, path, registryView), static_cast<DWORD>(result));
-}
-
-bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value) {
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, OrEmpty(key)), KEY_QUERY_VALUE);
+bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value, REGSAM view) {
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, OrEmpty(key)), KEY_QUERY_VALUE | view);
     if (!handle) return false;
     DWORD type = REG_NONE, bytes = 0;
     if (RegQueryValueExW(handle.get(), OrEmpty(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
@@ -380,7 +371,7 @@ bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std:
     return true;
 }
 
-bool SettingKeyExists(HKEY root, const wchar_t* key) {
+bool SettingKeyExists(HKEY root, const wchar_t* key, REGSAM view) {
     key = OrEmpty(key);
     switch (RouteOf(root, key)) {
     case Route::SettingsFile:
@@ -390,7 +381,7 @@ bool SettingKeyExists(HKEY root, const wchar_t* key) {
     case Route::Registry:
         break;
     }
-    return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE));
+    return static_cast<bool>(OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | view));
 }
 
 std::wstring RegistryValue::Text() const {
@@ -398,11 +389,11 @@ std::wstring RegistryValue::Text() const {
     return text.substr(0, text.find(L'\0'));
 }
 
-bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values) {
+bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values, REGSAM view) {
     key = OrEmpty(key);
     values->clear();
     if (RouteOf(root, key) != Route::Registry) return false;
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | registryView);
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_QUERY_VALUE | view);
     if (!handle) return false;
     DWORD nameLength = 0, dataLength = 0;
     if (RegQueryInfoKeyW(handle.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameLength,
@@ -430,7 +421,7 @@ bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>
     return true;
 }
 
-LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value) {
+LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value, REGSAM view) {
     key = OrEmpty(key);
     switch (RouteOf(root, key)) {
     case Route::SettingsFile:
@@ -441,14 +432,14 @@ LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value
         break;
     }
     return SetValue(root, key, value.name.c_str(), value.type, value.data.data(),
-                    static_cast<DWORD>(value.data.size()));
+                    static_cast<DWORD>(value.data.size()), view);
 }
 
-bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names) {
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names, REGSAM view) {
     key = OrEmpty(key);
     names->clear();
     if (RouteOf(root, key) != Route::Registry) return false;
-    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_ENUMERATE_SUB_KEYS | registryView);
+    UniqueHkey handle = OpenKey(root, RegistryPath(root, key), KEY_ENUMERATE_SUB_KEYS | view);
     if (!handle) return false;
     for (DWORD index = 0;; ++index) {
         wchar_t name[kSubkeyNameCapacity];
@@ -460,24 +451,26 @@ bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>
     return true;
 }
 
-int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue) {
-    return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue);
+int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue, REGSAM view) {
+    return ReadSettingInt(HKEY_CURRENT_USER, key, name, defaultValue, view);
 }
 
 bool ReadUserString(const wchar_t* key, const wchar_t* name, wchar_t* destination, const wchar_t* defaultValue,
-                    size_t capacity) {
-    return ReadSettingString(HKEY_CURRENT_USER, key, name, destination, defaultValue, capacity);
+                    size_t capacity, REGSAM view) {
+    return ReadSettingString(HKEY_CURRENT_USER, key, name, destination, defaultValue, capacity, view);
 }
 
-LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value) {
-    return WriteSettingInt(HKEY_CURRENT_USER, key, name, value);
+LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value, REGSAM view) {
+    return WriteSettingInt(HKEY_CURRENT_USER, key, name, value, view);
 }
 
-LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value) {
-    return WriteSettingString(HKEY_CURRENT_USER, key, name, value);
+LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value, REGSAM view) {
+    return WriteSettingString(HKEY_CURRENT_USER, key, name, value, view);
 }
 
-void DeleteUserValue(const wchar_t* key, const wchar_t* name) { DeleteSettingValue(HKEY_CURRENT_USER, key, name); }
+void DeleteUserValue(const wchar_t* key, const wchar_t* name, REGSAM view) {
+    DeleteSettingValue(HKEY_CURRENT_USER, key, name, view);
+}
 
 void FlushRegistry() {
     struct Hive {
@@ -501,10 +494,6 @@ void FlushRegistry() {
     }
     LogAction(L"flushed the registry");
 }
-
-void SetRegistryView(REGSAM view) { registryView = view; }
-
-REGSAM RegistryView() { return registryView; }
 
 const std::wstring& RefusedWriteName() { return refusedWriteName; }
 

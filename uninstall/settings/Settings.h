@@ -16,26 +16,35 @@ namespace tvx {
 
 inline constexpr HKEY kNullRoot = nullptr;
 
-int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue);
+// Every call that reaches the registry takes the view it acts in, as the registry's own
+// tools do: the native (64-bit) keys, or KEY_WOW64_32KEY for the keys that 32-bit
+// programs see. A key is opened, created, enumerated and deleted in that view alike.
+inline constexpr REGSAM kNativeView = 0;
+
+int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue,
+                       REGSAM view = kNativeView);
 bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* destination,
-                       const wchar_t* defaultValue, size_t capacity);
-LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value);
-LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value);
-void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name);
-void DeleteSettingKey(HKEY root, const wchar_t* key);
-void DeleteSettingTree(HKEY root, const wchar_t* key);
+                       const wchar_t* defaultValue, size_t capacity, REGSAM view = kNativeView);
+LONG WriteSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t value, REGSAM view = kNativeView);
+LONG WriteSettingString(HKEY root, const wchar_t* key, const wchar_t* name, const wchar_t* value,
+                        REGSAM view = kNativeView);
+void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view = kNativeView);
+void DeleteSettingKey(HKEY root, const wchar_t* key, REGSAM view = kNativeView);
+// DeleteSettingKey for a step that may be refused without harm (a user's choice, which
+// Windows 10 and 11 protect): what could not be deleted is logged, and the run is no
+// less done for it.
+void DeleteSettingKeyIfAllowed(HKEY root, const wchar_t* key, REGSAM view = kNativeView);
+void DeleteSettingTree(HKEY root, const wchar_t* key, REGSAM view = kNativeView);
 // DeleteSettingTree that spares the subkey named kept directly below key, with all it
 // holds; when that subkey exists, the key stays too, emptied of everything else.
-void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept);
+void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept, REGSAM view = kNativeView);
 // Deletes a key that holds neither a value nor a subkey.
-void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key);
-bool SettingKeyExists(HKEY root, const wchar_t* key);
-// Writes the key's hive to the disk now (RegFlushKey), for an entry that must outlive a
-// power cut that follows it. Nothing to do where the settings file takes the key.
-void FlushSettingKey(HKEY root, const wchar_t* key);
+void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key, REGSAM view = kNativeView);
+bool SettingKeyExists(HKEY root, const wchar_t* key, REGSAM view = kNativeView);
 // A string as the registry itself holds it, whatever a settings file or its switches
 // say; false when there is none.
-bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value);
+bool ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* name, std::wstring* value,
+                        REGSAM view = kNativeView);
 
 // A registry value with its own type and raw data, for entries of other programs that
 // must come back exactly as they were (binary data, expandable strings).
@@ -48,36 +57,34 @@ struct RegistryValue {
 };
 // Every value of a registry key in enumeration order; false, with none, when the key
 // cannot be opened. The settings file keeps no types: its entries read as none here.
-bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values);
-LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value);
+bool ReadSettingValues(HKEY root, const wchar_t* key, std::vector<RegistryValue>* values, REGSAM view = kNativeView);
+LONG WriteSettingValue(HKEY root, const wchar_t* key, const RegistryValue& value, REGSAM view = kNativeView);
 // The names of a registry key's subkeys; false, with none, when it cannot be opened or
 // the registry is not where the key lives.
-bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names);
+bool ReadSettingSubkeys(HKEY root, const wchar_t* key, std::vector<std::wstring>* names, REGSAM view = kNativeView);
 
 // Forms with the root fixed to HKEY_CURRENT_USER.
-int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue);
+int32_t ReadUserInt(const wchar_t* key, const wchar_t* name, int32_t defaultValue, REGSAM view = kNativeView);
 bool ReadUserString(const wchar_t* key, const wchar_t* name, wchar_t* destination, const wchar_t* defaultValue,
-                    size_t capacity);
-LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value);
-LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value);
-void DeleteUserValue(const wchar_t* key, const wchar_t* name);
+                    size_t capacity, REGSAM view = kNativeView);
+LONG WriteUserInt(const wchar_t* key, const wchar_t* name, int32_t value, REGSAM view = kNativeView);
+LONG WriteUserString(const wchar_t* key, const wchar_t* name, const wchar_t* value, REGSAM view = kNativeView);
+void DeleteUserValue(const wchar_t* key, const wchar_t* name, REGSAM view = kNativeView);
 
 // Writes the hives that hold what the program changes (the user's settings and classes,
-// the machine's software and system keys) to disk now, not when the system gets to it:
-// called before a run does what a registry taken back by a power cut would contradict.
+// the machine's software and system keys) to disk now, each once, not when the system
+// gets to it. Expensive (a whole hive is written, and every other program's changes to
+// it wait meanwhile): called only before a run does what a registry taken back by a
+// power cut would contradict.
 void FlushRegistry();
-
-// Registry view added to key opens and creations and to single-key deletions:
-// 0 (default view) or KEY_WOW64_32KEY.
-void SetRegistryView(REGSAM view);
-REGSAM RegistryView();
 
 // The registry key of the first write refused with access denied this run, as the
 // run log names it ("HKLM\Software\..."); empty when none was.
 const std::wstring& RefusedWriteName();
-// Seam for the unit tests: every registry write below the root fails with the error
-// before it reaches the registry, as on an account without the rights for it. A null
-// root ends it. Wine enforces no registry permissions; the program never calls it.
+// Seam for the unit tests: every registry write and deletion below the root fails with
+// the error before it reaches the registry, as on an account without the rights for it
+// or for a key that Windows protects. A null root ends it. Wine enforces no registry
+// permissions; the program never calls it.
 void RefuseRegistryWrites(HKEY root, LONG error);
 
 // Portable-mode switches; all true until a settings file says otherwise.

@@ -145,7 +145,7 @@ void LoadFile(const wchar_t* path) {
         // Running out of memory on a huge file must not cost the user every setting:
         // keep what was parsed so far and go on in portable mode, without ever saving.
         cache.readWhole = false;
-        Errors().SetCode(kExitMemory);
+        Errors().Report(FileError::Memory);
     }
     cache.loaded = true;
     ReadSwitchesAndWriteBack();

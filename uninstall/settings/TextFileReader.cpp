@@ -203,7 +203,7 @@ bool ReadTextFile(const wchar_t* name, StringList& lines, const TextReadOptions&
             path = found;
         }
         if (!file.Open(path, 0)) {
-            if (options.failedOpenIsFatal) Errors().Exit(kExitOpenError);
+            if (options.failedOpenIsFatal) Errors().Stop(FileError::Open);
             return false;
         }
     }

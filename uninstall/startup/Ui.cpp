@@ -40,10 +40,8 @@ int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT fl
 
 int ScaleForDpi(int length) {
     if (verticalDpi == 0) {
-        if (HDC screen = GetDC(nullptr)) {
-            verticalDpi = GetDeviceCaps(screen, LOGPIXELSY);
-            ReleaseDC(nullptr, screen);
-        }
+        const WindowDc screen(nullptr);
+        if (screen) verticalDpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
     // Plain integer division truncates toward zero; MulDiv would round (-11 at 120 DPI
     // is -13 here, -14 there), and the dialogs are laid out for the truncated sizes.
@@ -52,17 +50,27 @@ int ScaleForDpi(int length) {
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {
     wchar_t path[kPathCapacity];
-    UINT length = GetSystemDirectoryW(path, kPathCapacity);
-    if (length == 0 || length >= kPathCapacity) return nullptr;
-    AppendSeparator(path, kPathCapacity);
-    AppendText(path, fileName, kPathCapacity);
+    if (!GetSystemFilePath(fileName, path, kPathCapacity)) return nullptr;
     return LoadLibraryW(path);
 }
 
 void HardenDllSearch(bool removeCurrentDirectory) {
-    // Looked up at run time: systems before XP SP1 have no such function.
+    // Looked up at run time: Windows 7 has them only with its update KB2533623.
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (removeCurrentDirectory) {
+        // Every library that is not one of Windows' KnownDLLs (bcrypt.dll, uxtheme.dll,
+        // which the common controls load) would otherwise be looked for in the program's
+        // folder first, where anyone who may write there can plant one. From here on the
+        // system folder alone is searched, for our loads and for those of every library
+        // in the process.
+        using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+        if (FARPROC address = GetProcAddress(kernel, "SetDefaultDllDirectories"))
+            reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(address))(
+                LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    // Where that is missing, the current folder at least leaves the search.
     using SetDllDirectoryFunction = BOOL(WINAPI*)(const wchar_t*);
-    FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDllDirectoryW");
+    FARPROC address = GetProcAddress(kernel, "SetDllDirectoryW");
     if (!address) return;
     auto setDllDirectory = reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void*>(address));
     setDllDirectory(removeCurrentDirectory ? L"" : nullptr);

@@ -9,7 +9,11 @@ namespace tvx {
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);
 // length * vertical DPI / 96, truncated toward zero; the DPI is read once.
 int ScaleForDpi(int length);
+// Loads a library of the Windows system folder by its full path.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
+// True, first thing at start-up: libraries are looked for in the system folder alone
+// (where the system offers that; elsewhere the current folder at least leaves the
+// search). False takes back a library folder set with SetDllDirectoryW.
 void HardenDllSearch(bool removeCurrentDirectory);
 void ClearRtlReading(HWND window);
 // Waits for the process to end, at most timeoutMs, while this thread's windows keep

@@ -2,7 +2,6 @@
 // setup, the uninstall, or only the small jobs of the self-removal batch.
 
 #include <windows.h>
-#include <ole2.h>
 
 #include <string>
 
@@ -53,25 +52,12 @@ void LogHeader() {
               L"." + std::to_wstring(version.dwMinorVersion) + L" build " + std::to_wstring(version.dwBuildNumber));
 }
 
-// OLE for the whole run, given up again however the run ends.
-class OleSession {
-public:
-    OleSession() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
-    ~OleSession() {
-        if (initialized_) OleUninitialize();
-    }
-    OleSession(const OleSession&) = delete;
-    OleSession& operator=(const OleSession&) = delete;
-
-private:
-    bool initialized_;
-};
-
 void RunJob(HINSTANCE instance) {
     HardenDllSearch(true);
     LoadResourceLibrary(instance);
     LoadLanguage(L"uninstall.lng");
-    OleSession ole;
+    // OLE for the whole run, given up again however the run ends.
+    ComSession ole(ComSession::kOle);
     // Kept loaded for the whole run so that dialogs may hold rich-edit controls.
     UniqueModule richEdit(LoadSystemLibrary(L"riched20.dll"));
     CreateProgramResources();
@@ -88,7 +74,6 @@ void RunJob(HINSTANCE instance) {
     // A log that cannot be opened changes nothing else.
     if (options.logPath[0] != L'\0' && OpenRunLog(options.logPath)) LogHeader();
     // The file layer's messages would need a person; they go to the log instead.
-    Errors().silent = options.silent;
     SetMessageHook(LogFileMessage);
 
     // Windows Installer runs the removal of the integration while the uninstall that

@@ -14,6 +14,8 @@
 #include "integration/PreviousOwners.h"
 #include "integration/SetupChoices.h"
 #include "integration/UserChoice.h"
+#include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/WindowsVersion.h"
 
 namespace tvx {
@@ -461,6 +463,47 @@ TEST_F(Associations, TypesKeptByAUserChoiceAreNamedFromWindows8On) {
     PrimeWindowsVersion(false, 0x0602);
     EXPECT_EQ(FindTypesKeptByUserChoice(Choices(true, false)), std::vector<std::wstring>{L".tgz"});
     ResetWindowsVersionCaches();
+}
+
+// Before the uninstall gives anything back, a record that only the product settings
+// hold (an earlier version kept it there alone) is copied to where the release keeps
+// what it cannot give back, and put on the disk.
+TEST_F(Associations, RecordsOnlyTheProductSettingsHoldAreSecuredBeforeAnyRelease) {
+    SetClassString(L".zip", L"", L"CompressedFolder");
+    AssociateExtension(L".zip", true, false, false, true);
+    tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
+    const tvxtest::TempFolder logs(L"tvxsecure");
+    ASSERT_TRUE(OpenRunLog((logs / L"run.log").c_str()));
+    SecurePreviousOwners();
+    CloseRunLog();
+
+    EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(logs / L"run.log");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(L"flushed the registry"), std::wstring::npos);
+    EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP") << "nothing is given back yet";
+}
+
+// Windows 10 and 11 protect the key of a user's choice. Where the uninstall may not
+// delete one that names Tervix, its log says so, and the run is no less done.
+TEST_F(Associations, AChoiceWindowsProtectsIsLoggedAndTheUninstallIsStillDone) {
+    const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zip\\UserChoice";
+    ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, choice, L"ProgId", L"Tervix.ZIP"));
+    const tvxtest::TempFolder logs(L"tvxchoice");
+    ASSERT_TRUE(OpenRunLog((logs / L"run.log").c_str()));
+    ResetRunOutcome();
+    RefuseRegistryWrites(HKEY_CURRENT_USER, ERROR_ACCESS_DENIED);
+    RemoveTervixUserChoices();
+    RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
+    CloseRunLog();
+
+    EXPECT_EQ(FinalExitCode(), kExitDone);
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, choice));
+    std::wstring log;
+    for (const std::wstring& line : tvxtest::ReadUtf8Lines(logs / L"run.log")) log += line;
+    EXPECT_NE(log.find(L"could not delete key HKCU\\" + choice + L": error 5"), std::wstring::npos)
+        << tvxtest::Narrow(log);
+    ResetRunOutcome();
 }
 
 }  // namespace

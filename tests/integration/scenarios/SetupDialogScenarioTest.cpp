@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <map>
+#include <optional>
 #include <vector>
 #include <string>
 #include <thread>
@@ -80,7 +81,7 @@ std::map<int, bool> CheckStates(HWND dialog) {
 class SetupDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        riched_ = LoadLibraryW(L"riched20.dll");
+        riched_.reset(LoadLibraryW(L"riched20.dll"));
         Options() = RunOptions{};
         ResetRunOutcome();
         PrimeWindowsVersion(false, 0x0A00);
@@ -89,9 +90,8 @@ protected:
         ResetWindowsVersionCaches();
         Options() = RunOptions{};
         tvxtest::DeleteRegTree(HKEY_CURRENT_USER, kProduct);
-        if (riched_) FreeLibrary(riched_);
     }
-    HMODULE riched_ = nullptr;
+    UniqueModule riched_;
 };
 
 TEST_F(SetupDialogTest, StartsFromStoredChoicesOverlaidByTheInitString) {
@@ -368,12 +368,12 @@ TEST_F(SetupDialogTest, EveryControlFitsItsGroupAndHasAMnemonicOfItsOwn) {
             std::wstring shown;
             for (wchar_t c : control.text)
                 if (c != L'&') shown += c;
-            HDC dc = GetDC(control.window);
-            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control.window, WM_GETFONT, 0, 0)));
+            const WindowDc dc(control.window);
+            const HGDIOBJ old =
+                SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control.window, WM_GETFONT, 0, 0)));
+            const ScopeGuard deselect([&] { SelectObject(dc.get(), old); });
             SIZE extent{};
-            GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
-            SelectObject(dc, old);
-            ReleaseDC(control.window, dc);
+            GetTextExtentPoint32W(dc.get(), shown.c_str(), static_cast<int>(shown.size()), &extent);
             const bool isCheckBox = (control.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
             const LONG room = control.rect.right - control.rect.left -
                               (isCheckBox ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 8);
@@ -459,7 +459,8 @@ TEST_F(SetupDialogTest, AsLocalSystemNothingGoesIntoTheSystemAccountsOwnProfile)
     const std::wstring log = logs / L"run.log";
     ASSERT_TRUE(OpenRunLog(log.c_str()));
     // Shortcuts are written and read through the shell's COM objects.
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    std::optional<ComSession> com(std::in_place);
+    ASSERT_TRUE(com->ok());
     TreatAsLocalSystem(true);
     Options().silent = true;
     Options().msi = true;
@@ -480,7 +481,7 @@ TEST_F(SetupDialogTest, AsLocalSystemNothingGoesIntoTheSystemAccountsOwnProfile)
     const tvxtest::Shortcut start = tvxtest::ReadShortcut(startMenu + L"\\Tervix.lnk");
     EXPECT_TRUE(start.loaded);
     EXPECT_EQ(start.workDir, L"") << "no person can work in the system account's desktop";
-    CoUninitialize();
+    com.reset();
 
     const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(log);
     auto logged = [&](const std::wstring& text) {
