@@ -257,7 +257,12 @@ TEST(AccountInstall, BesideAMachineWideInstallNeitherTouchesTheOther) {
     SampleInstall accountInstall(AccountInstallFolder());
     ASSERT_NO_FATAL_FAILURE(FillInstall(accountInstall));
     ASSERT_EQ(RunIn(accountInstall, L"/setup -s /currentuser" + kChoices), 0);
+    // The user chose Tervix for ".zip" in Default apps: while either install stays, the
+    // choice names a ProgID that opens it.
+    const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zip\\UserChoice";
+    ASSERT_TRUE(tvxtest::RegWriteString(HKEY_CURRENT_USER, choice, L"ProgId", L"Tervix.ZIP"));
     ASSERT_EQ(QuietUninstall(HKEY_CURRENT_USER), 0);
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, choice));
     EXPECT_FALSE(tvxtest::PathExists(accountInstall.Folder()));
     EXPECT_TRUE(MachineWideNow() == machine) << uninstalltest::DescribeChanges(machine, MachineWideNow());
     // The machine-wide install goes on using the account's settings; the other's own
@@ -280,9 +285,11 @@ TEST(AccountInstall, BesideAMachineWideInstallNeitherTouchesTheOther) {
     EXPECT_EQ(ClassDefault(L".zip"), L"OtherZip.Archive");
     EXPECT_TRUE(AccountsOwnNow() == account)
         << tvxtest::Narrow(tvxtest::DescribeChanges(account.registry, AccountsOwnNow().registry));
+    EXPECT_TRUE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, choice));
 
     ASSERT_EQ(QuietUninstall(HKEY_CURRENT_USER), 0);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix")) << "the last install takes them";
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, choice));
     EXPECT_TRUE(tvxtest::RegReadString(HKEY_CURRENT_USER, kUserClasses + L"\\.zip", L"", &text));
     EXPECT_EQ(text, L"MyZip.Archive");
 }
