@@ -2,7 +2,8 @@
 # The README's run command: builds Uninstall.exe and the setup program, and runs them in
 # a private Wine prefix: the switches that do nothing, then the sample product installed
 # with the setup program, silently, and removed through the QuietUninstallString of its
-# entry in Installed apps, as Installed apps would; last the pictures of every dialog.
+# entry in Installed apps, as Installed apps would, for every account and for the account
+# alone; last the pictures of every dialog.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
@@ -206,6 +207,59 @@ for item in "${reg_items[@]}"; do
   else echo "    gone:  $(reg_label "$item")"; fi
 done
 [ "$left" = 0 ] && echo "Everything setup created was removed again." || { echo "Something was missing or left behind."; exit 1; }
+
+# ---------------------------------------------------------------------------------------
+# For the account alone: the setup program's /CURRENTUSER, silently, into the account's
+# own folder. Lists where each value went, checks that nothing machine-wide changed (the
+# machine's software keys, which hold its classes root, as "reg export" writes them), and
+# removes it with the entry that Installed apps lists for that account.
+echo
+echo "Silent setup for the account alone (/CURRENTUSER) and uninstall round trip:"
+user_folder="$(win_env LOCALAPPDATA)\\Programs\\Tervix"
+user_entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
+wine reg add 'HKCU\Software\Classes\.zip' /ve /d MyZip.Archive /f </dev/null >/dev/null 2>&1  # the account's own
+machine_keys() {
+  rm -f "$downloads/machine.reg"
+  wine reg export 'HKLM\Software' 'C:\Downloads\machine.reg' /y </dev/null >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$downloads/machine.reg" | tr -d '\r' |
+    awk '/^\[/ { skip = ($0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wine|Microsoft\\Windows NT\\CurrentVersion\\Perflib)/) }
+         !skip' | md5sum
+}
+machine_before=$(machine_keys)
+user_items=("HKCU\\Software\\Classes\\.zip||" "HKCU\\Software\\Classes\\Tervix||"
+            "HKCU\\Software\\Classes\\CLSID\\$class64\\InProcServer32||"
+            "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved|$class64|"
+            'HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe||'
+            'HKCU\Software\RegisteredApplications|Tervix|' 'HKCU\Software\Tervix\Capabilities\FileAssociations|.zip|'
+            'HKCU\Software\Tervix\PreviousOwners\.zip|Type|' "$user_entry|QuietUninstallString|")
+user_shell=("$(win_env USERPROFILE)\\Desktop\\Tervix.lnk" "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix.lnk"
+            "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix" "$user_folder\\Uninstall.lst")
+run_command "C:\\Downloads\\$setup_name /S /CURRENTUSER -initA110000100000000000S1D1M1P1" || left=1
+echo "  created by setup, for the account alone:"
+for item in "${user_items[@]}"; do
+  if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
+done
+for item in "${user_shell[@]}"; do
+  if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
+done
+if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
+else echo "  MACHINE-WIDE KEYS CHANGED"; left=1; fi
+entry=$user_entry
+uninstall_from_entry || left=1
+echo "  after the uninstall:"
+for item in "${user_shell[@]}" "$user_folder"; do
+  if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
+done
+for item in "${user_items[@]:1}"; do
+  if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
+  else echo "    gone:  $(reg_label "$item")"; fi
+done
+if [ "$(reg_show 'HKCU\Software\Classes\.zip||')" = MyZip.Archive ]; then echo "    given back: HKCU\Software\Classes\.zip = MyZip.Archive"
+else echo "    NOT GIVEN BACK: HKCU\Software\Classes\.zip"; left=1; fi
+if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
+else echo "  MACHINE-WIDE KEYS CHANGED"; left=1; fi
+[ "$left" = 0 ] && echo "Nothing machine-wide changed, and everything for the account was removed again." ||
+  { echo "Something was missing, left behind or changed machine-wide."; exit 1; }
 
 # Pictures of every dialog in English, German (enlarged) and Hebrew (right to left),
 # drawn by Wine's real graphics driver on an X display of their own: a separate step
