@@ -250,11 +250,16 @@ TEST_F(SetupProgramRun, WithoutRightsTheFirstPageOffersAnInstallForTheAccountAlo
     ASSERT_TRUE(setup.StartWithoutRights(L"\"" + current_ + L"\"", downloads_.path()));
     HWND window = WaitForWindow({.processId = setup.id(), .withId = IDOK}, 30000);
     ASSERT_NE(window, nullptr);
-    HWND page = FindWindowExW(window, nullptr, L"#32770", nullptr);
-    HWND justMe = FindWindowExW(page, nullptr, L"Button", L"&Only for me: in my own folders, without administrator rights");
-    HWND everyone =
-        FindWindowExW(page, nullptr, L"Button", L"For &everyone who uses this computer: needs administrator rights");
-    ASSERT_TRUE(justMe && everyone) << "no choice of whom Tervix is for";
+    // The page's controls come a moment after the window.
+    const wchar_t kJustMe[] = L"&Only for me: in my own folders, without administrator rights";
+    const wchar_t kEveryone[] = L"For &everyone who uses this computer: needs administrator rights";
+    HWND justMe = nullptr, everyone = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        HWND page = FindWindowExW(window, nullptr, L"#32770", nullptr);
+        justMe = FindWindowExW(page, nullptr, L"Button", kJustMe);
+        everyone = FindWindowExW(page, nullptr, L"Button", kEveryone);
+        return justMe && everyone;
+    }, 20000)) << "no choice of whom Tervix is for";
     EXPECT_EQ(SendMessageW(everyone, BM_GETCHECK, 0, 0), BST_CHECKED) << "an administrator gets the rights on asking";
     SendMessageW(justMe, BM_CLICK, 0, 0);
     PressButton(window, IDOK, true);

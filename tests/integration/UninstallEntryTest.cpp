@@ -93,7 +93,8 @@ TEST_F(InstallScope, IsTheAccountsWhenAskedForOrWhenTheAccountsOwnRegistrationNa
         EXPECT_EQ(tvx::ScopeOfInstall(c.asked), c.expected);
         EXPECT_EQ(tvx::IsRegisteredInstall(Scope::Machine), c.machineEntry == Names::ThisFolder);
         // An install of a scope in any folder: what the uninstall of the other one spares.
-        EXPECT_EQ(tvx::HasInstall(Scope::CurrentUser), c.userEntry != Names::Nothing || c.userAppPath != Names::Nothing);
+        const bool userInstall = c.userEntry != Names::Nothing || c.userAppPath != Names::Nothing;
+        EXPECT_EQ(tvx::HasInstall(Scope::CurrentUser), userInstall);
         EXPECT_EQ(tvx::HasInstall(Scope::Machine), c.machineEntry != Names::Nothing);
     }
 }

@@ -228,7 +228,8 @@ TEST_F(Switches, CurrentUserIsMatchedOnlyWholeFromTheCommandLineAndAloneStartsNo
     // Neither a shortened form, nor another switch, nor the installer's command line.
     const std::pair<const wchar_t*, const wchar_t*> others[] = {
         {L"Uninstall.exe /current", L""}, {L"Uninstall.exe /currentuse", L""}, {L"Uninstall.exe /c", L""},
-        {L"Uninstall.exe /setup /unregister /noexplorer /msi", L""}, {L"Uninstall.exe /setup", L"setup.exe /CURRENTUSER"}};
+        {L"Uninstall.exe /setup /unregister /noexplorer /msi", L""},
+        {L"Uninstall.exe /setup", L"setup.exe /CURRENTUSER"}};
     for (const auto& [commandLine, sfxcmd] : others) {
         Options() = RunOptions{};
         Parse(commandLine, sfxcmd);

@@ -119,8 +119,8 @@ LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, co
     UniqueHkey handle;
     LONG result = InjectedRefusal(root);
     if (result == ERROR_SUCCESS)
-        result = RegCreateKeyExW(Hive(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view, nullptr,
-                                 handle.put(), nullptr);
+        result = RegCreateKeyExW(Hive(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view,
+                                 nullptr, handle.put(), nullptr);
     if (result == ERROR_SUCCESS)
         result = RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
     const std::wstring what = NameOf(root, path, view) + L" " + ValueName(name);
