@@ -177,6 +177,8 @@ void SeedOwnersOfZip() {
 // and the rest are the account's own, and the entry's quiet uninstall then leaves
 // nothing, with the account's own previous owner of ".zip" back exactly.
 TEST(AccountInstall, SilentSetupTouchesNothingMachineWideAndItsQuietUninstallLeavesNothing) {
+    ASSERT_FALSE(GetFileAttributesW(tvxtest::KnownFolder(CSIDL_DESKTOPDIRECTORY).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
+        << "the account's desktop is the Linux home folder, not a folder of the prefix";
     ASSERT_NO_FATAL_FAILURE(SeedOwnersOfZip());
     SampleInstall install(AccountInstallFolder());
     ASSERT_NO_FATAL_FAILURE(FillInstall(install));
