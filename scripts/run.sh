@@ -167,6 +167,27 @@ reg_show() {  # reg_show <item>: prints the data (or the key's default value), f
 }
 reg_label() { local key value view; IFS='|' read -r key value view <<<"$1"
   printf '%s%s%s' "$key" "${value:+ [$value]}" "${view:+ (32-bit view)}"; }
+# Lists what setup created, and marks the round failed for anything missing; "paths"
+# are Windows paths, "keys" items as reg_show takes them.
+list_created() {  # list_created paths|keys <item>...
+  local kind=$1 item data; shift
+  for item in "$@"; do
+    if [ "$kind" = paths ]; then
+      if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
+    elif data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"
+    else echo "    MISSING: $(reg_label "$item")"; left=1; fi
+  done
+}
+# Lists what the uninstall removed, and marks the round failed for anything left.
+list_removed() {  # list_removed paths|keys <item>...
+  local kind=$1 item; shift
+  for item in "$@"; do
+    if [ "$kind" = paths ]; then
+      if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
+    elif reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
+    else echo "    gone:  $(reg_label "$item")"; fi
+  done
+}
 
 others=('HKCR\.zip||' 'HKCR\.7z||')   # types that belonged to someone else before setup
 declare -A before
@@ -183,29 +204,20 @@ reg_items=('HKCR\.tvx||' 'HKCR\Tervix||' 'HKCR\Tervix.ZIP||' 'HKCR\Tervix.REV||'
 left=0
 run_command "C:\\Downloads\\$setup_name /S -initA111111111111111111D1M1P1S1C1I1 /D=$folder" || left=1
 echo "  created by setup:"
-for item in "${shell_items[@]}"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
-done
+list_created paths "${shell_items[@]}"
 for item in "${others[@]}"; do echo "    $(reg_label "$item") = $(reg_show "$item") (was ${before[$item]})"; done
-for item in "${reg_items[@]}"; do
-  if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
-done
+list_created keys "${reg_items[@]}"
 
 uninstall_from_entry || left=1
 
 echo "  after the uninstall:"
-for item in "${shell_items[@]}" "$folder"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
-done
+list_removed paths "${shell_items[@]}" "$folder"
 for item in "${others[@]}"; do
   now=$(reg_show "$item" || echo "(none)")
   if [ "$now" = "${before[$item]}" ]; then echo "    given back: $(reg_label "$item") = $now"
   else echo "    NOT GIVEN BACK: $(reg_label "$item") = $now (was ${before[$item]})"; left=1; fi
 done
-for item in "${reg_items[@]}"; do
-  if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
-  else echo "    gone:  $(reg_label "$item")"; fi
-done
+list_removed keys "${reg_items[@]}"
 [ "$left" = 0 ] && echo "Everything setup created was removed again." || { echo "Something was missing or left behind."; exit 1; }
 
 # ---------------------------------------------------------------------------------------
@@ -236,24 +248,15 @@ user_shell=("$(win_env USERPROFILE)\\Desktop\\Tervix.lnk" "$appdata\\Microsoft\\
             "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix" "$user_folder\\Uninstall.lst")
 run_command "C:\\Downloads\\$setup_name /S /CURRENTUSER -initA110000100000000000S1D1M1P1" || left=1
 echo "  created by setup, for the account alone:"
-for item in "${user_items[@]}"; do
-  if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
-done
-for item in "${user_shell[@]}"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
-done
+list_created keys "${user_items[@]}"
+list_created paths "${user_shell[@]}"
 if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
 else echo "  MACHINE-WIDE KEYS CHANGED"; left=1; fi
 entry=$user_entry
 uninstall_from_entry || left=1
 echo "  after the uninstall:"
-for item in "${user_shell[@]}" "$user_folder"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
-done
-for item in "${user_items[@]:1}"; do
-  if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
-  else echo "    gone:  $(reg_label "$item")"; fi
-done
+list_removed paths "${user_shell[@]}" "$user_folder"
+list_removed keys "${user_items[@]:1}"
 if [ "$(reg_show 'HKCU\Software\Classes\.zip||')" = MyZip.Archive ]; then echo "    given back: HKCU\Software\Classes\.zip = MyZip.Archive"
 else echo "    NOT GIVEN BACK: HKCU\Software\Classes\.zip"; left=1; fi
 if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
