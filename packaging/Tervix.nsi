@@ -5,6 +5,15 @@
 ; "sfxcmd" (its /S makes the run silent) and a preset "Tervix.ini" beside it through
 ; "sfxname".
 ;
+; Whom it installs for: /ALLUSERS (every account: "Program Files", the entry under HKLM)
+; or /CURRENTUSER (the running account alone: "%LOCALAPPDATA%\Programs\Tervix", the
+; entry under HKCU, no administrator rights). Without either, a run with administrator
+; rights installs for every account, and one without them asks on its first page (a
+; silent one installs for every account, as before). It asks Windows for the rights only
+; for a machine-wide install: it starts as the user that started it and, for such an
+; install, starts itself again elevated (Windows asks the user then) and waits for that
+; run, whose exit code becomes its own.
+;
 ; scripts/package.sh builds it with Debian's makensis:
 ;   makensis -DTVX_VERSION=X.Y.Z -DTVX_PAYLOAD=<payload.nsh> -DTVX_OUTFILE=<setup.exe>
 ;            -DTVX_ICON=<icon> packaging/Tervix.nsi
@@ -13,12 +22,13 @@
 
 Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
+RequestExecutionLevel user
 ManifestSupportedOS all
 ManifestDPIAware true
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 !include "${TVX_PAYLOAD}"
 
 ; A new file waits under this suffix beside its place until every file is free.
@@ -27,6 +37,12 @@ ManifestDPIAware true
 !define ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver"
 !define ERROR_SHARING_VIOLATION 32
 !define ERROR_LOCK_VIOLATION 33
+!define TOKEN_QUERY 8
+!define TOKEN_ELEVATION_TYPE 18
+!define TOKEN_ELEVATION 20
+!define ELEVATION_TYPE_LIMITED 3
+; SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC
+!define SEE_MASK_WAIT_FOR_PROCESS 0x140
 !define EXIT_CANCELLED 1
 !define EXIT_REFUSED 5
 !define EXIT_FAILED 1603
@@ -50,18 +66,35 @@ VIAddVersionKey /LANG=1033 LegalCopyright "Norvane Labs"
 
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
 LangString TextBusy ${LANG_ENGLISH} "Tervix is being set up or uninstalled already.$\n$\nRun this setup again once that has finished."
-LangString TextNeedsAdmin ${LANG_ENGLISH} "Setting up Tervix for every user of this computer needs administrator rights.$\n$\nRun this setup as an administrator."
+LangString TextNeedsAdmin ${LANG_ENGLISH} "Setting up Tervix for every user of this computer needs administrator rights.$\n$\nRun this setup as an administrator, or set Tervix up for yourself alone."
+LangString TextScopeQuestion ${LANG_ENGLISH} "Whom do you set Tervix up for?"
+LangString TextScopeJustMe ${LANG_ENGLISH} "&Only for me: in my own folders, without administrator rights"
+LangString TextScopeEveryone ${LANG_ENGLISH} "For &everyone who uses this computer: needs administrator rights"
 LangString TextInUse ${LANG_ENGLISH} "$INSTDIR\$0 is in use by another program, Tervix itself perhaps.$\n$\nClose that program and choose Retry, choose Ignore to replace the file when Windows restarts, or choose Abort to stop setup without changing anything."
 LangString TextCannotStart ${LANG_ENGLISH} "Setup could not start $INSTDIR\Uninstall.exe, and Tervix is not set up."
 LangString TextRestart ${LANG_ENGLISH} "Some files of Tervix are replaced when Windows restarts.$\n$\nRestart now?"
 
+Page custom ScopePage ScopePageLeave
 Page directory
 Page instfiles
 
-; Where this install goes and whom it is for. Only the machine-wide install exists:
-; every user, "Program Files", the entry under HKLM (SHCTX follows the shell context).
-; A per-user install would choose another context, folder and program switch here.
+; Where this install goes and whom it is for: every user ("Program Files", the entry
+; under HKLM) or the running account alone ("%LOCALAPPDATA%\Programs", the entry under
+; HKCU); SHCTX follows the shell context that ChooseScope sets.
+Var PerUser
+; The program's switch for it, appended to /setup.
 Var ScopeSwitch
+; /CURRENTUSER or /ALLUSERS was given: the first page asks nothing.
+Var ScopeGiven
+; /D= named the folder: no scope changes it.
+Var FolderGiven
+; This run has administrator rights; or it has not, but its account could get them.
+Var Elevated
+Var CanElevate
+; The name this installer holds for its whole run (see IsAnotherRunBusy).
+Var Claim
+Var ScopeJustMe
+Var ScopeEveryone
 ; The folder held no earlier install: a setup that ends without the product set up
 ; takes its files away again.
 Var Fresh
@@ -69,22 +102,122 @@ Var Fresh
 Var Result
 
 Function ChooseScope
-  SetShellVarContext all
-  StrCpy $ScopeSwitch ""
-  ; /D= has set the folder already; otherwise an earlier install is set up again where it is.
-  ${If} $INSTDIR == ""
-    ; The program writes the folder with its closing backslash.
-    ReadRegStr $INSTDIR SHCTX "${ENTRY}" "InstallLocation"
-    StrCpy $0 $INSTDIR 1 -1
-    StrLen $1 $INSTDIR
-    ${If} $0 == "\"
-    ${AndIf} $1 > 3
-      StrCpy $INSTDIR $INSTDIR -1
-    ${EndIf}
+  ${If} $PerUser = 1
+    SetShellVarContext current
+    StrCpy $ScopeSwitch " /currentuser"
+  ${Else}
+    SetShellVarContext all
+    StrCpy $ScopeSwitch ""
   ${EndIf}
-  ${If} $INSTDIR == ""
+  ; /D= has set the folder already; otherwise an earlier install of the same scope is set
+  ; up again where it is.
+  ${If} $FolderGiven = 1
+    Return
+  ${EndIf}
+  ; The program writes the folder with its closing backslash.
+  ReadRegStr $INSTDIR SHCTX "${ENTRY}" "InstallLocation"
+  StrCpy $0 $INSTDIR 1 -1
+  StrLen $1 $INSTDIR
+  ${If} $0 == "\"
+  ${AndIf} $1 > 3
+    StrCpy $INSTDIR $INSTDIR -1
+  ${EndIf}
+  ${If} $INSTDIR != ""
+    Return
+  ${EndIf}
+  ${If} $PerUser = 1
+    StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tervix"
+  ${Else}
     StrCpy $INSTDIR "$PROGRAMFILES64\Tervix"
   ${EndIf}
+FunctionEnd
+
+; Whether this run has administrator rights ($Elevated), and, without them, whether its
+; account is an administrator's whom Windows lets have them on asking ($CanElevate).
+Function ReadRights
+  StrCpy $Elevated 0
+  StrCpy $CanElevate 0
+  System::Call 'kernel32::GetCurrentProcess() p .r0'
+  System::Call 'advapi32::OpenProcessToken(p r0, i ${TOKEN_QUERY}, *p .r1) i .r2'
+  ${If} $2 = 0
+    Return
+  ${EndIf}
+  System::Call 'advapi32::GetTokenInformation(p r1, i ${TOKEN_ELEVATION}, *i .r3, i 4, *i .r4) i .r2'
+  ${If} $2 <> 0
+  ${AndIf} $3 <> 0
+    StrCpy $Elevated 1
+  ${EndIf}
+  System::Call 'advapi32::GetTokenInformation(p r1, i ${TOKEN_ELEVATION_TYPE}, *i .r3, i 4, *i .r4) i .r2'
+  ${If} $2 <> 0
+  ${AndIf} $3 = ${ELEVATION_TYPE_LIMITED}
+    StrCpy $CanElevate 1
+  ${EndIf}
+  System::Call 'kernel32::CloseHandle(p r1)'
+FunctionEnd
+
+; A machine-wide install without the rights: this installer starts itself again with
+; them, for every account and with the folder it was given, and ends with that run's
+; exit code. It lets go of its name first, which that run takes. Returns (with the
+; system's error in $0) only when that run could not be started: the user said no.
+Function RestartElevated
+  ${GetParameters} $R0
+  StrCpy $R1 "/ALLUSERS /ELEVATED $R0"
+  ${If} $FolderGiven = 1
+    StrCpy $R1 "$R1 /D=$INSTDIR"
+  ${EndIf}
+  System::Call 'kernel32::CloseHandle(p $Claim)'
+  System::Call '*(i 112, i ${SEE_MASK_WAIT_FOR_PROCESS}, p $HWNDPARENT, w "runas", w "$EXEPATH", w R1, w "$EXEDIR", i ${SW_SHOWNORMAL}, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .r1'
+  System::Call 'shell32::ShellExecuteExW(p r1) i .r2 ?e'
+  Pop $0
+  System::Call '*$1(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .r3)'
+  System::Free $1
+  ${If} $2 = 0
+    ; This run goes on: it holds its name again.
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "Global\Tervix.SetupProgram") p .s'
+    Pop $Claim
+    Return
+  ${EndIf}
+  HideWindow
+  System::Call 'kernel32::WaitForSingleObject(p r3, i -1)'
+  System::Call 'kernel32::GetExitCodeProcess(p r3, *i .r4)'
+  System::Call 'kernel32::CloseHandle(p r3)'
+  SetErrorLevel $4
+  Quit
+FunctionEnd
+
+; Asks a user without administrator rights whom Tervix is for, unless the command line
+; said it: for every account (Windows then asks for the rights), or for this account alone.
+Function ScopePage
+  ${If} $ScopeGiven = 1
+  ${OrIf} $Elevated = 1
+    Abort
+  ${EndIf}
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 20u "$(TextScopeQuestion)"
+  Pop $0
+  ${NSD_CreateRadioButton} 10u 26u -10u 14u "$(TextScopeJustMe)"
+  Pop $ScopeJustMe
+  ${NSD_CreateRadioButton} 10u 44u -10u 14u "$(TextScopeEveryone)"
+  Pop $ScopeEveryone
+  ; An administrator gets the rights on asking; anybody else keeps the install to themselves.
+  ${If} $CanElevate = 1
+    ${NSD_Check} $ScopeEveryone
+  ${Else}
+    ${NSD_Check} $ScopeJustMe
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function ScopePageLeave
+  ${NSD_GetState} $ScopeEveryone $0
+  ${If} $0 = ${BST_CHECKED}
+    Call RestartElevated
+    MessageBox MB_OK|MB_ICONSTOP "$(TextNeedsAdmin)"
+    Abort
+  ${EndIf}
+  StrCpy $PerUser 1
+  Call ChooseScope
 FunctionEnd
 
 !macro TvxReturnIfHeld NAME
@@ -101,6 +234,7 @@ Function IsAnotherRunBusy
   StrCpy $0 1
   System::Call 'kernel32::CreateMutexW(p 0, i 0, w "Global\Tervix.SetupProgram") p .r1 ?e'
   Pop $2
+  StrCpy $Claim $1
   ${If} $2 = 183
     Return
   ${EndIf}
@@ -111,20 +245,51 @@ FunctionEnd
 
 Function .onInit
   SetRegView 64
+  StrCpy $FolderGiven 0
+  ${If} $INSTDIR != ""
+    StrCpy $FolderGiven 1
+  ${EndIf}
+  StrCpy $PerUser 0
+  StrCpy $ScopeGiven 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/CURRENTUSER" $0
+  ${IfNot} ${Errors}
+    StrCpy $PerUser 1
+    StrCpy $ScopeGiven 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/ALLUSERS" $0
+  ${IfNot} ${Errors}
+    StrCpy $PerUser 0
+    StrCpy $ScopeGiven 1
+  ${EndIf}
   Call IsAnotherRunBusy
   ${If} $0 = 1
     MessageBox MB_OK|MB_ICONINFORMATION "$(TextBusy)" /SD IDOK
     SetErrorLevel ${EXIT_BUSY}
     Quit
   ${EndIf}
-  ; Windows asks for the rights at start; a system without that prompt may still start
-  ; this setup as a standard user, who could only half-install it.
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "$(TextNeedsAdmin)" /SD IDOK
-    SetErrorLevel ${EXIT_REFUSED}
-    Quit
+  Call ReadRights
+  ; A machine-wide install that nobody is asked about (silent, or named on the command
+  ; line) gets its rights now; the first page asks the others.
+  ${If} $PerUser = 0
+  ${AndIf} $Elevated = 0
+    ClearErrors
+    ${GetOptions} $R0 "/ELEVATED" $0
+    ${IfNot} ${Errors}
+      ; Started again for the rights, and still without them.
+      MessageBox MB_OK|MB_ICONSTOP "$(TextNeedsAdmin)" /SD IDOK
+      SetErrorLevel ${EXIT_REFUSED}
+      Quit
+    ${EndIf}
+    ${If} ${Silent}
+    ${OrIf} $ScopeGiven = 1
+      Call RestartElevated
+      MessageBox MB_OK|MB_ICONSTOP "$(TextNeedsAdmin)" /SD IDOK
+      SetErrorLevel ${EXIT_REFUSED}
+      Quit
+    ${EndIf}
   ${EndIf}
   Call ChooseScope
 FunctionEnd
@@ -348,6 +513,11 @@ Function RunProgramSetup
   StrCpy $0 $CMDLINE
   System::Call 'kernel32::SetEnvironmentVariableW(w "sfxcmd", w r0)'
   Call ProgramCommandLine
+  ; The program asks Windows for the highest rights the user has; an install for the
+  ; account alone needs none, and an administrator is not asked for them.
+  ${If} $PerUser = 1
+    System::Call 'kernel32::SetEnvironmentVariableW(w "__COMPAT_LAYER", w "RunAsInvoker")'
+  ${EndIf}
   SetOutPath "$INSTDIR"
   HideWindow
   ClearErrors

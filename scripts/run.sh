@@ -2,7 +2,8 @@
 # The README's run command: builds Uninstall.exe and the setup program, and runs them in
 # a private Wine prefix: the switches that do nothing, then the sample product installed
 # with the setup program, silently, and removed through the QuietUninstallString of its
-# entry in Installed apps, as Installed apps would; last the pictures of every dialog.
+# entry in Installed apps, as Installed apps would, for every account and for the account
+# alone; last the pictures of every dialog.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TVX_BUILD_DIR:-$root/build}
@@ -166,6 +167,27 @@ reg_show() {  # reg_show <item>: prints the data (or the key's default value), f
 }
 reg_label() { local key value view; IFS='|' read -r key value view <<<"$1"
   printf '%s%s%s' "$key" "${value:+ [$value]}" "${view:+ (32-bit view)}"; }
+# Lists what setup created, and marks the round failed for anything missing; "paths"
+# are Windows paths, "keys" items as reg_show takes them.
+list_created() {  # list_created paths|keys <item>...
+  local kind=$1 item data; shift
+  for item in "$@"; do
+    if [ "$kind" = paths ]; then
+      if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
+    elif data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"
+    else echo "    MISSING: $(reg_label "$item")"; left=1; fi
+  done
+}
+# Lists what the uninstall removed, and marks the round failed for anything left.
+list_removed() {  # list_removed paths|keys <item>...
+  local kind=$1 item; shift
+  for item in "$@"; do
+    if [ "$kind" = paths ]; then
+      if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
+    elif reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
+    else echo "    gone:  $(reg_label "$item")"; fi
+  done
+}
 
 others=('HKCR\.zip||' 'HKCR\.7z||')   # types that belonged to someone else before setup
 declare -A before
@@ -182,30 +204,65 @@ reg_items=('HKCR\.tvx||' 'HKCR\Tervix||' 'HKCR\Tervix.ZIP||' 'HKCR\Tervix.REV||'
 left=0
 run_command "C:\\Downloads\\$setup_name /S -initA111111111111111111D1M1P1S1C1I1 /D=$folder" || left=1
 echo "  created by setup:"
-for item in "${shell_items[@]}"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    $item"; else echo "    MISSING: $item"; left=1; fi
-done
+list_created paths "${shell_items[@]}"
 for item in "${others[@]}"; do echo "    $(reg_label "$item") = $(reg_show "$item") (was ${before[$item]})"; done
-for item in "${reg_items[@]}"; do
-  if data=$(reg_show "$item"); then echo "    $(reg_label "$item")${data:+ = $data}"; else echo "    MISSING: $(reg_label "$item")"; left=1; fi
-done
+list_created keys "${reg_items[@]}"
 
 uninstall_from_entry || left=1
 
 echo "  after the uninstall:"
-for item in "${shell_items[@]}" "$folder"; do
-  if [ -e "$(unix_of "$item")" ]; then echo "    LEFT:  $item"; left=1; else echo "    gone:  $item"; fi
-done
+list_removed paths "${shell_items[@]}" "$folder"
 for item in "${others[@]}"; do
   now=$(reg_show "$item" || echo "(none)")
   if [ "$now" = "${before[$item]}" ]; then echo "    given back: $(reg_label "$item") = $now"
   else echo "    NOT GIVEN BACK: $(reg_label "$item") = $now (was ${before[$item]})"; left=1; fi
 done
-for item in "${reg_items[@]}"; do
-  if reg_show "$item" >/dev/null; then echo "    LEFT:  $(reg_label "$item")"; left=1
-  else echo "    gone:  $(reg_label "$item")"; fi
-done
+list_removed keys "${reg_items[@]}"
 [ "$left" = 0 ] && echo "Everything setup created was removed again." || { echo "Something was missing or left behind."; exit 1; }
+
+# ---------------------------------------------------------------------------------------
+# For the account alone: the setup program's /CURRENTUSER, silently, into the account's
+# own folder. Lists where each value went, checks that nothing machine-wide changed (the
+# machine's software keys, which hold its classes root, as "reg export" writes them), and
+# removes it with the entry that Installed apps lists for that account.
+echo
+echo "Silent setup for the account alone (/CURRENTUSER) and uninstall round trip:"
+user_folder="$(win_env LOCALAPPDATA)\\Programs\\Tervix"
+user_entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tervix archiver'
+wine reg add 'HKCU\Software\Classes\.zip' /ve /d MyZip.Archive /f </dev/null >/dev/null 2>&1  # the account's own
+machine_keys() {
+  rm -f "$downloads/machine.reg"
+  wine reg export 'HKLM\Software' 'C:\Downloads\machine.reg' /y </dev/null >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$downloads/machine.reg" | tr -d '\r' |
+    awk '/^\[/ { skip = ($0 ~ /^\[HKEY_LOCAL_MACHINE\\Software\\(Wine|Microsoft\\Windows NT\\CurrentVersion\\Perflib)/) }
+         !skip' | md5sum
+}
+machine_before=$(machine_keys)
+user_items=("HKCU\\Software\\Classes\\.zip||" "HKCU\\Software\\Classes\\Tervix||"
+            "HKCU\\Software\\Classes\\CLSID\\$class64\\InProcServer32||"
+            "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved|$class64|"
+            'HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\Tervix.exe||'
+            'HKCU\Software\RegisteredApplications|Tervix|' 'HKCU\Software\Tervix\Capabilities\FileAssociations|.zip|'
+            'HKCU\Software\Tervix\PreviousOwners\.zip|Type|' "$user_entry|QuietUninstallString|")
+user_shell=("$(win_env USERPROFILE)\\Desktop\\Tervix.lnk" "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix.lnk"
+            "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Tervix" "$user_folder\\Uninstall.lst")
+run_command "C:\\Downloads\\$setup_name /S /CURRENTUSER -initA110000100000000000S1D1M1P1" || left=1
+echo "  created by setup, for the account alone:"
+list_created keys "${user_items[@]}"
+list_created paths "${user_shell[@]}"
+if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
+else echo "  MACHINE-WIDE KEYS CHANGED"; left=1; fi
+entry=$user_entry
+uninstall_from_entry || left=1
+echo "  after the uninstall:"
+list_removed paths "${user_shell[@]}" "$user_folder"
+list_removed keys "${user_items[@]:1}"
+if [ "$(reg_show 'HKCU\Software\Classes\.zip||')" = MyZip.Archive ]; then echo "    given back: HKCU\Software\Classes\.zip = MyZip.Archive"
+else echo "    NOT GIVEN BACK: HKCU\Software\Classes\.zip"; left=1; fi
+if [ "$(machine_keys)" = "$machine_before" ]; then echo "  machine-wide keys: unchanged"
+else echo "  MACHINE-WIDE KEYS CHANGED"; left=1; fi
+[ "$left" = 0 ] && echo "Nothing machine-wide changed, and everything for the account was removed again." ||
+  { echo "Something was missing, left behind or changed machine-wide."; exit 1; }
 
 # Pictures of every dialog in English, German (enlarged) and Hebrew (right to left),
 # drawn by Wine's real graphics driver on an X display of their own: a separate step

@@ -40,9 +40,22 @@ tvx_use_locale() {
   export LOCPATH="$dir" LC_ALL="$name"
 }
 
+# A prefix links the account's Desktop, Documents, Downloads, Music, Pictures and Videos
+# to the Linux home folder: a shortcut or file that a test writes there would land
+# outside the prefix, in a folder that every prefix and every run shares. Each becomes a
+# folder of the prefix's own, which Wine keeps at later boots.
+tvx_prefix_own_folders() {
+  local link
+  for link in "$1"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+    [ -L "$link" ] || continue
+    rm "$link" && mkdir "$link"
+  done
+}
+
 # Creates the prefix $1 once; a finished prefix carries the stamp file .tvx-ready.
 tvx_prefix_create() {
   local prefix="$1"
+  [ -d "$prefix" ] && tvx_prefix_own_folders "$prefix"
   [ -f "$prefix/.tvx-ready" ] && return 0
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
@@ -51,6 +64,7 @@ tvx_prefix_create() {
   WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f </dev/null >/dev/null 2>&1 || true
   WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 || true
   tvx_prefix_down "$prefix"
+  tvx_prefix_own_folders "$prefix"
   touch "$prefix/.tvx-ready"
 }
 

@@ -18,6 +18,8 @@ URL = r"^([Hh][Tt][Tt][Pp][Ss]?)://.+$"
 SHA256 = r"^[A-Fa-f0-9]{64}$"
 IDENTIFIER = r"^[^\.\s\\/:\*\?\"<>\|\x01-\x1f]{1,32}(\.[^\.\s\\/:\*\?\"<>\|\x01-\x1f]{1,32}){1,7}$"
 VERSION = r"^[^\\/:\*\?\"<>\|\x01-\x1f]+$"
+# The setup program's switch for each scope of winget.
+SCOPE_SWITCHES = {"machine": "/ALLUSERS", "user": "/CURRENTUSER"}
 
 
 def parse_scalar(text):
@@ -217,13 +219,24 @@ def main(folder, setup):
                 faults.append(f"{kind}: another package or version")
         if manifests["defaultLocale"]["PackageLocale"] != manifests["version"]["DefaultLocale"]:
             faults.append("defaultLocale: not the version manifest's default locale")
-        installer = manifests["installer"]["Installers"][0]
         with open(setup, "rb") as stream:
             digest = hashlib.sha256(stream.read()).hexdigest()
-        if installer["InstallerSha256"].lower() != digest:
-            faults.append(f"installer: InstallerSha256 is not that of {setup}")
-        if not installer["InstallerUrl"].endswith("/" + os.path.basename(setup)):
-            faults.append(f"installer: InstallerUrl does not name {os.path.basename(setup)}")
+        scopes = []
+        for index, installer in enumerate(manifests["installer"]["Installers"]):
+            where = f"installer: Installers[{index}]"
+            if installer["InstallerSha256"].lower() != digest:
+                faults.append(f"{where}: InstallerSha256 is not that of {setup}")
+            if not installer["InstallerUrl"].endswith("/" + os.path.basename(setup)):
+                faults.append(f"{where}: InstallerUrl does not name {os.path.basename(setup)}")
+            scope = installer.get("Scope", manifests["installer"].get("Scope"))
+            scopes.append(scope)
+            # The setup program learns the scope only from its own switch.
+            custom = (installer.get("InstallerSwitches") or {}).get("Custom", "")
+            if SCOPE_SWITCHES.get(scope) not in str(custom).split():
+                faults.append(f"{where}: a {scope} installer without {SCOPE_SWITCHES.get(scope)}")
+        # The one setup program serves both scopes, each named once.
+        if sorted(scopes, key=str) != ["machine", "user"]:
+            faults.append(f"installer: scopes {scopes}, not one machine and one user installer")
     for fault in faults:
         print("winget manifest: " + fault, file=sys.stderr)
     return 1 if faults else 0

@@ -416,7 +416,7 @@ TEST(ProgramFile, CarriesManifestIconAndEveryText) {
         ++strings;
         EXPECT_FALSE(exe.Text(key.id).empty()) << key.name << " has no text";
     }
-    EXPECT_EQ(strings, 33);
+    EXPECT_EQ(strings, 34);
 }
 
 // The program's DPI scaling as the bold font and the dialogs get it, at the resolution

@@ -17,82 +17,20 @@ namespace {
 
 using tvxtest::Narrow;
 using tvxtest::Utf16Le;
-using Snapshot = std::map<std::wstring, std::wstring>;
-
-std::wstring Hex(const BYTE* data, DWORD size) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (DWORD i = 0; i < size; ++i) {
-        text += kDigits[data[i] >> 4];
-        text += kDigits[data[i] & 15];
-    }
-    return text;
-}
-
-// Every key and value below root\path, one map entry each.
-void DumpKey(HKEY root, const std::wstring& path, Snapshot& out) {
-    tvx::UniqueHkey owned;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, owned.put()) != ERROR_SUCCESS) return;
-    const HKEY key = owned.get();
-    out[path] = L"<key>";
-    DWORD valueCount = 0, longestName = 0, longestData = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &longestName,
-                     &longestData, nullptr, nullptr);
-    std::vector<wchar_t> name(longestName + 2);
-    std::vector<BYTE> data(longestData + 2);
-    for (DWORD index = 0; index < valueCount; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, size = static_cast<DWORD>(data.size());
-        if (RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
-            continue;
-        }
-        out[path + L"\\[" + name.data() + L"]"] = std::to_wstring(type) + L":" + Hex(data.data(), size);
-    }
-    std::vector<std::wstring> subkeys;
-    for (DWORD index = 0;; ++index) {
-        wchar_t subkey[256];
-        DWORD subkeyLength = 256;
-        LONG result = RegEnumKeyExW(key, index, subkey, &subkeyLength, nullptr, nullptr, nullptr, nullptr);
-        if (result != ERROR_SUCCESS) break;
-        subkeys.push_back(subkey);
-    }
-    owned.reset();
-    for (const std::wstring& subkey : subkeys) DumpKey(root, path.empty() ? subkey : path + L"\\" + subkey, out);
-}
+using Snapshot = tvxtest::RegistryDump;
 
 // Everything setup or uninstall could write: the user's and the machine's software
 // keys, which hold the classes root of both and the 32-bit view below Wow6432Node.
 // Wine's own configuration key changes with every program start and is left out.
 Snapshot RegistrySnapshot() {
     Snapshot user, machine, all;
-    DumpKey(HKEY_CURRENT_USER, L"Software", user);
-    DumpKey(HKEY_LOCAL_MACHINE, L"Software", machine);
+    tvxtest::DumpRegistry(HKEY_CURRENT_USER, L"Software", &user);
+    tvxtest::DumpRegistry(HKEY_LOCAL_MACHINE, L"Software", &machine);
     for (const auto& [name, value] : user) {
         if (name.rfind(L"Software\\Wine", 0) != 0) all[L"HKCU\\" + name] = value;
     }
     for (const auto& [name, value] : machine) all[L"HKLM\\" + name] = value;
     return all;
-}
-
-// The differences, a few lines of them, for a readable failure.
-std::wstring Differences(const Snapshot& before, const Snapshot& after) {
-    std::wstring text;
-    int shown = 0;
-    auto note = [&](const std::wstring& line) {
-        if (++shown <= 15) text += line + L"\n";
-    };
-    for (const auto& [name, value] : before) {
-        auto found = after.find(name);
-        if (found == after.end()) {
-            note(L"removed " + name);
-        } else if (found->second != value) {
-            note(L"changed " + name);
-        }
-    }
-    for (const auto& [name, value] : after) {
-        if (before.find(name) == before.end()) note(L"added " + name);
-    }
-    if (shown > 15) text += std::to_wstring(shown - 15) + L" more\n";
-    return text;
 }
 
 // Names of the shortcuts on the desktops and of everything below the Start menus (the
@@ -164,7 +102,7 @@ TEST_F(PortableInstall, IntegrationOffSetupLeavesTheRegistryAndTheShortcutsAlone
     ASSERT_EQ(SilentSetup(), 0);
 
     Snapshot after = RegistrySnapshot();
-    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_TRUE(before == after) << Narrow(tvxtest::DescribeChanges(before, after));
     EXPECT_EQ(ShortcutPlaces(), shortcutsBefore);
 
     std::wstring saved = FileText(ini);
@@ -249,7 +187,7 @@ TEST_F(PortableInstall, SaveSettingsOffLeavesTheFileByteForByte) {
 
     EXPECT_EQ(tvxtest::ReadFileBytes(ini), original);
     Snapshot after = RegistrySnapshot();
-    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_TRUE(before == after) << Narrow(tvxtest::DescribeChanges(before, after));
 }
 
 TEST_F(PortableInstall, AFileWithoutSwitchesGainsAllThreeAtExit) {
@@ -289,7 +227,7 @@ void PortableInstall::UninstallPortableCopy(const std::string& list, DWORD iniAt
     EXPECT_TRUE(tvxtest::WaitUntilGone(folder.path(), 20000)) << "nothing left keeps the install folder";
 
     Snapshot after = RegistrySnapshot();
-    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_TRUE(before == after) << Narrow(tvxtest::DescribeChanges(before, after));
 }
 
 TEST(PortableUserFolder, AFileInTheUsersTervixFolderIsUsedWhenNoneIsBesideTheProgram) {
@@ -305,7 +243,7 @@ TEST(PortableUserFolder, AFileInTheUsersTervixFolderIsUsedWhenNoneIsBesideThePro
     EXPECT_EQ(tvxtest::RunAndWait(L"\"" + program + L"\" /setup -s /noexplorer", 90000, folder.path()), 0);
 
     Snapshot after = RegistrySnapshot();
-    EXPECT_TRUE(before == after) << Narrow(Differences(before, after));
+    EXPECT_TRUE(before == after) << Narrow(tvxtest::DescribeChanges(before, after));
     EXPECT_TRUE(Contains(FileText(ini), L"HKCU\\Setup\\ShellExt="));
     EXPECT_FALSE(tvxtest::PathExists(folder / L"Tervix.ini")) << "no second file beside the program";
     tvxtest::RemoveTree(userFolder);

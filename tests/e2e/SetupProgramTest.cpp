@@ -11,6 +11,7 @@
 #include "GuiDriver.h"
 #include "PendingRenames.h"
 #include "TestSupport.h"
+#include "UninstallScenarioSupport.h"
 #include "resources/ResourceIds.h"
 
 using namespace tvxtest;
@@ -62,7 +63,10 @@ protected:
         ASSERT_TRUE(CopyFileW(SetupProgram().c_str(), current_.c_str(), FALSE));
         ASSERT_TRUE(RegWriteString(HKEY_CLASSES_ROOT, L".zip", L"", L"OtherZip.Archive"));
     }
-    void TearDown() override { RemoveTree(kInstall); }
+    void TearDown() override {
+        RemoveTree(kInstall);
+        RemoveTree(uninstalltest::AccountInstallFolder());
+    }
 
     long Run(const std::wstring& setup, const std::wstring& switches) {
         return RunAndWait(L"\"" + setup + L"\" " + switches, 120000, downloads_.path());
@@ -198,6 +202,85 @@ TEST_F(SetupProgramRun, CancelledFirstSetupLeavesNothing) {
     EXPECT_FALSE(PathExists(kInstall));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kEntry));
     EXPECT_EQ(ClassDefault(L".zip"), L"OtherZip.Archive");
+}
+
+// ---- For the account alone ----
+
+using uninstalltest::AccountInstallFolder;
+using uninstalltest::MachineWide;
+using uninstalltest::MachineWideNow;
+
+const std::wstring kUserClassesZip = L"Software\\Classes\\.zip";
+
+// Unattended, as winget's user scope runs it: into the account's own folder, with
+// nothing machine-wide changed, and the entry's quiet uninstall leaves nothing.
+TEST_F(SetupProgramRun, CurrentUserInstallsForTheAccountAloneAndItsQuietUninstallLeavesNothing) {
+    ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, kUserClassesZip, L"", L"MyZip.Archive"));
+    const MachineWide machine = MachineWideNow();
+    ASSERT_EQ(Run(current_, L"/S /CURRENTUSER -initA110000100000000000S1D1P1"), 0);
+
+    const std::wstring folder = AccountInstallFolder();
+    EXPECT_EQ(ReadFileBytes(folder + L"\\Tervix.exe"), kCurrent);
+    EXPECT_NE(ReadFileBytes(folder + L"\\Uninstall.lst").find("Uninstall.exe\r\n"), std::string::npos);
+    std::wstring text;
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, kUserClassesZip, L"", &text));
+    EXPECT_EQ(text, L"Tervix.ZIP");
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, kEntry, L"InstallLocation", &text));
+    EXPECT_EQ(text, folder + L"\\");
+    EXPECT_TRUE(MachineWideNow() == machine) << uninstalltest::DescribeChanges(machine, MachineWideNow());
+
+    std::wstring quiet;
+    ASSERT_TRUE(RegReadString(HKEY_CURRENT_USER, kEntry, L"QuietUninstallString", &quiet));
+    EXPECT_EQ(RunAndWait(quiet, 120000, downloads_.path()), 0);
+    EXPECT_FALSE(PathExists(folder));
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, kUserClassesZip, L"", &text));
+    EXPECT_EQ(text, L"MyZip.Archive");
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Tervix"));
+    EXPECT_TRUE(MachineWideNow() == machine) << uninstalltest::DescribeChanges(machine, MachineWideNow());
+}
+
+// Started without administrator rights, as Windows starts it for anybody who has not
+// confirmed an elevation, it asks first whom Tervix is for. For the user alone it offers
+// the user's own folder, asks Windows for nothing, and the program sets it up for the
+// account: its own dialogs, its entry in the account's own hive.
+TEST_F(SetupProgramRun, WithoutRightsTheFirstPageOffersAnInstallForTheAccountAlone) {
+    const MachineWide machine = MachineWideNow();
+    Process setup;
+    ASSERT_TRUE(setup.StartWithoutRights(L"\"" + current_ + L"\"", downloads_.path()));
+    HWND window = WaitForWindow({.processId = setup.id(), .withId = IDOK}, 30000);
+    ASSERT_NE(window, nullptr);
+    // The page's controls come a moment after the window.
+    const wchar_t kJustMe[] = L"&Only for me: in my own folders, without administrator rights";
+    const wchar_t kEveryone[] = L"For &everyone who uses this computer: needs administrator rights";
+    HWND justMe = nullptr, everyone = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        HWND page = FindWindowExW(window, nullptr, L"#32770", nullptr);
+        justMe = FindWindowExW(page, nullptr, L"Button", kJustMe);
+        everyone = FindWindowExW(page, nullptr, L"Button", kEveryone);
+        return justMe && everyone;
+    }, 20000)) << "no choice of whom Tervix is for";
+    EXPECT_EQ(SendMessageW(everyone, BM_GETCHECK, 0, 0), BST_CHECKED) << "an administrator gets the rights on asking";
+    SendMessageW(justMe, BM_CLICK, 0, 0);
+    PressButton(window, IDOK, true);
+    EXPECT_TRUE(WaitUntil([&] { return OfferedFolder(window) == AccountInstallFolder(); }, 20000))
+        << Narrow(OfferedFolder(window));
+    PressButton(window, IDOK, true);
+
+    HWND dialog = WaitForWindow({.withId = IDC_SETCONTEXTMENU}, 60000);
+    ASSERT_NE(dialog, nullptr) << "the program's setup dialog";
+    PressButton(dialog, IDOK, true);
+    HWND done = WaitForWindow({.withId = IDC_INSTFOLDER, .withoutId = IDC_SETCONTEXTMENU}, 60000);
+    ASSERT_NE(done, nullptr) << "the program's completion dialog";
+    EXPECT_EQ(ControlText(done, IDC_INSTFOLDER), AccountInstallFolder());
+    PressButton(done, IDOK, true);
+    DWORD code = ~0u;
+    ASSERT_TRUE(setup.Wait(60000, &code));
+    EXPECT_EQ(code, 0u);
+    std::wstring text;
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, kEntry, L"InstallLocation", &text));
+    EXPECT_EQ(text, AccountInstallFolder() + L"\\");
+    EXPECT_TRUE(MachineWideNow() == machine) << uninstalltest::DescribeChanges(machine, MachineWideNow());
 }
 
 }  // namespace

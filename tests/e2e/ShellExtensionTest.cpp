@@ -160,7 +160,7 @@ TEST(ShellExtensionWindows10, SetupRegistersBothVariantsAndTheApplication) {
     tvx::PrimeWindowsVersion(false, 0x0A00);
     const std::wstring folder = ProgramFolderOfTest();
 
-    tvx::RegisterShellExtension(false, Choices(true));
+    tvx::RegisterShellExtension(false, Choices(true), tvx::Scope::Machine);
 
     // Each class lives in its own view: the 32-bit one where 32-bit Explorer looks.
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClass64), L"Tervix");
@@ -212,11 +212,11 @@ TEST(ShellExtensionWindows10, RemovalLeavesNothingOfOursAndKeepsOthers) {
     RegWriteString(HKEY_LOCAL_MACHINE, kApproved, L"{other}", L"Other shell extension");
     RegWriteString(HKEY_LOCAL_MACHINE, kRegisteredApps, L"OtherTool", L"Software\\OtherTool\\Capabilities");
 
-    ASSERT_TRUE(tvx::RegisterAppPath());
-    tvx::RegisterShellExtension(false, Choices(true));
+    ASSERT_TRUE(tvx::RegisterAppPath(tvx::Scope::Machine));
+    tvx::RegisterShellExtension(false, Choices(true), tvx::Scope::Machine);
     ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities"));
 
-    tvx::RegisterShellExtension(true, Choices(false));
+    tvx::RegisterShellExtension(true, Choices(false), tvx::Scope::Machine);
 
     ExpectNothingOfVariantLeft(kClass32, L"Tervix32");
     ExpectNothingOfVariantLeft(kClass64, L"Tervix");
@@ -236,7 +236,7 @@ TEST(ShellExtensionWindows10, Missing32BitLibraryKeepsItsHandlersButNoClass) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy, false); })) return;
     tvx::PrimeWindowsVersion(false, 0x0A00);
 
-    tvx::RegisterShellExtension(false, Choices(true));
+    tvx::RegisterShellExtension(false, Choices(true), tvx::Scope::Machine);
 
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClass32, KEY_WOW64_32KEY));
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClass32));
@@ -252,7 +252,7 @@ TEST(ShellExtensionWindows10, ApplicationPathInBothViews) {
     // Else the 32-bit view would show the 64-bit entry under Wine.
     ASSERT_TRUE(tvxtest::SeparateAppPathsViews());
 
-    EXPECT_TRUE(tvx::RegisterAppPath());
+    EXPECT_TRUE(tvx::RegisterAppPath(tvx::Scope::Machine));
 
     for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)}) {
         EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kAppPaths, L"", view), folder + L"\\Tervix.exe") << "view " << view;
@@ -269,8 +269,8 @@ TEST(ShellExtensionBeforeVista, NoRegisteredApplicationButRemovalClearsTheMachin
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); })) return;
     tvx::PrimeWindowsVersion(false, 0x0502);
 
-    ASSERT_TRUE(tvx::RegisterAppPath());
-    tvx::RegisterShellExtension(false, Choices(true));
+    ASSERT_TRUE(tvx::RegisterAppPath(tvx::Scope::Machine));
+    tvx::RegisterShellExtension(false, Choices(true), tvx::Scope::Machine);
 
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kRegisteredApps, L"Tervix"), std::nullopt);
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities"));
@@ -279,7 +279,7 @@ TEST(ShellExtensionBeforeVista, NoRegisteredApplicationButRemovalClearsTheMachin
     ExpectContextMenuKeys(true, kClass64, L"Tervix");
     ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix"));
 
-    tvx::RegisterShellExtension(true, Choices(false));
+    tvx::RegisterShellExtension(true, Choices(false), tvx::Scope::Machine);
 
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix"));
     ExpectNothingOfVariantLeft(kClass64, L"Tervix");
@@ -290,12 +290,12 @@ TEST(ShellExtensionWindows11, WithoutLegacyMenuInstallsThePackageInsteadOfTheMen
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 8000); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
     // What an earlier setup with the legacy menu left behind.
-    tvx::RegisterShellExtension(false, Choices(true, true));
+    tvx::RegisterShellExtension(false, Choices(true, true), tvx::Scope::Machine);
     ExpectContextMenuKeys(true, kClass64, L"Tervix");
     for (const InstallerRun& run : WaitForInstallerStart()) EndInstaller(run);
     DeleteFileW((ProgramFolderOfTest() + L"\\TvxExtInstaller.log").c_str());
 
-    tvx::RegisterShellExtension(false, Choices(true, false));
+    tvx::RegisterShellExtension(false, Choices(true, false), tvx::Scope::Machine);
 
     // Installing does not wait: the installer is still busy when the call returns.
     std::vector<InstallerRun> runs = WaitForInstallerStart();
@@ -313,7 +313,7 @@ TEST(ShellExtensionWindows11, WithLegacyMenuKeepsTheMenuHandlersToo) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 0); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
 
-    tvx::RegisterShellExtension(false, Choices(true, true));
+    tvx::RegisterShellExtension(false, Choices(true, true), tvx::Scope::Machine);
 
     std::vector<InstallerRun> runs = WaitForInstallerStart();
     ASSERT_EQ(runs.size(), 1u) << "only the 64-bit variant starts the installer";
@@ -327,7 +327,7 @@ TEST(ShellExtensionWindows11, RemovalWaitsForTheInstaller) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareExtension(copy); PrepareMenuPackage(copy, 3000); })) return;
     tvx::PrimeWindowsVersion(true, 0x0A00);
 
-    tvx::RegisterShellExtension(true, Choices(false));
+    tvx::RegisterShellExtension(true, Choices(false), tvx::Scope::Machine);
 
     std::vector<InstallerRun> runs = InstallerRuns();
     ASSERT_EQ(runs.size(), 1u);
@@ -363,7 +363,7 @@ TEST(ShellExtensionWindows11, MissingPackageSkipsTheInstaller) {
     tvx::PrimeWindowsVersion(true, 0x0A00);
     RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup", L"NewContextMenu", 1);
 
-    tvx::RegisterShellExtension(true, Choices(false));
+    tvx::RegisterShellExtension(true, Choices(false), tvx::Scope::Machine);
 
     Sleep(500);
     EXPECT_TRUE(InstallerRuns().empty());
@@ -390,8 +390,8 @@ TEST(ShellIntegrationOff, PortableCopyLeavesTheSystemAlone) {
     tvx::SetupChoices all = {};
     for (uint8_t& byte : all.bytes) byte = 1;
 
-    tvx::RegisterShellExtension(false, all);
-    tvx::UpdateShortcuts(all, nullptr, 0, nullptr);
+    tvx::RegisterShellExtension(false, all, tvx::Scope::Machine);
+    tvx::UpdateShortcuts(all, nullptr, 0, nullptr, tvx::Scope::Machine);
 
     Sleep(500);
     EXPECT_TRUE(InstallerRuns().empty());

@@ -135,7 +135,7 @@ TEST(ShellShortcuts, SetupCreatesDesktopStartMenuAndBothGroups) {
     const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
     wchar_t groupPath[2048] = L"";
 
-    tvx::UpdateShortcuts(Choices(true, true, true), groupPath, 2048, icon.c_str());
+    tvx::UpdateShortcuts(Choices(true, true, true), groupPath, 2048, icon.c_str(), tvx::Scope::Machine);
 
     // Nobody had a shortcut on their own desktop, so it goes to everybody's.
     EXPECT_FALSE(PathExists(desktop + L"\\Tervix.lnk"));
@@ -183,7 +183,7 @@ TEST(ShellShortcuts, GroupIsRebuiltButAFolderInItSurvives) {
         WriteFileBytes(group + L"\\Mine\\notes.txt", "kept");
     }
 
-    tvx::UpdateShortcuts(Choices(false, false, true), nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(Choices(false, false, true), nullptr, 0, nullptr, tvx::Scope::Machine);
 
     // "Tvx.txt" is not installed, so its entry is left out.
     std::vector<std::wstring> expected = {L"Mine", L"Tervix.lnk", StringTableText(IDS_TERVIXHELP) + L".lnk",
@@ -211,7 +211,7 @@ TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
     ASSERT_TRUE(tvx::CreateShellLink(false, oldTarget.c_str(), commonLink.c_str(), nullptr, L"all", nullptr, nullptr));
     const std::string commonBefore = ReadFileBytes(commonLink);
 
-    tvx::UpdateShortcuts(Choices(true, false, false), nullptr, 0, Here(kIconName).c_str());
+    tvx::UpdateShortcuts(Choices(true, false, false), nullptr, 0, Here(kIconName).c_str(), tvx::Scope::Machine);
 
     const Shortcut refreshed = ReadShortcut(userLink);
     EXPECT_EQ(refreshed.target, Here(L"Tervix.exe"));
@@ -222,10 +222,10 @@ TEST(ShellShortcuts, UsersOwnDesktopShortcutIsRefreshedInPlace) {
     EXPECT_EQ(Lnkinfo(userLink, ProgramFolderOfTest())["Local path"], Narrow(Here(L"Tervix.exe")));
 
     // Deselected: the user's shortcut goes first, everybody's on the next run.
-    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr, tvx::Scope::Machine);
     EXPECT_FALSE(PathExists(userLink));
     EXPECT_TRUE(PathExists(commonLink));
-    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(Choices(false, false, false), nullptr, 0, nullptr, tvx::Scope::Machine);
     EXPECT_FALSE(PathExists(commonLink));
 }
 
@@ -233,12 +233,12 @@ TEST(ShellShortcuts, RemovalWithNoChoicesLeavesNoShortcutOrGroup) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { PrepareTargets(copy); })) return;
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0A00);
-    tvx::UpdateShortcuts(Choices(true, true, true), nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(Choices(true, true, true), nullptr, 0, nullptr, tvx::Scope::Machine);
     CreateDirectoryW((CommonGroup() + L"\\Mine").c_str(), nullptr);
     ASSERT_EQ(Entries(UserGroup()).size(), 4u);
 
     tvx::SetupChoices none = {};
-    tvx::UpdateShortcuts(none, nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(none, nullptr, 0, nullptr, tvx::Scope::Machine);
 
     EXPECT_FALSE(PathExists(UserGroup()));
     EXPECT_FALSE(PathExists(CommonGroup()));
@@ -253,7 +253,7 @@ TEST(ShellShortcuts, BeforeVistaTheStartMenuShortcutIsTheUsers) {
     ComScope com;
     tvx::PrimeWindowsVersion(false, 0x0502);
 
-    tvx::UpdateShortcuts(Choices(false, true, false), nullptr, 0, nullptr);
+    tvx::UpdateShortcuts(Choices(false, true, false), nullptr, 0, nullptr, tvx::Scope::Machine);
 
     EXPECT_TRUE(ReadShortcut(KnownFolder(CSIDL_STARTMENU) + L"\\Tervix.lnk").loaded);
     EXPECT_FALSE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));

@@ -77,7 +77,7 @@ TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
     const std::wstring folder = ProgramFolderOfTest();
     const std::wstring program = ProgramOfTest();
 
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
 
     EXPECT_EQ(EntryString(L"DisplayName"), ExpectedDisplayName());
     EXPECT_EQ(EntryString(L"DisplayVersion"), L"6.24.1");
@@ -100,11 +100,11 @@ TEST(ShellUninstallEntry, SetupWritesTheEntryTheSystemLists) {
 TEST(ShellUninstallEntry, SecondSetupKeepsOneEntryAndAnExistingIcon) {
     if (RanInSandboxCopy([](SandboxCopy& copy) { copy.Put(L"custom.ico"); })) return;
     const std::wstring folder = ProgramFolderOfTest();
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
     // An earlier install chose an icon file that still exists.
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\custom.ico");
 
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
 
     EXPECT_EQ(EntryString(L"DisplayIcon"), folder + L"\\custom.ico");
     EXPECT_EQ(EntryString(L"DisplayName"), ExpectedDisplayName());
@@ -118,11 +118,11 @@ TEST(ShellUninstallEntry, IconWithAnIndexOrMissingFileIsReplaced) {
     const std::wstring ours = folder + L"\\Tervix.exe";
 
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", ours + L",0");
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
     EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
 
     RegWriteString(HKEY_LOCAL_MACHINE, kEntry, L"DisplayIcon", folder + L"\\gone.ico");
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
     EXPECT_EQ(EntryString(L"DisplayIcon"), ours);
 }
 
@@ -138,13 +138,13 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
     const std::wstring folder = ProgramFolderOfTest(), program = ProgramOfTest();
     bool restartNeeded = true;
     tvx::Options().silent = true;
-    tvx::WriteUninstallEntry();
+    tvx::WriteUninstallEntry(tvx::Scope::Machine);
     {
         // The main program holds its file, and the account may not write the restart list.
         FileLocker mainProgram;
         ASSERT_TRUE(mainProgram.Hold(FileLocker::Mode::OpenWithoutSharing, folder + L"\\history.dat"));
         tvx::RefuseRestartSchedules(ERROR_ACCESS_DENIED);
-        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
+        EXPECT_FALSE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded, tvx::Scope::Machine));
         tvx::RefuseRestartSchedules(ERROR_SUCCESS);
     }
     EXPECT_FALSE(PathExists(folder + L"\\Tervix.exe"));
@@ -152,7 +152,7 @@ TEST(ShellUninstallEntry, UninstallRemovesTheEntryAfterTheFilesAndTheListLast) {
 
     TempFolder logs(L"tvxlog");
     ASSERT_TRUE(tvx::OpenRunLog((logs / L"uninstall.log").c_str()));
-    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded));
+    EXPECT_TRUE(tvx::RemoveProduct(folder.c_str(), program.c_str(), &restartNeeded, tvx::Scope::Machine));
     tvx::CloseRunLog();
     const std::wstring entryGone = L"deleted key HKLM\\" + std::wstring(kEntry);
     std::vector<std::wstring> order;

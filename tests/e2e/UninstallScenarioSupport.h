@@ -3,9 +3,11 @@
 // and the checks the uninstall scenarios share.
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,38 @@ inline int ProductKeysLeft() {
     for (const ProductKey& key : kProductKeys) left += RegKeyExists(key.root, key.path);
     return left;
 }
+
+// Everything machine-wide that an install for one account leaves as it is: the machine's
+// software keys (its classes root among them, and their 32-bit view), and what the
+// all-users desktop and Start menu hold. Wine's own keys, which change as programs run,
+// are left out.
+struct MachineWide {
+    RegistryDump registry;
+    std::map<std::wstring, std::string> desktop, startMenu;
+    bool operator==(const MachineWide&) const = default;
+};
+inline MachineWide MachineWideNow() {
+    MachineWide now;
+    RegistryDump all;
+    DumpRegistry(HKEY_LOCAL_MACHINE, L"Software", &all);
+    for (const auto& [name, value] : all) {
+        if (name.rfind(L"Software\\Wine", 0) != 0 &&
+            name.rfind(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib", 0) != 0)
+            now.registry[name] = value;
+    }
+    now.desktop = FilesBelow(KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY));
+    now.startMenu = FilesBelow(KnownFolder(CSIDL_COMMON_STARTMENU));
+    return now;
+}
+inline std::string DescribeChanges(const MachineWide& before, const MachineWide& after) {
+    std::wstring text = tvxtest::DescribeChanges(before.registry, after.registry);
+    if (before.desktop != after.desktop) text += L"the all-users desktop changed\n";
+    if (before.startMenu != after.startMenu) text += L"the all-users Start menu changed\n";
+    return Narrow(text);
+}
+
+// Where an install for the running account alone goes, as the setup program offers it.
+inline std::wstring AccountInstallFolder() { return KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Tervix"; }
 
 // The private folders that uninstalls made for their batches in a temporary folder.
 inline std::vector<std::wstring> BatchFolders(const std::wstring& temp = TempPath()) {

@@ -68,8 +68,8 @@ const DialogCase kDialogs[] = {
 };
 
 // Enough types that the text needs more lines than the template gives it.
-const std::vector<std::wstring> kTypesKept = {L".zip", L".7z",  L".tar", L".gz",  L".tgz", L".bz2", L".tbz2",
-                                              L".bz",  L".tbz", L".xz",  L".txz", L".zst", L".tzst", L".iso"};
+const tvx::CompletionFacts kTypesKept = {{L".zip", L".7z", L".tar", L".gz", L".tgz", L".bz2", L".tbz2", L".bz",
+                                          L".tbz", L".xz", L".txz", L".zst", L".tzst", L".iso"}};
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};

@@ -39,6 +39,7 @@ protected:
         DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\" + tag_);
         DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\" + tag_, KEY_WOW64_32KEY);
         DeleteRegTree(HKEY_CLASSES_ROOT, tag_);
+        DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Classes\\" + tag_);
         DeleteRegTree(HKEY_CLASSES_ROOT, L"CLSID\\" + tag_, KEY_WOW64_32KEY);
         if (!productKeyExisted_) {
             RemoveIfEmpty(HKEY_CURRENT_USER, L"Software\\Tervix");
@@ -109,6 +110,39 @@ TEST_F(SettingsStore, OtherRootsTakeThePathAsGiven) {
     EXPECT_TRUE(SettingKeyExists(HKEY_CLASSES_ROOT, tag_.c_str()));
     DeleteSettingKey(HKEY_CLASSES_ROOT, tag_.c_str());
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, tag_));
+}
+
+// An install for the account alone writes where Windows reads it for that account: its
+// classes below HKEY_CURRENT_USER\Software\Classes (in either view), the rest at the
+// machine's paths in the account's own hive. The machine's keys are never touched.
+TEST_F(SettingsStore, TheAccountsScopeMapsTheClassesAndTheMachinesPlacesIntoItsOwnHive) {
+    EXPECT_EQ(ClassesRoot(Scope::Machine), HKEY_CLASSES_ROOT);
+    EXPECT_EQ(MachineRoot(Scope::Machine), HKEY_LOCAL_MACHINE);
+    const HKEY classes = ClassesRoot(Scope::CurrentUser);
+    const HKEY hive = MachineRoot(Scope::CurrentUser);
+    const std::wstring userClasses = L"Software\\Classes\\" + tag_;
+    EXPECT_EQ(WriteSettingString(classes, tag_.c_str(), L"", L"Tervix"), ERROR_SUCCESS);
+    EXPECT_EQ(WriteSettingString(classes, (tag_ + L"\\shell").c_str(), L"x", L"y", k32), ERROR_SUCCESS);
+    EXPECT_EQ(WriteSettingString(hive, Absolute(L"App Paths").c_str(), L"Path", L"C:\\Tervix"), ERROR_SUCCESS);
+    std::wstring text;
+    ASSERT_TRUE(RegReadString(HKEY_CURRENT_USER, userClasses, L"", &text));
+    EXPECT_EQ(text, L"Tervix");
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userClasses + L"\\shell", k32));
+    EXPECT_TRUE(RegReadString(HKEY_CURRENT_USER, L"Software\\" + tag_ + L"\\App Paths", L"Path", &text));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, tag_)) << "the machine's classes";
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\" + tag_));
+
+    wchar_t buffer[32];
+    EXPECT_TRUE(ReadSettingString(classes, tag_.c_str(), L"", buffer, L"", 32));
+    EXPECT_STREQ(buffer, L"Tervix");
+    EXPECT_TRUE(SettingKeyExists(classes, tag_.c_str()));
+    std::vector<std::wstring> subkeys;
+    EXPECT_TRUE(ReadSettingSubkeys(classes, tag_.c_str(), &subkeys));
+    EXPECT_EQ(subkeys, std::vector<std::wstring>{L"shell"});
+    DeleteSettingTree(classes, tag_.c_str());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userClasses));
+    DeleteSettingKey(hive, Absolute(L"App Paths").c_str());
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\" + tag_ + L"\\App Paths"));
 }
 
 TEST_F(SettingsStore, StringReadsAreCutToCapacityAndFallBackToTheDefault) {

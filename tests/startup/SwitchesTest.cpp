@@ -214,6 +214,29 @@ TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFol
     }
 }
 
+TEST_F(Switches, CurrentUserIsMatchedOnlyWholeFromTheCommandLineAndAloneStartsNothing) {
+    RunMode run = Parse(L"Uninstall.exe /setup /CurrentUser -s -initA1");
+    EXPECT_TRUE(run.setup && Options().currentUser && Options().silent);
+    EXPECT_STREQ(Options().initString, L"A1");
+
+    Options() = RunOptions{};
+    run = Parse(L"Uninstall.exe -currentuser");
+    EXPECT_TRUE(Options().currentUser);
+    EXPECT_FALSE(run.setup || run.uninstall || Options().silent || Options().msi || Options().unregister)
+        << "counted like /msi, and no other switch";
+
+    // Neither a shortened form, nor another switch, nor the installer's command line.
+    const std::pair<const wchar_t*, const wchar_t*> others[] = {
+        {L"Uninstall.exe /current", L""}, {L"Uninstall.exe /currentuse", L""}, {L"Uninstall.exe /c", L""},
+        {L"Uninstall.exe /setup /unregister /noexplorer /msi", L""},
+        {L"Uninstall.exe /setup", L"setup.exe /CURRENTUSER"}};
+    for (const auto& [commandLine, sfxcmd] : others) {
+        Options() = RunOptions{};
+        Parse(commandLine, sfxcmd);
+        EXPECT_FALSE(Options().currentUser) << commandLine;
+    }
+}
+
 TEST_F(Switches, PlainWordsAreIgnored) {
     RunMode run = Parse(L"Uninstall.exe setup msi C:\\-x");
     EXPECT_TRUE(run.uninstall);

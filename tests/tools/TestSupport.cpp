@@ -278,8 +278,6 @@ Process::~Process() {
 Process::Process(Process&& other) noexcept : handle_(std::move(other.handle_)), id_(std::exchange(other.id_, 0)) {}
 
 bool Process::Start(const std::wstring& commandLine, const std::wstring& folder, const std::wstring& extraEnvironment) {
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
     std::vector<wchar_t> environment;
     if (!extraEnvironment.empty()) {
         // The current block, then the overrides; a later duplicate name does not win on
@@ -305,6 +303,28 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
         for (const auto& o : overrides) environment.insert(environment.end(), o.c_str(), o.c_str() + o.size() + 1);
         environment.push_back(0);
     }
+    return Launch(commandLine, folder, std::move(environment), nullptr);
+}
+
+bool Process::StartWithoutRights(const std::wstring& commandLine, const std::wstring& folder) {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)) return false;
+    const UniqueHandle ownToken(own);
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) return false;
+    const UniqueHandle limited(linked.LinkedToken);
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary))
+        return false;
+    const UniqueHandle primaryToken(primary);
+    return Launch(commandLine, folder, {}, primary);
+}
+
+bool Process::Launch(const std::wstring& commandLine, const std::wstring& folder, std::vector<wchar_t> environment,
+                     HANDLE token) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -313,9 +333,12 @@ bool Process::Start(const std::wstring& commandLine, const std::wstring& folder,
     // start tried again. A program that cannot start fails every try.
     constexpr int kTries = 3;
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                           environment.empty() ? nullptr : environment.data(),
-                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        void* block = environment.empty() ? nullptr : environment.data();
+        const wchar_t* current = folder.empty() ? nullptr : folder.c_str();
+        if (token ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, FALSE,
+                                         CREATE_UNICODE_ENVIRONMENT, block, current, &startup, &info)
+                  : CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block,
+                                   current, &startup, &info))
             break;
         DWORD error = GetLastError();
         fprintf(stderr, "process start %d of %d failed with error %lu: %ls\n", attempt, kTries,
@@ -347,6 +370,80 @@ long RunAndWait(const std::wstring& commandLine, DWORD timeoutMs, const std::wst
     DWORD code = 0;
     if (!process.Wait(timeoutMs, &code)) return -1;
     return static_cast<long>(code);
+}
+
+void DumpRegistry(HKEY root, const std::wstring& path, RegistryDump* out) {
+    UniqueHkey owned;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, owned.put()) != ERROR_SUCCESS) return;
+    (*out)[path] = L"<key>";
+    DWORD valueCount = 0, longestName = 0, longestData = 0;
+    RegQueryInfoKeyW(owned.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, &longestName,
+                     &longestData, nullptr, nullptr);
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(longestData + 2);
+    for (DWORD index = 0; index < valueCount; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(owned.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        static const wchar_t kDigits[] = L"0123456789abcdef";
+        std::wstring text = std::to_wstring(type) + L":";
+        for (DWORD i = 0; i < size; ++i) {
+            text += kDigits[data[i] >> 4];
+            text += kDigits[data[i] & 15];
+        }
+        (*out)[path + L"\\[" + name.data() + L"]"] = text;
+    }
+    std::vector<std::wstring> subkeys;
+    wchar_t subkey[256];
+    for (DWORD index = 0, length = 256;
+         RegEnumKeyExW(owned.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++index, length = 256)
+        subkeys.push_back(subkey);
+    owned.reset();
+    for (const std::wstring& child : subkeys) DumpRegistry(root, path.empty() ? child : path + L"\\" + child, out);
+}
+
+std::wstring DescribeChanges(const RegistryDump& before, const RegistryDump& after) {
+    std::wstring text;
+    int shown = 0;
+    auto note = [&](const std::wstring& line) {
+        if (++shown <= 15) text += line + L"\n";
+    };
+    for (const auto& [name, value] : before) {
+        auto found = after.find(name);
+        if (found == after.end()) {
+            note(L"removed " + name);
+        } else if (found->second != value) {
+            note(L"changed " + name);
+        }
+    }
+    for (const auto& [name, value] : after) {
+        if (before.find(name) == before.end()) note(L"added " + name);
+    }
+    if (shown > 15) text += std::to_wstring(shown - 15) + L" more\n";
+    return text;
+}
+
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder) {
+    std::map<std::wstring, std::string> files;
+    std::vector<std::wstring> pending{L""};
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        const std::wstring base = relative.empty() ? folder : folder + L"\\" + relative;
+        for (const std::wstring& name : FileNames(base + L"\\*")) {
+            const std::wstring entry = relative.empty() ? name : relative + L"\\" + name;
+            const DWORD attributes = GetFileAttributesW((folder + L"\\" + entry).c_str());
+            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                files[entry + L"\\"] = "";
+                pending.push_back(entry);
+            } else
+                files[entry] = ReadFileBytes(folder + L"\\" + entry);
+        }
+    }
+    return files;
 }
 
 std::wstring ClassDefault(const std::wstring& key) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <source_location>
 #include <string>
 #include <vector>
@@ -113,6 +114,16 @@ bool RegWriteString(HKEY root, const std::wstring& key, const std::wstring& name
                     REGSAM view = 0);
 bool RegWriteDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
 void RegDeleteValue(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+// Every key and value below root\path: one entry per key ("path" = "<key>") and per
+// value ("path\[name]" = its type and data), for telling what a run changed.
+using RegistryDump = std::map<std::wstring, std::wstring>;
+void DumpRegistry(HKEY root, const std::wstring& path, RegistryDump* out);
+// A few lines naming what was added, removed or changed between two dumps, for a
+// readable failure; empty when nothing was.
+std::wstring DescribeChanges(const RegistryDump& before, const RegistryDump& after);
+// Every file below a folder, by its path relative to the folder, with its contents, and
+// every folder there ("name\\", empty); links are not followed.
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& folder);
 // The default value of a classes-root key, "<none>" when the key or the value is missing.
 std::wstring ClassDefault(const std::wstring& key);
 // Wine links the 32-bit view of HKLM\...\App Paths to the 64-bit one, where Windows keeps
@@ -137,6 +148,10 @@ public:
     // "NAME=value" pairs separated by line feeds, added to this process's environment.
     bool Start(const std::wstring& commandLine, const std::wstring& folder = L"",
                const std::wstring& extraEnvironment = L"");
+    // Starts it as Windows starts a program for an administrator who has not confirmed
+    // an elevation: with the account's linked, limited token, without administrator
+    // rights. Wine gives every program the full token unless asked so.
+    bool StartWithoutRights(const std::wstring& commandLine, const std::wstring& folder = L"");
     // Waits up to timeoutMs; true with the exit code when the process ended.
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
     void Kill();
@@ -144,6 +159,8 @@ public:
     HANDLE handle() const { return handle_.get(); }
 
 private:
+    bool Launch(const std::wstring& commandLine, const std::wstring& folder, std::vector<wchar_t> environment,
+                HANDLE token);
     tvx::UniqueHandle handle_;
     DWORD id_ = 0;
 };

@@ -31,14 +31,14 @@ constexpr wchar_t kRecoveryExtension[] = L".rev";
 constexpr unsigned kVolumesTaken = 30;
 constexpr unsigned kVolumesReleased = 100;
 
-std::wstring DefaultOf(const wchar_t* key) {
+std::wstring DefaultOf(const wchar_t* key, Scope scope) {
     wchar_t current[80];
-    ReadSettingString(HKEY_CLASSES_ROOT, key, L"", current, L"", 80);
+    ReadSettingString(ClassesRoot(scope), key, L"", current, L"", 80);
     return current;
 }
 
-bool HasDefault(const wchar_t* key, const wchar_t* progId) {
-    return CompareNoCase(DefaultOf(key).c_str(), progId) == 0;
+bool HasDefault(const wchar_t* key, const wchar_t* progId, Scope scope) {
+    return CompareNoCase(DefaultOf(key, scope).c_str(), progId) == 0;
 }
 
 void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
@@ -47,57 +47,58 @@ void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, 
 // default value (and the key, when nothing else is left in it). A key that did not
 // exist goes again unless something else has moved in since. True when the default
 // value no longer names Tervix.
-bool GiveBack(const wchar_t* name, const PreviousOwner* owner) {
+bool GiveBack(const wchar_t* name, const PreviousOwner* owner, Scope scope) {
     const bool existed = owner && owner->known && owner->existed;
     const wchar_t* previous = existed ? owner->type.c_str() : L"";
     LogAction(L"released " + std::wstring(name) + L", given back to " +
               (previous[0] ? L"\"" + std::wstring(previous) + L"\"" : std::wstring(L"no owner")));
+    const HKEY classes = ClassesRoot(scope);
     if (existed) {
-        WriteSettingString(HKEY_CLASSES_ROOT, name, L"", previous);
+        WriteSettingString(classes, name, L"", previous);
     } else {
-        DeleteSettingValue(HKEY_CLASSES_ROOT, name, L"");
-        DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, name);
+        DeleteSettingValue(classes, name, L"");
+        DeleteSettingKeyIfEmpty(classes, name);
     }
-    return !IsTervixProgId(DefaultOf(name).c_str());
+    return !IsTervixProgId(DefaultOf(name, scope).c_str());
 }
 
-void Release(const wchar_t* name, const PreviousOwner* owner) {
-    SettlePreviousOwner(name, owner, GiveBack(name, owner));
+void Release(const wchar_t* name, const PreviousOwner* owner, Scope scope) {
+    SettlePreviousOwner(name, owner, GiveBack(name, owner, scope), scope);
 }
 
-void RecordVolumeOwners() {
+void RecordVolumeOwners(Scope scope) {
     for (unsigned number = 0; number < kVolumesTaken; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);
-        RecordPreviousOwner(volume, false);
+        RecordPreviousOwner(volume, false, scope);
     }
 }
 
-void TakeVolumeNames() {
+void TakeVolumeNames(Scope scope) {
     for (unsigned number = 0; number < kVolumesTaken; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);
-        WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", kNativeProgId);
+        WriteSettingString(ClassesRoot(scope), volume, L"", kNativeProgId);
     }
 }
 
 // native is the record of ".tvx": a name that an earlier version took without a record
 // of its own follows it, as it always did.
-void ReleaseVolumeNames(const PreviousOwner* native) {
+void ReleaseVolumeNames(const PreviousOwner* native, Scope scope) {
     for (unsigned number = 0; number < kVolumesReleased; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);
-        if (!HasDefault(volume, kNativeProgId)) {
-            ForgetMachineRecord(volume);
+        if (!HasDefault(volume, kNativeProgId, scope)) {
+            ForgetLastingRecord(volume, scope);
             continue;
         }
         PreviousOwner owner;
-        if (FindPreviousOwner(volume, &owner) && owner.known)
-            Release(volume, &owner);
+        if (FindPreviousOwner(volume, &owner, scope) && owner.known)
+            Release(volume, &owner, scope);
         else if (native && native->known && native->existed && !native->type.empty())
-            WriteSettingString(HKEY_CLASSES_ROOT, volume, L"", native->type.c_str());
+            WriteSettingString(ClassesRoot(scope), volume, L"", native->type.c_str());
         else
-            Release(volume, nullptr);
+            Release(volume, nullptr, scope);
     }
 }
 
@@ -105,10 +106,10 @@ void ReleaseVolumeNames(const PreviousOwner* native) {
 // format, and the "New" menu entry when setup puts its own in place of another's. An
 // entry that is not ours may have changed since it was recorded, or been given back to
 // its owner by an earlier setup: what it holds now is what returns.
-void RecordOwnersOf(const wchar_t* extension, bool isNative, bool newMenu) {
-    RecordPreviousOwner(extension, true);
-    if (isNative) RecordVolumeOwners();
-    if (newMenu && !HasTervixShellNewEntry(extension)) RecordShellNewOwner(extension);
+void RecordOwnersOf(const wchar_t* extension, bool isNative, bool newMenu, Scope scope) {
+    RecordPreviousOwner(extension, true, scope);
+    if (isNative) RecordVolumeOwners(scope);
+    if (newMenu && !HasTervixShellNewEntry(extension, scope)) RecordShellNewOwner(extension, scope);
 }
 
 bool WantsNewMenu(bool shellExtension, bool isNative, bool isZip) {
@@ -167,75 +168,82 @@ bool NextExtension(const wchar_t** cursor, wchar_t* output, size_t size) {
     return true;
 }
 
-bool IsOwnedExtension(const wchar_t* extension) {
-    const std::wstring progId = DefaultOf(extension);
+bool IsOwnedExtension(const wchar_t* extension, Scope scope) {
+    const std::wstring progId = DefaultOf(extension, scope);
     return CompareNoCase(progId.c_str(), kNativeProgId) == 0 || CompareNoCase(progId.c_str(), kZipProgId) == 0;
 }
 
-void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip) {
+void AssociateExtension(const wchar_t* extension, bool associate, bool shellExtension, bool isNative, bool isZip,
+                        Scope scope) {
     const bool wanted = IsNewMenuWanted(shellExtension, isNative, isZip);
     const bool hasNewMenu = isNative || isZip;
 
     if (associate) {
         // The records are on the disk before anything of the other programs changes.
-        RecordOwnersOf(extension, isNative, wanted && hasNewMenu);
+        RecordOwnersOf(extension, isNative, wanted && hasNewMenu, scope);
         FlushPreviousOwners();
-        WriteSettingString(HKEY_CLASSES_ROOT, extension, L"", isZip ? kZipProgId : kNativeProgId);
+        WriteSettingString(ClassesRoot(scope), extension, L"", isZip ? kZipProgId : kNativeProgId);
         LogAction(L"took " + std::wstring(extension));
-        if (isNative) TakeVolumeNames();
-        if (wanted && hasNewMenu) CreateShellNewEntry(extension, isNative);
+        if (isNative) TakeVolumeNames(scope);
+        if (wanted && hasNewMenu) CreateShellNewEntry(extension, isNative, scope);
     }
 
     PreviousOwner owner;
-    const PreviousOwner* recorded = FindPreviousOwner(extension, &owner) ? &owner : nullptr;
+    const PreviousOwner* recorded = FindPreviousOwner(extension, &owner, scope) ? &owner : nullptr;
     // The volume names have records of their own: those still ours go back even when
     // another program has taken ".tvx" itself in the meantime.
-    if (!associate && isNative) ReleaseVolumeNames(recorded);
+    if (!associate && isNative) ReleaseVolumeNames(recorded, scope);
 
     // Our "New" menu entry may outlast the type, when another program took back only
     // the type, or a run ended between the two restores.
-    const bool ownType = IsOwnedExtension(extension);
-    const bool ownEntry = hasNewMenu && HasTervixShellNewEntry(extension);
+    const bool ownType = IsOwnedExtension(extension, scope);
+    const bool ownEntry = hasNewMenu && HasTervixShellNewEntry(extension, scope);
     if (!ownType && !ownEntry) {
-        if (!associate) ForgetMachineRecord(extension);
+        if (!associate) ForgetLastingRecord(extension, scope);
         return;
     }
     if (associate && wanted) return;
     bool givenBack = true;
-    if (!associate && ownType) givenBack = GiveBack(extension, recorded);
-    if (hasNewMenu) givenBack = RestoreShellNewEntry(extension, recorded) && givenBack;
+    if (!associate && ownType) givenBack = GiveBack(extension, recorded, scope);
+    if (hasNewMenu) givenBack = RestoreShellNewEntry(extension, recorded, scope) && givenBack;
     if (associate) return;
     // Our "ShellNew" subkey kept the key of an extension that had none; now it can go.
-    if (!(recorded && recorded->known && recorded->existed)) DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, extension);
-    SettlePreviousOwner(extension, recorded, givenBack);
+    if (!(recorded && recorded->known && recorded->existed)) DeleteSettingKeyIfEmpty(ClassesRoot(scope), extension);
+    SettlePreviousOwner(extension, recorded, givenBack, scope);
 }
 
-void AssociateAllTypes(const SetupChoices& choices) { ForEachExtension(choices, AssociateExtension); }
-
-void RecordPreviousOwners(const SetupChoices& choices) {
-    ForEachExtension(choices, [](const wchar_t* extension, bool associate, bool shellExtension, bool isNative,
-                                 bool isZip) {
-        if (associate) RecordOwnersOf(extension, isNative, WantsNewMenu(shellExtension, isNative, isZip));
+void AssociateAllTypes(const SetupChoices& choices, Scope scope) {
+    ForEachExtension(choices, [scope](const wchar_t* extension, bool associate, bool shellExtension, bool isNative,
+                                      bool isZip) {
+        AssociateExtension(extension, associate, shellExtension, isNative, isZip, scope);
     });
-    RecordPreviousOwner(kRecoveryExtension, false);
+}
+
+void RecordPreviousOwners(const SetupChoices& choices, Scope scope) {
+    ForEachExtension(choices, [scope](const wchar_t* extension, bool associate, bool shellExtension, bool isNative,
+                                      bool isZip) {
+        if (associate) RecordOwnersOf(extension, isNative, WantsNewMenu(shellExtension, isNative, isZip), scope);
+    });
+    RecordPreviousOwner(kRecoveryExtension, false, scope);
     FlushPreviousOwners();
 }
 
-void SecurePreviousOwners() {
+void SecurePreviousOwners(Scope scope) {
     // Every extension of the table, whatever was chosen.
     const SetupChoices anyChoices = {};
-    ForEachExtension(anyChoices,
-                     [](const wchar_t* extension, bool, bool, bool, bool) { SecurePreviousOwner(extension); });
+    ForEachExtension(anyChoices, [scope](const wchar_t* extension, bool, bool, bool, bool) {
+        SecurePreviousOwner(extension, scope);
+    });
     for (unsigned number = 0; number < kVolumesReleased; ++number) {
         wchar_t volume[16];
         VolumeName(number, volume, 16);
-        SecurePreviousOwner(volume);
+        SecurePreviousOwner(volume, scope);
     }
-    SecurePreviousOwner(kRecoveryExtension);
+    SecurePreviousOwner(kRecoveryExtension, scope);
     FlushPreviousOwners();
 }
 
-bool RegisterProgIds() {
+bool RegisterProgIds(Scope scope) {
     wchar_t folder[kPathCapacity];
     GetProgramFolder(folder, kPathCapacity);
     wchar_t program[kPathCapacity];
@@ -247,32 +255,33 @@ bool RegisterProgIds() {
     wchar_t iconSecond[kPathCapacity];
     FormatText(iconSecond, kPathCapacity, L"%s,1", program);
 
-    // Writing to the classes root needs administrative rights; the first refusal tells.
-    if (WriteSettingString(HKEY_CLASSES_ROOT, L"Tervix", L"", LoadText(IDS_TERVIXARC)) == ERROR_ACCESS_DENIED)
-        return false;
+    // Writing to the machine's classes root needs administrative rights; the first
+    // refusal tells.
+    const HKEY classes = ClassesRoot(scope);
+    if (WriteSettingString(classes, L"Tervix", L"", LoadText(IDS_TERVIXARC)) == ERROR_ACCESS_DENIED) return false;
 
     for (const ProgIdRow& row : kProgIdRows) {
         switch (row.data) {
         case ProgIdData::Text:
-            WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", LoadText(row.textId));
+            WriteSettingString(classes, row.key, L"", LoadText(row.textId));
             break;
         case ProgIdData::Literal:
             // ".rev" may belong to another program: its owner is recorded as an
             // extension's is, and given back at uninstall.
-            RecordPreviousOwner(row.key, false);
+            RecordPreviousOwner(row.key, false, scope);
             FlushPreviousOwners();
-            WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", row.literal);
+            WriteSettingString(classes, row.key, L"", row.literal);
             break;
         case ProgIdData::OpenCommand:
-            WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"", openCommand);
+            WriteSettingString(classes, row.key, L"", openCommand);
             break;
         case ProgIdData::IconFirst:
         case ProgIdData::IconSecond: {
             // An icon chosen by someone else (a theme, the user) survives setup.
             wchar_t current[kPathCapacity];
-            ReadSettingString(HKEY_CLASSES_ROOT, row.key, L"", current, L"", kPathCapacity);
+            ReadSettingString(classes, row.key, L"", current, L"", kPathCapacity);
             if (current[0] == L'\0')
-                WriteSettingString(HKEY_CLASSES_ROOT, row.key, L"",
+                WriteSettingString(classes, row.key, L"",
                                    row.data == ProgIdData::IconFirst ? iconFirst : iconSecond);
             break;
         }
@@ -284,14 +293,14 @@ bool RegisterProgIds() {
 
 void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST | SHCNF_FLUSHNOWAIT, nullptr, nullptr); }
 
-void ReleaseRecoveryVolumeType() {
-    if (!HasDefault(kRecoveryExtension, kRecoveryProgId)) {
-        ForgetMachineRecord(kRecoveryExtension);
+void ReleaseRecoveryVolumeType(Scope scope) {
+    if (!HasDefault(kRecoveryExtension, kRecoveryProgId, scope)) {
+        ForgetLastingRecord(kRecoveryExtension, scope);
         return;
     }
     // Without a record (an earlier version kept none) only our default value goes.
     PreviousOwner owner;
-    Release(kRecoveryExtension, FindPreviousOwner(kRecoveryExtension, &owner) ? &owner : nullptr);
+    Release(kRecoveryExtension, FindPreviousOwner(kRecoveryExtension, &owner, scope) ? &owner : nullptr, scope);
 }
 
 }  // namespace tvx

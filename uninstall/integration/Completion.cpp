@@ -26,9 +26,16 @@ constexpr wchar_t kHelpFileName[] = L"tervix.chm";
 constexpr wchar_t kLicenseFileName[] = L"license.txt";
 constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 constexpr UINT kDisplayToc = 1;    // HH_DISPLAY_TOC
-// "registeredAppMachine" names Tervix's value under "RegisteredApplications".
-constexpr wchar_t kDefaultAppsOfTervix[] = L"ms-settings:defaultapps?registeredAppMachine=Tervix";
+// Tervix's page names its value under "RegisteredApplications", in the hive where the
+// install wrote it.
+constexpr wchar_t kDefaultAppsOfMachineTervix[] = L"ms-settings:defaultapps?registeredAppMachine=Tervix";
+constexpr wchar_t kDefaultAppsOfUserTervix[] = L"ms-settings:defaultapps?registeredAppUser=Tervix";
 constexpr wchar_t kDefaultApps[] = L"ms-settings:defaultapps";
+
+const wchar_t* DefaultAppsPage(Scope scope) {
+    if (!HasDefaultAppsAppPage()) return kDefaultApps;
+    return scope == Scope::CurrentUser ? kDefaultAppsOfUserTervix : kDefaultAppsOfMachineTervix;
+}
 
 // Loaded on first use and kept for the whole run: the help window belongs to the
 // library, and it may still be open when the dialogs have gone.
@@ -142,7 +149,9 @@ void ShowTypesKept(HWND dialog, const std::vector<std::wstring>& types) {
     ShowWindow(button, SW_SHOWNA);
 }
 
-void InitializeDialog(HWND dialog, const std::vector<std::wstring>* typesKept) {
+void InitializeDialog(HWND dialog, const CompletionFacts* facts) {
+    // The buttons read the facts later, from the dialog's window.
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(facts));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon()));
     SendDlgItemMessageW(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont()), FALSE);
     // The program lives in the install folder; the current folder is whatever the
@@ -150,7 +159,7 @@ void InitializeDialog(HWND dialog, const std::vector<std::wstring>* typesKept) {
     wchar_t folder[kPathCapacity] = {};
     GetProgramFolder(folder, kPathCapacity);
     SetDlgItemTextW(dialog, IDC_INSTFOLDER, folder);
-    if (typesKept) ShowTypesKept(dialog, *typesKept);
+    if (facts) ShowTypesKept(dialog, facts->typesKept);
     if (Options().silent) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
@@ -204,7 +213,7 @@ INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
     if (CommonDialogMessage(dialog, message, wParam, lParam, kDialogName, nullptr)) return TRUE;
     switch (message) {
         case WM_INITDIALOG:
-            InitializeDialog(dialog, reinterpret_cast<const std::vector<std::wstring>*>(lParam));
+            InitializeDialog(dialog, reinterpret_cast<const CompletionFacts*>(lParam));
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
@@ -221,9 +230,11 @@ INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
                 case IDC_HOMEPAGE:
                     OpenThroughShell(dialog, LoadText(IDS_HOMEURL));
                     break;
-                case IDC_DEFAULTAPPS:
-                    OpenThroughShell(dialog, HasDefaultAppsAppPage() ? kDefaultAppsOfTervix : kDefaultApps);
+                case IDC_DEFAULTAPPS: {
+                    const auto* facts = reinterpret_cast<const CompletionFacts*>(GetWindowLongPtrW(dialog, DWLP_USER));
+                    OpenThroughShell(dialog, DefaultAppsPage(facts ? facts->scope : Scope::Machine));
                     break;
+                }
                 default:
                     break;
             }

@@ -4,11 +4,21 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
+
+#include "settings/Settings.h"
 
 namespace tvx {
 
-// Its creation parameter points at the chosen types that Windows keeps for another
-// program (a std::vector<std::wstring>), or is 0.
+// What the completion dialog tells: the chosen types that Windows keeps for another
+// program, and whom the install is for (Default apps has a page of Tervix's own for an
+// install of either scope).
+struct CompletionFacts {
+    std::vector<std::wstring> typesKept;
+    Scope scope = Scope::Machine;
+};
+// Its creation parameter points at the CompletionFacts of the setup, or is 0.
 INT_PTR CALLBACK CompletionDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Opens "tervix.chm" at the topic, or at its contents without one.
 void ShowHelp(HWND owner, const wchar_t* topic);

@@ -89,12 +89,12 @@ bool HasOwnValue(const std::vector<RegistryValue>& values) {
 }
 
 // A record of the layout earlier versions wrote: the summary only, read as it always was.
-bool RestoreFromSummary(const wchar_t* key, const PreviousOwner& owner) {
+bool RestoreFromSummary(const wchar_t* key, const PreviousOwner& owner, HKEY classes) {
     const std::wstring& saved = owner.shellNewSummary;
-    if (saved[0] == L'*') return WriteSettingString(HKEY_CLASSES_ROOT, key, L"NullFile", L"") == ERROR_SUCCESS;
+    if (saved[0] == L'*') return WriteSettingString(classes, key, L"NullFile", L"") == ERROR_SUCCESS;
     // A setup of an earlier version could record our own template as the previous entry.
     if (saved.empty() || IsTemplatePath(saved.c_str())) return true;
-    return WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", saved.c_str()) == ERROR_SUCCESS;
+    return WriteSettingString(classes, key, L"FileName", saved.c_str()) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -115,11 +115,11 @@ bool IsTervixShellNewValue(const RegistryValue& value) {
            (value.type == REG_SZ || value.type == REG_EXPAND_SZ) && IsTemplatePath(value.Text().c_str());
 }
 
-bool HasTervixShellNewEntry(const wchar_t* extension) {
+bool HasTervixShellNewEntry(const wchar_t* extension, Scope scope) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
     std::vector<RegistryValue> values;
-    ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
+    ReadSettingValues(ClassesRoot(scope), key, &values);
     return HasOwnValue(values);
 }
 
@@ -145,25 +145,27 @@ bool HoldsTemplateBytes(bool isNative, wchar_t* path, size_t size) {
     return bytes[0] == leadBytes[file.lead] && memcmp(bytes + 1, file.image + 1, file.length - 1) == 0;
 }
 
-void CreateShellNewEntry(const wchar_t* extension, bool isNative) {
+void CreateShellNewEntry(const wchar_t* extension, bool isNative, Scope scope) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
+    const HKEY classes = ClassesRoot(scope);
     // Its owner is recorded before the type is taken (see AssociateExtension).
     std::vector<RegistryValue> values;
-    ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
+    ReadSettingValues(classes, key, &values);
     // The values go one by one: a key delete would fail on subkeys of another program
     // and leave its values beside ours.
-    for (const RegistryValue& value : values) DeleteSettingValue(HKEY_CLASSES_ROOT, key, value.name.c_str());
+    for (const RegistryValue& value : values) DeleteSettingValue(classes, key, value.name.c_str());
     wchar_t path[kPathCapacity];
     WriteTemplateFile(isNative, path, kPathCapacity);
-    WriteSettingString(HKEY_CLASSES_ROOT, key, L"FileName", path);
+    WriteSettingString(classes, key, L"FileName", path);
 }
 
-bool RestoreShellNewEntry(const wchar_t* extension, const PreviousOwner* owner) {
+bool RestoreShellNewEntry(const wchar_t* extension, const PreviousOwner* owner, Scope scope) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
+    const HKEY classes = ClassesRoot(scope);
     // Whatever is there now is someone else's, or was given back already.
-    if (!HasTervixShellNewEntry(extension)) return true;
+    if (!HasTervixShellNewEntry(extension, scope)) return true;
     // The owner's values go back first and ours go only after that has worked: while
     // our entry is in place, the next run knows that this one is still to be done.
     const bool withValues = owner && owner->shellNewKey == 1;
@@ -171,19 +173,19 @@ bool RestoreShellNewEntry(const wchar_t* extension, const PreviousOwner* owner) 
     bool written = true;
     if (withValues) {
         for (const RegistryValue& value : owner->shellNewValues)
-            written = WriteSettingValue(HKEY_CLASSES_ROOT, key, value) == ERROR_SUCCESS && written;
+            written = WriteSettingValue(classes, key, value) == ERROR_SUCCESS && written;
     } else if (fromSummary) {
-        written = RestoreFromSummary(key, *owner);
+        written = RestoreFromSummary(key, *owner, classes);
     }
     if (!written) return false;
     std::vector<RegistryValue> values;
-    ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
+    ReadSettingValues(classes, key, &values);
     for (const RegistryValue& value : values)
-        if (IsTervixShellNewValue(value)) DeleteSettingValue(HKEY_CLASSES_ROOT, key, value.name.c_str());
+        if (IsTervixShellNewValue(value)) DeleteSettingValue(classes, key, value.name.c_str());
     // No key before Tervix's entry, or nothing known of it: whatever another program
     // put there since stays.
-    if (!withValues && !fromSummary) DeleteSettingKeyIfEmpty(HKEY_CLASSES_ROOT, key);
-    return !HasTervixShellNewEntry(extension);
+    if (!withValues && !fromSummary) DeleteSettingKeyIfEmpty(classes, key);
+    return !HasTervixShellNewEntry(extension, scope);
 }
 
 }  // namespace tvx

@@ -9,18 +9,27 @@
 namespace tvx {
 namespace {
 
-// Where a record is kept. The machine's place is an absolute path: it never maps to
-// the settings file, and the product key's deletion at uninstall spares it while it
-// holds a record (DeleteMachineProductKey).
+// Where a record is kept. The lasting place is an absolute path: it never maps to the
+// settings file, and the product key's deletion at uninstall spares it while it holds a
+// record (DeleteProductKey).
 struct Place {
     HKEY root;
     const wchar_t* format;
 };
 const Place kSettingsPlace = {HKEY_CURRENT_USER, L"Setup\\%s"};
-const Place kMachinePlace = {HKEY_LOCAL_MACHINE, L"\\Software\\Tervix\\PreviousOwners\\%s"};
-const Place kPlaces[] = {kSettingsPlace, kMachinePlace};
-constexpr wchar_t kMachineRecords[] = L"\\Software\\Tervix\\PreviousOwners";
-constexpr wchar_t kMachineRecordsName[] = L"PreviousOwners";
+constexpr wchar_t kLastingFormat[] = L"\\Software\\Tervix\\PreviousOwners\\%s";
+constexpr wchar_t kLastingRecords[] = L"\\Software\\Tervix\\PreviousOwners";
+constexpr wchar_t kLastingRecordsName[] = L"PreviousOwners";
+
+Place LastingPlace(Scope scope) { return {MachineRoot(scope), kLastingFormat}; }
+
+// The places of the scope, in the order a release reads them. The product settings are
+// the account's whatever the scope: only a machine-wide install keeps its records there,
+// so that those of an install for the account alone never mix with them.
+std::vector<Place> PlacesOf(Scope scope) {
+    if (scope == Scope::CurrentUser) return {LastingPlace(scope)};
+    return {kSettingsPlace, LastingPlace(scope)};
+}
 
 constexpr int32_t kNone = -1;
 constexpr wchar_t kExistValue[] = L"Exist";
@@ -170,14 +179,14 @@ bool Holds(const Place& place, const wchar_t* name, const PreviousOwner& owner) 
     return owner.shellNewKey == kNone || SameValues(kept.shellNewValues, owner.shellNewValues);
 }
 
-void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
+void KeepRecord(const wchar_t* name, const PreviousOwner& owner, Scope scope) {
     // With integration off the classes root is not changed, so there is no owner to
     // record; a record made now would describe nothing and mislead a later release.
     if (!IntegrationEnabled()) return;
     // A record kept as it is already is not written again: setup records every name
     // first and the step that takes it asks once more, and each write would call for
     // another flush.
-    for (const Place& place : kPlaces) {
+    for (const Place& place : PlacesOf(scope)) {
         if (Holds(place, name, owner)) continue;
         WriteRecord(place, name, owner);
         unflushed = true;
@@ -185,22 +194,22 @@ void KeepRecord(const wchar_t* name, const PreviousOwner& owner) {
 }
 
 // A record that only the product settings hold (a setup of an earlier version wrote
-// it) also goes where every account and every later run finds it.
-void CopyToMachinePlace(const wchar_t* name, const PreviousOwner& owner) {
-    PreviousOwner machine;
-    if (!IntegrationEnabled() || ReadRecord(kMachinePlace, name, &machine)) return;
-    WriteRecord(kMachinePlace, name, owner);
+// it) also goes where every later run finds it.
+void CopyToLastingPlace(const wchar_t* name, const PreviousOwner& owner, Scope scope) {
+    PreviousOwner lasting;
+    if (!IntegrationEnabled() || ReadRecord(LastingPlace(scope), name, &lasting)) return;
+    WriteRecord(LastingPlace(scope), name, owner);
     unflushed = true;
 }
 
 // Fills the "New" menu part of owner from the extension's entry as it is now. While
 // Tervix's own entry is in place and an older record exists, the other program took
 // back only its type and that record's part is the true one.
-void CaptureShellNew(const wchar_t* extension, bool keepOlder, PreviousOwner* owner) {
+void CaptureShellNew(const wchar_t* extension, bool keepOlder, PreviousOwner* owner, Scope scope) {
     wchar_t key[80];
     ShellNewKeyOf(extension, key, 80);
     std::vector<RegistryValue> values;
-    const bool keyExists = ReadSettingValues(HKEY_CLASSES_ROOT, key, &values);
+    const bool keyExists = ReadSettingValues(ClassesRoot(scope), key, &values);
     const bool ownInPlace = std::any_of(values.begin(), values.end(), IsTervixShellNewValue);
     if (ownInPlace && keepOlder) return;
     std::erase_if(values, IsTervixShellNewValue);
@@ -230,27 +239,27 @@ bool IsTervixProgId(const wchar_t* progId) {
     return false;
 }
 
-void RecordPreviousOwner(const wchar_t* name, bool withShellNew) {
+void RecordPreviousOwner(const wchar_t* name, bool withShellNew, Scope scope) {
     wchar_t current[kTypeCapacity];
-    ReadSettingString(HKEY_CLASSES_ROOT, name, L"", current, L"", kTypeCapacity);
+    ReadSettingString(ClassesRoot(scope), name, L"", current, L"", kTypeCapacity);
     PreviousOwner owner;
-    const bool older = FindPreviousOwner(name, &owner);
+    const bool older = FindPreviousOwner(name, &owner, scope);
     if (IsTervixProgId(current)) {
-        if (older) CopyToMachinePlace(name, owner);
+        if (older) CopyToLastingPlace(name, owner, scope);
         return;
     }
     owner.known = true;
-    owner.existed = SettingKeyExists(HKEY_CLASSES_ROOT, name);
+    owner.existed = SettingKeyExists(ClassesRoot(scope), name);
     owner.type = current;
-    if (withShellNew) CaptureShellNew(name, older, &owner);
-    KeepRecord(name, owner);
+    if (withShellNew) CaptureShellNew(name, older, &owner, scope);
+    KeepRecord(name, owner, scope);
 }
 
-void RecordShellNewOwner(const wchar_t* extension) {
+void RecordShellNewOwner(const wchar_t* extension, Scope scope) {
     PreviousOwner owner;
-    FindPreviousOwner(extension, &owner);
-    CaptureShellNew(extension, false, &owner);
-    KeepRecord(extension, owner);
+    FindPreviousOwner(extension, &owner, scope);
+    CaptureShellNew(extension, false, &owner, scope);
+    KeepRecord(extension, owner, scope);
 }
 
 void FlushPreviousOwners() {
@@ -259,36 +268,37 @@ void FlushPreviousOwners() {
     FlushRegistry();
 }
 
-bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner) {
-    for (const Place& place : kPlaces)
+bool FindPreviousOwner(const wchar_t* name, PreviousOwner* owner, Scope scope) {
+    for (const Place& place : PlacesOf(scope))
         if (ReadRecord(place, name, owner)) return true;
     *owner = PreviousOwner{};
     return false;
 }
 
-void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack) {
+void SettlePreviousOwner(const wchar_t* name, const PreviousOwner* owner, bool givenBack, Scope scope) {
     if (givenBack) {
-        DeleteSettingsRecord(name);
-        ForgetMachineRecord(name);
+        if (scope == Scope::Machine) DeleteSettingsRecord(name);
+        ForgetLastingRecord(name, scope);
         return;
     }
-    if (owner) CopyToMachinePlace(name, *owner);
+    if (owner) CopyToLastingPlace(name, *owner, scope);
 }
 
-void SecurePreviousOwner(const wchar_t* name) {
+void SecurePreviousOwner(const wchar_t* name, Scope scope) {
     PreviousOwner owner;
-    if (ReadRecord(kSettingsPlace, name, &owner)) CopyToMachinePlace(name, owner);
+    if (scope == Scope::Machine && ReadRecord(kSettingsPlace, name, &owner)) CopyToLastingPlace(name, owner, scope);
 }
 
-void ForgetMachineRecord(const wchar_t* name) {
-    const std::wstring key = RecordKey(kMachinePlace, name);
-    if (!SettingKeyExists(kMachinePlace.root, key.c_str())) return;
-    DeleteSettingKey(kMachinePlace.root, key.c_str());
-    DeleteSettingKeyIfEmpty(kMachinePlace.root, kMachineRecords);
+void ForgetLastingRecord(const wchar_t* name, Scope scope) {
+    const Place place = LastingPlace(scope);
+    const std::wstring key = RecordKey(place, name);
+    if (!SettingKeyExists(place.root, key.c_str())) return;
+    DeleteSettingKey(place.root, key.c_str());
+    DeleteSettingKeyIfEmpty(place.root, kLastingRecords);
 }
 
-void DeleteMachineProductKey(const wchar_t* key) {
-    DeleteSettingTreeExcept(HKEY_LOCAL_MACHINE, key, kMachineRecordsName);
+void DeleteProductKey(const wchar_t* key, Scope scope) {
+    DeleteSettingTreeExcept(MachineRoot(scope), key, kLastingRecordsName);
 }
 
 }  // namespace tvx

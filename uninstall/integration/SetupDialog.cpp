@@ -102,9 +102,13 @@ void ShowHelpText(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_SETUPHELPTEXT, text);
 }
 
-void InitSetupDialog(HWND dialog) {
+// The scope the dialog was created for, which it keeps with its window.
+Scope ScopeOf(HWND dialog) { return static_cast<Scope>(GetWindowLongPtrW(dialog, DWLP_USER)); }
+
+void InitSetupDialog(HWND dialog, LPARAM scope) {
+    SetWindowLongPtrW(dialog, DWLP_USER, scope);
     ShowHelpText(dialog);
-    LoadSetupChoices(&dialogChoices);
+    LoadSetupChoices(&dialogChoices, ScopeOf(dialog));
     ApplyInitOptions(Options().initString, &dialogChoices);
     ShowChoicesInDialog(dialog, dialogChoices);
 
@@ -132,11 +136,12 @@ void AcceptChoices(HWND dialog) {
     EnableWindow(dialog, FALSE);
     StoreSetupChoices(dialogChoices);
     // The choices are stored first: a failed apply step leaves them for the next run.
-    const bool applied = ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity);
+    const Scope scope = ScopeOf(dialog);
+    const bool applied = ApplyIntegration(dialogChoices, programGroupPath, kPathCapacity, scope);
     if (applied) {
-        if (!Options().msi) WriteUninstallEntry();
+        if (!Options().msi) WriteUninstallEntry(scope);
         // Old versions associated .ace; hand it back to its previous owner if we still own it.
-        AssociateExtension(L".ace", false, false, false, false);
+        AssociateExtension(L".ace", false, false, false, false, scope);
         typesKeptByUserChoice = FindTypesKeptByUserChoice(dialogChoices);
     }
     // On disk before setup says how it went: a power cut after that must not take back
@@ -224,7 +229,7 @@ INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (CommonDialogMessage(dialog, message, wParam, lParam, kDialogName, kHelpTopic)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
-        InitSetupDialog(dialog);
+        InitSetupDialog(dialog, lParam);
         return TRUE;
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam)) ? TRUE : FALSE;
@@ -233,7 +238,7 @@ INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-void LoadSetupChoices(SetupChoices* choices) {
+void LoadSetupChoices(SetupChoices* choices, Scope scope) {
     *choices = SetupChoices{};
     for (int group = 0; group < kChoiceAssociationCount; ++group) {
         wchar_t key[80];
@@ -246,7 +251,7 @@ void LoadSetupChoices(SetupChoices* choices) {
     for (int group : {kJarGroup, kIsoGroup}) {
         wchar_t extension[50];
         FirstExtension(group, extension, 50);
-        if (IsOwnedExtension(extension)) continue;
+        if (IsOwnedExtension(extension, scope)) continue;
         wchar_t owner[80];
         ReadSettingString(HKEY_CLASSES_ROOT, extension, L"", owner, L"", 80);
         if (group == kJarGroup || owner[0] != L'\0') choices->bytes[group] = 0;
@@ -311,20 +316,20 @@ void StoreSetupChoices(const SetupChoices& choices) {
         WriteUserInt(row.key, row.value, choices.bytes[row.byte] ? 1 : 0);
 }
 
-bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize) {
+bool ApplyIntegration(const SetupChoices& choices, wchar_t* groupPath, size_t groupPathSize, Scope scope) {
     // The entry comes first: from here on, whatever setup installs can be removed from
     // Installed apps, even when setup is ended half-way.
-    if (!Options().msi && !BeginUninstallEntry()) return false;
-    if (!RegisterAppPath()) return false;
-    RegisterShellExtension(false, choices);
-    RecordPreviousOwners(choices);
-    AssociateAllTypes(choices);
-    if (!RegisterProgIds()) return false;
+    if (!Options().msi && !BeginUninstallEntry(scope)) return false;
+    if (!RegisterAppPath(scope)) return false;
+    RegisterShellExtension(false, choices, scope);
+    RecordPreviousOwners(choices, scope);
+    AssociateAllTypes(choices, scope);
+    if (!RegisterProgIds(scope)) return false;
 
     wchar_t icon[kPathCapacity];
     ReadUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", kPathCapacity);
     const bool hasIcon = icon[0] != L'\0' && FileExists(icon);
-    UpdateShortcuts(choices, groupPath, groupPathSize, hasIcon ? icon : nullptr);
+    UpdateShortcuts(choices, groupPath, groupPathSize, hasIcon ? icon : nullptr, scope);
     return true;
 }
 

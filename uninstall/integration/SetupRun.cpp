@@ -6,17 +6,33 @@
 
 #include "integration/Completion.h"
 #include "lang/Texts.h"
+#include "platform/Account.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/RestartDeletions.h"
 #include "platform/RunLog.h"
+#include "platform/RunOutcome.h"
 #include "platform/Strings.h"
+#include "resources/ResourceIds.h"
 #include "startup/RunOptions.h"
 #include "startup/Startup.h"
+#include "startup/Ui.h"
 
 namespace tvx {
 
-void RunSetup() {
+void RunSetup(Scope scope) {
+    // The system account's own hive and folders belong to no person (a deployment tool
+    // runs setup so): an install for it alone would reach nobody, and is better refused
+    // whole than made half.
+    if (scope == Scope::CurrentUser && RunsAsLocalSystem()) {
+        LogAction(L"refused to set Tervix up for the system account alone");
+        ReportOutcome(Outcome::Refused);
+        wchar_t caption[256];
+        LoadTextInto(IDS_UNINSTTITLE, caption, std::size(caption));
+        ShowMessage(nullptr, LoadText(IDS_NOTFORSYSTEM), caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        return;
+    }
+
     // The installer has laid the new files down before it starts setup, whether the
     // dialog is then accepted or not: deletions that an earlier uninstall left for the
     // next restart would take them, or the folder, at that restart.
@@ -25,7 +41,8 @@ void RunSetup() {
     CancelRestartDeletionsIn(installFolder);
 
     // A resource library without the template still gets the dialog, from the program.
-    const INT_PTR result = DialogBoxParamW(DialogModule(L"SETUPDLG"), L"SETUPDLG", nullptr, SetupDialog, 0);
+    const INT_PTR result =
+        DialogBoxParamW(DialogModule(L"SETUPDLG"), L"SETUPDLG", nullptr, SetupDialog, static_cast<LPARAM>(scope));
     if (result == -1) {
         LogFailure(L"create the setup dialog", GetLastError());
         return;
@@ -36,8 +53,9 @@ void RunSetup() {
 
     CopyFromInstallerFolder();
     const RunOptions& options = Options();
+    const CompletionFacts facts = {TypesKeptByUserChoice(), scope};
     if (!options.msi && DialogBoxParamW(DialogModule(L"DONEDLG"), L"DONEDLG", nullptr, CompletionDialog,
-                                        reinterpret_cast<LPARAM>(&TypesKeptByUserChoice())) == -1)
+                                        reinterpret_cast<LPARAM>(&facts)) == -1)
         LogFailure(L"create the completion dialog", GetLastError());
 
     const wchar_t* group = ProgramGroupPath();

@@ -20,7 +20,6 @@ namespace tvx {
 
 namespace {
 
-constexpr wchar_t kAppPathsKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
 constexpr wchar_t kApprovedKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr wchar_t kRegisteredAppsKey[] = L"\\Software\\RegisteredApplications";
 // Absolute paths: Windows reads the key that "RegisteredApplications" names from the
@@ -81,20 +80,20 @@ void FormatHandlerKey(const HandlerKey& row, const wchar_t* classId, const wchar
 }
 
 template <size_t N>
-void WriteHandlerKeys(const HandlerKey (&rows)[N], const wchar_t* classId, const wchar_t* handlerName) {
+void WriteHandlerKeys(const HandlerKey (&rows)[N], const wchar_t* classId, const wchar_t* handlerName, Scope scope) {
     for (const HandlerKey& row : rows) {
         wchar_t key[kKeyCapacity];
         FormatHandlerKey(row, classId, handlerName, key);
-        WriteSettingString(HKEY_CLASSES_ROOT, key, L"", row.formedWith == FormedWith::ClassId ? L"" : classId);
+        WriteSettingString(ClassesRoot(scope), key, L"", row.formedWith == FormedWith::ClassId ? L"" : classId);
     }
 }
 
 template <size_t N>
-void DeleteHandlerKeys(const HandlerKey (&rows)[N], const wchar_t* classId, const wchar_t* handlerName) {
+void DeleteHandlerKeys(const HandlerKey (&rows)[N], const wchar_t* classId, const wchar_t* handlerName, Scope scope) {
     for (const HandlerKey& row : rows) {
         wchar_t key[kKeyCapacity];
         FormatHandlerKey(row, classId, handlerName, key);
-        DeleteSettingKey(HKEY_CLASSES_ROOT, key);
+        DeleteSettingKey(ClassesRoot(scope), key);
     }
 }
 
@@ -103,27 +102,31 @@ void ClassKeys(const wchar_t* classId, wchar_t* classKey, wchar_t* serverKey) {
     FormatText(serverKey, kKeyCapacity, L"CLSID\\%ls\\InProcServer32", classId);
 }
 
-void WriteClassKeys(const wchar_t* classId, const wchar_t* dllPath, REGSAM view) {
+void WriteClassKeys(const wchar_t* classId, const wchar_t* dllPath, REGSAM view, Scope scope) {
     wchar_t classKey[kKeyCapacity];
     wchar_t serverKey[kKeyCapacity];
     ClassKeys(classId, classKey, serverKey);
-    WriteSettingString(HKEY_CLASSES_ROOT, classKey, L"", L"Tervix", view);
-    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"", dllPath, view);
-    WriteSettingString(HKEY_CLASSES_ROOT, serverKey, L"ThreadingModel", L"Apartment", view);
+    const HKEY classes = ClassesRoot(scope);
+    WriteSettingString(classes, classKey, L"", L"Tervix", view);
+    WriteSettingString(classes, serverKey, L"", dllPath, view);
+    WriteSettingString(classes, serverKey, L"ThreadingModel", L"Apartment", view);
 }
 
 // Single-key deletions: the subkey has to go before its parent.
-void DeleteClassKeys(const wchar_t* classId, REGSAM view) {
+void DeleteClassKeys(const wchar_t* classId, REGSAM view, Scope scope) {
     wchar_t classKey[kKeyCapacity];
     wchar_t serverKey[kKeyCapacity];
     ClassKeys(classId, classKey, serverKey);
-    DeleteSettingKey(HKEY_CLASSES_ROOT, serverKey, view);
-    DeleteSettingKey(HKEY_CLASSES_ROOT, classKey, view);
+    DeleteSettingKey(ClassesRoot(scope), serverKey, view);
+    DeleteSettingKey(ClassesRoot(scope), classKey, view);
 }
 
-void WriteRegisteredApplication() {
-    WriteSettingString(HKEY_LOCAL_MACHINE, kRegisteredAppsKey, L"Tervix", L"Software\\Tervix\\Capabilities");
-    WriteSettingString(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", L"Tervix");
+// The path in the value is relative to the hive that holds the value: Windows reads a
+// registered application of the account's own hive from that hive.
+void WriteRegisteredApplication(Scope scope) {
+    const HKEY hive = MachineRoot(scope);
+    WriteSettingString(hive, kRegisteredAppsKey, L"Tervix", L"Software\\Tervix\\Capabilities");
+    WriteSettingString(hive, kCapabilitiesKey, L"ApplicationDescription", L"Tervix");
     // Every type Tervix can open is listed, whatever the user associated: the list says
     // what the program is able to handle, not what it owns.
     for (size_t i = 0; i < kArchiveTypeCount; ++i) {
@@ -131,54 +134,68 @@ void WriteRegisteredApplication() {
         const wchar_t* cursor = ArchiveTypeTable[i];
         wchar_t extension[50];
         while (NextExtension(&cursor, extension, 50)) {
-            WriteSettingString(HKEY_LOCAL_MACHINE, kFileAssociationsKey, extension, progId);
+            WriteSettingString(hive, kFileAssociationsKey, extension, progId);
         }
     }
 }
 
 bool IsModernWindows() { return WindowsVersionNumber() >= 0x0600; }
 
+// What setup wrote into the product key of the scope. The machine's holds nothing else
+// (but the records of names not given back); the account's own is its settings key as
+// well, which is the uninstall's to delete with the settings.
+void RemoveProductKeyValues(Scope scope) {
+    if (scope == Scope::Machine) {
+        DeleteProductKey(L"", scope);
+        return;
+    }
+    DeleteSettingValue(MachineRoot(scope), L"", L"exe64");
+    DeleteSettingTree(MachineRoot(scope), kCapabilitiesKey);
+}
+
 }  // namespace
 
-bool RegisterAppPath() {
+bool RegisterAppPath(Scope scope) {
     wchar_t folder[kPathCapacity];
     wchar_t path[kPathCapacity];
     GetProgramFolder(folder, kPathCapacity);
     JoinPath(folder, L"Tervix.exe", path, kPathCapacity);
 
     // The first machine-wide write tells whether we may change the system at all.
-    if (WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", path) == ERROR_ACCESS_DENIED) return false;
-    WriteSettingString(HKEY_LOCAL_MACHINE, L"", L"exe64", path);
-    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder);
+    const HKEY hive = MachineRoot(scope);
+    if (WriteSettingString(hive, kAppPathsKey, L"", path) == ERROR_ACCESS_DENIED) return false;
+    WriteSettingString(hive, L"", L"exe64", path);
+    WriteSettingString(hive, kAppPathsKey, L"Path", folder);
 
     // 32-bit programs look the path up in their own view of the registry.
-    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"", path, KEY_WOW64_32KEY);
-    WriteSettingString(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path", folder, KEY_WOW64_32KEY);
+    WriteSettingString(hive, kAppPathsKey, L"", path, KEY_WOW64_32KEY);
+    WriteSettingString(hive, kAppPathsKey, L"Path", folder, KEY_WOW64_32KEY);
     return true;
 }
 
-void RegisterShellExtension(bool remove, const SetupChoices& choices) {
+void RegisterShellExtension(bool remove, const SetupChoices& choices, Scope scope) {
     for (const Variant& variant : kVariants) {
-        RegisterShellExtensionVariant(choices, variant.dllName, variant.classId, variant.handlerName, variant.is32);
+        RegisterShellExtensionVariant(choices, variant.dllName, variant.classId, variant.handlerName, variant.is32,
+                                      scope);
     }
 
     if (IsModernWindows()) {
         if (remove) {
-            DeleteSettingValue(HKEY_LOCAL_MACHINE, kRegisteredAppsKey, L"Tervix");
-            DeleteSettingTree(HKEY_LOCAL_MACHINE, kCapabilitiesKey);
-            DeleteMachineProductKey(L"");
+            DeleteSettingValue(MachineRoot(scope), kRegisteredAppsKey, L"Tervix");
+            DeleteSettingTree(MachineRoot(scope), kCapabilitiesKey);
+            RemoveProductKeyValues(scope);
         } else {
-            WriteRegisteredApplication();
+            WriteRegisteredApplication(scope);
         }
     } else if (remove) {
-        DeleteMachineProductKey(L"");
+        RemoveProductKeyValues(scope);
     }
 
     NotifyAssociationsChanged();
 }
 
 void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* dllName, const wchar_t* classId,
-                                   const wchar_t* handlerName, bool is32) {
+                                   const wchar_t* handlerName, bool is32, Scope scope) {
     const bool enable = choices.bytes[kChoiceShellExtension] == 1;
     const REGSAM variantView = is32 ? KEY_WOW64_32KEY : kNativeView;
 
@@ -189,16 +206,16 @@ void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* d
         JoinPath(folder, dllName, dllPath, kPathCapacity);
         // A class pointing at a missing file would make Explorer try to load it on
         // every right-click; the handler keys alone are harmless.
-        if (FileExists(dllPath)) WriteClassKeys(classId, dllPath, variantView);
-        WriteHandlerKeys(kHandlerKeys, classId, handlerName);
-        WriteSettingString(HKEY_LOCAL_MACHINE, kApprovedKey, classId, L"Tervix shell extension");
+        if (FileExists(dllPath)) WriteClassKeys(classId, dllPath, variantView, scope);
+        WriteHandlerKeys(kHandlerKeys, classId, handlerName, scope);
+        WriteSettingString(MachineRoot(scope), kApprovedKey, classId, L"Tervix shell extension");
     } else {
         // Remove the class from both views: an earlier install may have left it in
         // either one.
-        DeleteClassKeys(classId, kNativeView);
-        DeleteClassKeys(classId, variantView);
-        DeleteHandlerKeys(kHandlerKeys, classId, handlerName);
-        DeleteSettingValue(HKEY_LOCAL_MACHINE, kApprovedKey, classId);
+        DeleteClassKeys(classId, kNativeView, scope);
+        DeleteClassKeys(classId, variantView, scope);
+        DeleteHandlerKeys(kHandlerKeys, classId, handlerName, scope);
+        DeleteSettingValue(MachineRoot(scope), kApprovedKey, classId);
     }
 
     const bool windows11 = IsWindows11();
@@ -207,9 +224,9 @@ void RegisterShellExtensionVariant(const SetupChoices& choices, const wchar_t* d
     // Windows 11 shows the classic handlers only behind "Show more options"; there the
     // menu package takes their place unless the user asked for the legacy menu.
     if (enable && (!windows11 || choices.bytes[kChoiceLegacyMenu] == 1)) {
-        WriteHandlerKeys(kContextMenuKeys, classId, handlerName);
+        WriteHandlerKeys(kContextMenuKeys, classId, handlerName, scope);
     } else {
-        DeleteHandlerKeys(kContextMenuKeys, classId, handlerName);
+        DeleteHandlerKeys(kContextMenuKeys, classId, handlerName, scope);
     }
 }
 

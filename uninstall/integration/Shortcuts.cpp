@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "integration/UninstallEntry.h"
+#include "lang/Texts.h"
 #include "platform/Account.h"
 #include "platform/FileSystem.h"
 #include "platform/Owner.h"
@@ -14,7 +16,6 @@
 #include "platform/WindowsVersion.h"
 #include "resources/ResourceIds.h"
 #include "settings/Settings.h"
-#include "lang/Texts.h"
 
 namespace tvx {
 
@@ -159,7 +160,8 @@ void DeleteGroup(const wchar_t* group) {
 
 }  // namespace
 
-void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t groupPathSize, const wchar_t* icon) {
+void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t groupPathSize, const wchar_t* icon,
+                     Scope scope) {
     if (!IntegrationEnabled()) return;
 
     wchar_t programFolder[kPathCapacity];
@@ -168,6 +170,10 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     JoinPath(programFolder, L"Tervix.exe", target, kPathCapacity);
     const bool modern = WindowsVersionNumber() >= 0x0600;
     const wchar_t* description = LoadText(IDS_TERVIXDESC);
+    const bool forAccount = scope == Scope::CurrentUser;
+    // The account's own shortcuts are those of its own install, when it has one: a
+    // machine-wide install beside it neither rewrites nor deletes them.
+    const bool accountFolders = forAccount || !HasInstall(Scope::CurrentUser);
 
     // Desktop: a shortcut the user already has on their own desktop is kept there;
     // otherwise it belongs on the all-users desktop.
@@ -183,8 +189,11 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     wchar_t commonLink[kPathCapacity];
     GetSpecialFolder(commonDesktop, kPathCapacity, CSIDL_COMMON_DESKTOPDIRECTORY);
     JoinPath(commonDesktop, kLinkName, commonLink, kPathCapacity);
-    const wchar_t* desktopLink = userLink[0] && FileExists(userLink) ? userLink : commonLink;
-    if (choices.bytes[kChoiceDesktop] == 0) {
+    const bool onUserDesktop = forAccount || (accountFolders && userLink[0] && FileExists(userLink));
+    const wchar_t* desktopLink = onUserDesktop ? userLink : commonLink;
+    if (desktopLink[0] == L'\0') {
+        LogAction(L"skipped the desktop shortcut: the account has no desktop folder of its own");
+    } else if (choices.bytes[kChoiceDesktop] == 0) {
         DeleteShortcut(desktopLink);
     } else {
         CreateShellLink(true, target, desktopLink, nullptr, description, icon, nullptr);
@@ -196,9 +205,11 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     const bool systemAccount = RunsAsLocalSystem();
     const wchar_t* workDir = systemAccount ? nullptr : userDesktop;
 
+    // The account's Start menu shows what its "Programs" folder holds.
     wchar_t startMenu[kPathCapacity];
     wchar_t startLink[kPathCapacity];
-    GetSpecialFolder(startMenu, kPathCapacity, modern ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU);
+    GetSpecialFolder(startMenu, kPathCapacity,
+                     forAccount ? CSIDL_PROGRAMS : (modern ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU));
     AppendName(startMenu, kLinkName, startLink, kPathCapacity);
     if (choices.bytes[kChoiceStartMenu] == 0) {
         DeleteShortcut(startLink);
@@ -212,7 +223,9 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     wchar_t userGroup[kPathCapacity];
     GetSpecialFolder(programs, kPathCapacity, CSIDL_PROGRAMS);
     AppendName(programs, kGroupName, userGroup, kPathCapacity);
-    if (!groups) {
+    if (!accountFolders) {
+        LogAction(L"left the program group " + std::wstring(userGroup) + L" to the account's own install");
+    } else if (!groups) {
         DeleteGroup(userGroup);
     } else if (systemAccount) {
         LogAction(L"skipped the program group " + std::wstring(userGroup) +
@@ -223,7 +236,7 @@ void UpdateShortcuts(const SetupChoices& choices, wchar_t* groupPathOut, size_t 
     }
 
     wchar_t commonPrograms[kPathCapacity];
-    if (!GetSpecialFolder(commonPrograms, kPathCapacity, CSIDL_COMMON_PROGRAMS)) return;
+    if (forAccount || !GetSpecialFolder(commonPrograms, kPathCapacity, CSIDL_COMMON_PROGRAMS)) return;
     wchar_t commonGroup[kPathCapacity];
     AppendName(commonPrograms, kGroupName, commonGroup, kPathCapacity);
     if (!groups) {

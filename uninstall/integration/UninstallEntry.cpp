@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 
+#include "integration/ShellExtension.h"
 #include "lang/Texts.h"
 #include "platform/FileSystem.h"
 #include "platform/ListFile.h"
@@ -25,11 +27,19 @@ constexpr int kBuildNumber = 1;  // also the beta number of the display name
 
 constexpr size_t kPieceCapacity = 100;
 
-LONG WriteEntryString(const wchar_t* name, const wchar_t* value) {
-    return WriteSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, name, value);
+// The values by which the registry knows an install and its folder: the one its entry
+// names, and the one its application path names (Windows Installer's installs have an
+// entry of their own, not ours).
+constexpr std::pair<const wchar_t*, const wchar_t*> kAnchors[] = {{kUninstallEntryKey, L"InstallLocation"},
+                                                                  {kAppPathsKey, L"Path"}};
+
+LONG WriteEntryString(const wchar_t* name, const wchar_t* value, Scope scope) {
+    return WriteSettingString(MachineRoot(scope), kUninstallEntryKey, name, value);
 }
 
-void WriteEntryInt(const wchar_t* name, int32_t value) { WriteSettingInt(HKEY_LOCAL_MACHINE, kUninstallEntryKey, name, value); }
+void WriteEntryInt(const wchar_t* name, int32_t value, Scope scope) {
+    WriteSettingInt(MachineRoot(scope), kUninstallEntryKey, name, value);
+}
 
 // A command line for the system to run: the quotes keep a path with blanks from being
 // read as a shorter program name followed by arguments.
@@ -40,22 +50,22 @@ void QuotedCommand(const wchar_t* path, const wchar_t* arguments, wchar_t* outpu
     AppendText(output, arguments, size);
 }
 
-LONG WriteDisplayName() {
+LONG WriteDisplayName(Scope scope) {
     wchar_t text[kPathCapacity] = L"Tervix";
     ComposeDisplayName(text, kPathCapacity);
-    return WriteEntryString(L"DisplayName", text);
+    return WriteEntryString(L"DisplayName", text, scope);
 }
 
 // The two commands that start the uninstall, and the folder by which the uninstall knows
-// that this install wrote into the registry.
-void WriteUninstallCommands(const wchar_t* programPath) {
+// that this install wrote into the registry, and for whom.
+void WriteUninstallCommands(const wchar_t* programPath, Scope scope) {
     wchar_t text[kPathCapacity];
     QuotedCommand(programPath, L"", text, kPathCapacity);
-    WriteEntryString(L"UninstallString", text);
+    WriteEntryString(L"UninstallString", text, scope);
     QuotedCommand(programPath, L" -s", text, kPathCapacity);
-    WriteEntryString(L"QuietUninstallString", text);
+    WriteEntryString(L"QuietUninstallString", text, scope);
     FolderPart(programPath, text, kPathCapacity);
-    WriteEntryString(L"InstallLocation", text);
+    WriteEntryString(L"InstallLocation", text, scope);
 }
 
 // Installed apps shows this as the size: the program file and every file the installer's
@@ -108,54 +118,76 @@ const wchar_t* ProgramVersionText() {
     return text;
 }
 
-bool BeginUninstallEntry() {
+bool BeginUninstallEntry(Scope scope) {
     // The first machine-wide write tells whether we may change the system at all.
-    if (WriteDisplayName() == ERROR_ACCESS_DENIED) return false;
+    if (WriteDisplayName(scope) == ERROR_ACCESS_DENIED) return false;
     wchar_t programPath[kPathCapacity];
     GetProgramPath(programPath, kPathCapacity);
-    WriteUninstallCommands(programPath);
+    WriteUninstallCommands(programPath, scope);
     return true;
 }
 
-void WriteUninstallEntry() {
-    WriteDisplayName();
+void WriteUninstallEntry(Scope scope) {
+    WriteDisplayName(scope);
 
-    WriteEntryString(L"DisplayVersion", ProgramVersionText());
-    WriteEntryInt(L"VersionMajor", kVersionMajor);
-    WriteEntryInt(L"VersionMinor", kVersionMinor);
+    WriteEntryString(L"DisplayVersion", ProgramVersionText(), scope);
+    WriteEntryInt(L"VersionMajor", kVersionMajor, scope);
+    WriteEntryInt(L"VersionMinor", kVersionMinor, scope);
 
     wchar_t programPath[kPathCapacity];
     GetProgramPath(programPath, kPathCapacity);
-    WriteUninstallCommands(programPath);
+    WriteUninstallCommands(programPath, scope);
 
     // An icon an earlier install pointed at is kept; "path,index" names no file and is
     // replaced like a missing one.
     wchar_t text[kPathCapacity];
     wchar_t folder[kPathCapacity];
     FolderPart(programPath, folder, kPathCapacity);
-    ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
+    ReadSettingString(MachineRoot(scope), kUninstallEntryKey, L"DisplayIcon", text, L"", kPathCapacity);
     if (text[0] == L'\0' || !FileExists(text)) {
         JoinPath(folder, L"Tervix.exe", text, kPathCapacity);
-        WriteEntryString(L"DisplayIcon", text);
+        WriteEntryString(L"DisplayIcon", text, scope);
     }
 
-    WriteEntryInt(L"NoModify", 1);
-    WriteEntryInt(L"NoRepair", 1);
-    WriteEntryInt(L"Language", 0);
-    WriteEntryString(L"Publisher", L"Norvane Labs");
+    WriteEntryInt(L"NoModify", 1, scope);
+    WriteEntryInt(L"NoRepair", 1, scope);
+    WriteEntryInt(L"Language", 0, scope);
+    WriteEntryString(L"Publisher", L"Norvane Labs", scope);
 
-    WriteEntryInt(L"EstimatedSize", static_cast<int32_t>(InstalledSizeKb(programPath, folder)));
+    WriteEntryInt(L"EstimatedSize", static_cast<int32_t>(InstalledSizeKb(programPath, folder)), scope);
     // The day of the first install: a later setup (a repair, an update) keeps it.
-    ReadSettingString(HKEY_LOCAL_MACHINE, kUninstallEntryKey, L"InstallDate", text, L"", kPathCapacity);
+    ReadSettingString(MachineRoot(scope), kUninstallEntryKey, L"InstallDate", text, L"", kPathCapacity);
     if (text[0] == L'\0') {
         SYSTEMTIME today;
         GetLocalTime(&today);
         FormatText(text, kPathCapacity, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
-        WriteEntryString(L"InstallDate", text);
+        WriteEntryString(L"InstallDate", text, scope);
     }
-    WriteEntryString(L"URLInfoAbout", LoadText(IDS_HOMEURL));
+    WriteEntryString(L"URLInfoAbout", LoadText(IDS_HOMEURL), scope);
 }
 
-void RemoveUninstallEntry() { DeleteSettingKey(HKEY_LOCAL_MACHINE, kUninstallEntryKey); }
+void RemoveUninstallEntry(Scope scope) { DeleteSettingKey(MachineRoot(scope), kUninstallEntryKey); }
+
+bool IsRegisteredInstall(Scope scope) {
+    wchar_t folder[kPathCapacity];
+    GetProgramFolder(folder, kPathCapacity);
+    for (const auto& [key, name] : kAnchors) {
+        std::wstring named;
+        if (ReadRegistryString(MachineRoot(scope), key, name, &named) && IsSameFile(named.c_str(), folder)) return true;
+    }
+    return false;
+}
+
+bool HasInstall(Scope scope) {
+    for (const auto& [key, name] : kAnchors) {
+        std::wstring named;
+        if (ReadRegistryString(MachineRoot(scope), key, name, &named)) return true;
+    }
+    return false;
+}
+
+Scope ScopeOfInstall(bool currentUserRequested) {
+    return currentUserRequested || IsRegisteredInstall(Scope::CurrentUser) ? Scope::CurrentUser : Scope::Machine;
+}
 
 }  // namespace tvx

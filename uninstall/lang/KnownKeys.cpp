@@ -39,6 +39,7 @@ constexpr KnownKey KnownKeyTable[] = {
     {"s:IDS_NOTREMOVED", 5161},
     {"s:IDS_RUNINPROGRESS", 5162},
     {"s:IDS_INSTALLERNOTSTARTED", 5163},
+    {"s:IDS_NOTFORSYSTEM", 5164},
     {"s:IDS_TYPESKEPT", 5170},
 
     {"$SETUPDLG:SIZE", 0},

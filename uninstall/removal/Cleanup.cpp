@@ -27,8 +27,11 @@ namespace {
 
 constexpr wchar_t kAppPathKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
 
+// Where a product key lies for an install of a scope: in its classes, or below its hive.
+enum class Place { Classes, Hive };
+
 struct ProductKey {
-    HKEY root;
+    Place place;
     const wchar_t* path;  // as the settings store takes it: relative to "Software\Tervix" unless it starts with "\"
     bool withSubkeys;
     REGSAM view = kNativeView;  // the registry view it is deleted in
@@ -36,69 +39,74 @@ struct ProductKey {
 
 // In this order; the settings store decides whether the registry or the portable
 // settings file is touched. The uninstall entry is not among them: it goes last, after
-// the files, so that a run ended before then can be finished from Installed apps.
+// the files, so that a run ended before then can be finished from Installed apps. The
+// account's product settings follow them (DeleteAccountSettings).
 const ProductKey kProductKeys[] = {
-    {HKEY_CLASSES_ROOT, L"Tervix", true},
-    {HKEY_CLASSES_ROOT, L"Tervix.ZIP", true},
-    {HKEY_CLASSES_ROOT, L"Tervix.REV", true},
-    {HKEY_CURRENT_USER, L"", true},
-    {HKEY_LOCAL_MACHINE, kAppPathKey, false},
+    {Place::Classes, L"Tervix", true},
+    {Place::Classes, L"Tervix.ZIP", true},
+    {Place::Classes, L"Tervix.REV", true},
+    {Place::Hive, kAppPathKey, false},
     // Setup writes the application path for 32-bit programs too; left there it would
     // point them at a deleted program.
-    {HKEY_LOCAL_MACHINE, kAppPathKey, false, KEY_WOW64_32KEY},
+    {Place::Hive, kAppPathKey, false, KEY_WOW64_32KEY},
 };
 
-// Whether setup of this install wrote into the system's registry: the uninstall entry
-// or the application path names this program's folder, in whatever form of its path.
-// The registry is asked itself, since a settings file may keep it out of sight.
-bool IsRegisteredInstall() {
-    wchar_t folder[kPathCapacity];
-    GetProgramFolder(folder, kPathCapacity);
-    const std::pair<const wchar_t*, const wchar_t*> anchors[] = {{kUninstallEntryKey, L"InstallLocation"},
-                                                                 {kAppPathKey, L"Path"}};
-    for (const auto& [key, name] : anchors) {
-        std::wstring named;
-        if (ReadRegistryString(HKEY_LOCAL_MACHINE, key, name, &named) && IsSameFile(named.c_str(), folder)) return true;
+Scope OtherScope(Scope scope) { return scope == Scope::Machine ? Scope::CurrentUser : Scope::Machine; }
+
+// The account's product settings, as the relative "" or the absolute "\Software\Tervix":
+// they go with the account's last install of Tervix. An install for the account alone
+// keeps the records of names not given back there; a machine-wide one keeps them in
+// the machine's own product key.
+void DeleteAccountSettings(const wchar_t* key, Scope scope) {
+    if (HasInstall(OtherScope(scope))) {
+        LogAction(L"kept the account's settings of Tervix: another install of it stays");
+        return;
     }
-    return false;
+    if (scope == Scope::CurrentUser)
+        DeleteProductKey(key, scope);
+    else
+        DeleteSettingTree(HKEY_CURRENT_USER, key);
 }
 
 }  // namespace
 
-void CleanUpRegistryAndShell() {
+void CleanUpRegistryAndShell(Scope scope) {
     // Every choice off: the integration operations below then remove what setup made.
     const SetupChoices nothing = {};
     // A settings file that came beside the program after setup (the installer's preset)
     // may switch integration off: what setup wrote into the registry goes all the same.
-    const bool registered = IsRegisteredInstall();
+    const bool registered = IsRegisteredInstall(scope);
     if (registered) EnableIntegration();
 
-    SecurePreviousOwners();
-    AssociateAllTypes(nothing);
-    ReleaseRecoveryVolumeType();
-    RemoveTervixUserChoices();
+    SecurePreviousOwners(scope);
+    AssociateAllTypes(nothing, scope);
+    ReleaseRecoveryVolumeType(scope);
+    // A choice of Tervix still names a ProgID of the install that stays.
+    if (!HasInstall(OtherScope(scope))) RemoveTervixUserChoices();
     NotifyAssociationsChanged();
 
     // The shell lets go of the extension while its files still exist.
-    RegisterShellExtension(true, nothing);
-    UpdateShortcuts(nothing, nullptr, 0, nullptr);
+    RegisterShellExtension(true, nothing, scope);
+    UpdateShortcuts(nothing, nullptr, 0, nullptr, scope);
 
     for (const ProductKey& key : kProductKeys) {
+        const HKEY root = key.place == Place::Classes ? ClassesRoot(scope) : MachineRoot(scope);
         if (key.withSubkeys) {
-            DeleteSettingTree(key.root, key.path, key.view);
+            DeleteSettingTree(root, key.path, key.view);
         } else {
-            DeleteSettingKey(key.root, key.path, key.view);
+            DeleteSettingKey(root, key.path, key.view);
         }
     }
+    DeleteAccountSettings(L"", scope);
     // That file also hides the product keys setup wrote into the registry before it came.
     if (registered && SettingsFileLoaded()) {
-        DeleteSettingTree(HKEY_CURRENT_USER, L"\\Software\\Tervix");
-        DeleteMachineProductKey(L"\\Software\\Tervix");
+        DeleteAccountSettings(L"\\Software\\Tervix", scope);
+        if (scope == Scope::Machine) DeleteProductKey(L"\\Software\\Tervix", scope);
     }
 }
 
-void RemoveIntegration() {
-    CleanUpRegistryAndShell();
+void RemoveIntegration(Scope scope) {
+    CleanUpRegistryAndShell(scope);
     FlushRegistry();
     wchar_t folder[kPathCapacity];
     GetProgramFolder(folder, kPathCapacity);

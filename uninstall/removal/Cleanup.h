@@ -4,14 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "settings/Settings.h"
+
 namespace tvx {
 
-void CleanUpRegistryAndShell();
+// Removes the integration of the install of the scope, and nothing of an install of the
+// other scope beside it: the account's product settings and its own shortcuts and
+// choices of Tervix stay while such an install keeps using them.
+void CleanUpRegistryAndShell(Scope scope);
 // The integration alone, for an install whose files and Add/Remove entry are an
 // installer's (Windows Installer removes them after this): the registry and shell
 // clean-up, the templates setup wrote, the help viewer's caches and the main program's
 // browser data. No listed file, no entry, neither the program nor its folder.
-void RemoveIntegration();
+void RemoveIntegration(Scope scope);
 // The files the help viewer writes beside the help file.
 void RemoveHelpCaches(const wchar_t* installFolder);
 // The main program's WebView2 data in the temporary folder.

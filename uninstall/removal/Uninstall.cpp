@@ -43,7 +43,7 @@ bool InstallFolderOf(const wchar_t* programPath, wchar_t* folder, size_t size) {
 
 }  // namespace
 
-bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool* restartNeeded) {
+bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool* restartNeeded, Scope scope) {
     wchar_t installFolder[kPathCapacity];
     CopyText(installFolder, plainFolder, std::size(installFolder));
     AppendSeparator(installFolder, std::size(installFolder));
@@ -68,7 +68,7 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
     LoadTextInto(IDS_NOTREMOVED, notRemovedText, std::size(notRemovedText));
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
 
-    CleanUpRegistryAndShell();
+    CleanUpRegistryAndShell(scope);
     // On disk before the first file goes: after a power cut the registry must not come
     // back naming files that are gone.
     FlushRegistry();
@@ -99,14 +99,14 @@ bool RemoveProduct(const wchar_t* plainFolder, const wchar_t* programPath, bool*
 
     // Nothing of the product is left but the program, its list and what the restart
     // deletes: the entry goes, and for good before the list that a rerun would need.
-    RemoveUninstallEntry();
+    RemoveUninstallEntry(scope);
     FlushRegistry();
     list.reset();
     if (DeleteFileLong(listPath)) LogAction(L"deleted file " + std::wstring(listPath));
     return true;
 }
 
-void RunUninstall() {
+void RunUninstall(Scope scope) {
     wchar_t programPath[kPathCapacity];
     GetProgramPath(programPath, std::size(programPath));
     // Without its closing separator, as the self-removal takes it.
@@ -134,7 +134,7 @@ void RunUninstall() {
     LoadTextInto(IDS_REBOOTREQUIRED, restartText, std::size(restartText));
     LoadTextInto(IDS_UNINSTALLTVX, caption, std::size(caption));
     bool restartNeeded = false;
-    if (!RemoveProduct(installFolder, programPath, &restartNeeded)) return;
+    if (!RemoveProduct(installFolder, programPath, &restartNeeded, scope)) return;
 
     // The install folder goes now, before anything is said, so that the notice covers it.
     const SelfRemoval removal = RemoveInstallFolder(programPath, installFolder, restartNeeded);

@@ -7,16 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "settings/Settings.h"
+
 namespace tvx {
 
-void RunUninstall();
+// Removes the install of the scope that this program belongs to.
+void RunUninstall(Scope scope);
 // Everything between the confirmation and the self-removal: the registry and shell
 // clean-up, the listed files and, once nothing of the product is left but the program
 // and what the next restart deletes (restartNeeded tells whether anything is), the
 // uninstall entry and then the list. False when the self-removal must not follow: the
 // list could not be opened, or a file could be neither removed nor scheduled, and the
 // entry, the list and the program stay so that the uninstall can be run again.
-bool RemoveProduct(const wchar_t* installFolder, const wchar_t* programPath, bool* restartNeeded);
+bool RemoveProduct(const wchar_t* installFolder, const wchar_t* programPath, bool* restartNeeded, Scope scope);
 // Removes the entries of the open list file in runs until a run removes nothing;
 // returns whether something was left for the next restart. Files that could be
 // neither removed nor scheduled are added to notRemoved when given.

@@ -29,6 +29,17 @@ const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
 bool IsProductHive(HKEY root) { return root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE; }
 
+// The account's own classes have no predefined key of their own: this stand-in names
+// them until a call reaches the registry, where it is HKEY_CURRENT_USER with its paths
+// below "Software\Classes". Never a real handle, so nothing else can take it for one.
+const HKEY kUserClasses = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x800000F0)));
+constexpr wchar_t kUserClassesPath[] = L"Software\\Classes";
+
+// The hive a root lies in, as the registry functions take it.
+HKEY Hive(HKEY root) { return root == kUserClasses ? HKEY_CURRENT_USER : root; }
+
+std::wstring NameOf(HKEY root, const std::wstring& path, REGSAM view) { return RegistryName(Hive(root), path, view); }
+
 void CutTo(std::wstring& text, size_t capacity) {
     if (text.size() >= capacity) text.resize(capacity - 1);
 }
@@ -37,7 +48,10 @@ void CutTo(std::wstring& text, size_t capacity) {
 // below "Software\Tervix", a leading backslash makes them absolute.
 std::wstring RegistryPath(HKEY root, const wchar_t* key) {
     std::wstring path;
-    if (!IsProductHive(root)) {
+    if (root == kUserClasses) {
+        path = kUserClassesPath;
+        if (key[0] != L'\0') path += L'\\' + std::wstring(key);
+    } else if (!IsProductHive(root)) {
         path = key;
     } else if (key[0] == L'\\') {
         path = key + 1;
@@ -82,7 +96,7 @@ Route RouteOf(HKEY root, const wchar_t* key) {
 
 UniqueHkey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
     UniqueHkey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+    if (RegOpenKeyExW(Hive(root), path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
     return key;
 }
 
@@ -90,32 +104,32 @@ std::wstring ValueName(const wchar_t* name) { return name[0] ? L"value \"" + std
 
 // The refusal the tests inject for writes and deletions below a root; ERROR_SUCCESS
 // where there is none.
-LONG InjectedRefusal(HKEY root) { return refusedRoot && root == refusedRoot ? refusalError : ERROR_SUCCESS; }
+LONG InjectedRefusal(HKEY root) { return refusedRoot && Hive(root) == refusedRoot ? refusalError : ERROR_SUCCESS; }
 
 LONG SetValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes,
               REGSAM view) {
     const std::wstring path = RegistryPath(root, key);
     // Run as SYSTEM (a deployment tool, a Windows Installer custom action), the current
     // user is the system account: settings kept there would never reach a person.
-    if (root == HKEY_CURRENT_USER && RunsAsLocalSystem()) {
-        LogAction(L"skipped " + RegistryName(root, path, view) + L" " + ValueName(name) +
+    if (Hive(root) == HKEY_CURRENT_USER && RunsAsLocalSystem()) {
+        LogAction(L"skipped " + NameOf(root, path, view) + L" " + ValueName(name) +
                   L": the system account's own settings, which no person reads");
         return ERROR_SUCCESS;
     }
     UniqueHkey handle;
     LONG result = InjectedRefusal(root);
     if (result == ERROR_SUCCESS)
-        result = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view, nullptr,
-                                 handle.put(), nullptr);
+        result = RegCreateKeyExW(Hive(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view,
+                                 nullptr, handle.put(), nullptr);
     if (result == ERROR_SUCCESS)
         result = RegSetValueExW(handle.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
-    const std::wstring what = RegistryName(root, path, view) + L" " + ValueName(name);
+    const std::wstring what = NameOf(root, path, view) + L" " + ValueName(name);
     if (result == ERROR_SUCCESS) {
         LogAction(L"wrote " + what);
     } else {
         LogFailure(L"write " + what, static_cast<DWORD>(result));
         if (result == ERROR_ACCESS_DENIED && refusedWriteName.empty())
-            refusedWriteName = RegistryName(root, path, view);
+            refusedWriteName = NameOf(root, path, view);
     }
     return result;
 }
@@ -158,12 +172,12 @@ void DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view) {
     LONG result = InjectedRefusal(root);
     if (result == ERROR_SUCCESS) {
         UniqueHkey key;
-        result = RegOpenKeyExW(root, path.c_str(), 0,
+        result = RegOpenKeyExW(Hive(root), path.c_str(), 0,
                                DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view, key.put());
         if (result == ERROR_SUCCESS) result = RegDeleteTreeW(key.get(), nullptr);
     }
-    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(root, path.c_str(), view, 0);
-    LogDeletion(L"key " + RegistryName(root, path, view) + L" with its subkeys", result);
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(Hive(root), path.c_str(), view, 0);
+    LogDeletion(L"key " + NameOf(root, path, view) + L" with its subkeys", result);
 }
 
 // A key deleted where the registry does not hold it: the settings file has no keys of
@@ -187,17 +201,21 @@ void DeleteKey(HKEY root, const wchar_t* key, REGSAM view, Deletion deletion) {
     if (DeletedOutsideRegistry(root, key)) return;
     const std::wstring path = RegistryPath(root, key);
     LONG result = InjectedRefusal(root);
-    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(root, path.c_str(), view, 0);
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyExW(Hive(root), path.c_str(), view, 0);
     // A key that still holds subkeys (our ShellNew entry, say) is refused on purpose:
     // it stays, and that is no failure.
     if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path, view)) {
-        LogAction(L"kept key " + RegistryName(root, path, view) + L": it still has subkeys");
+        LogAction(L"kept key " + NameOf(root, path, view) + L": it still has subkeys");
         return;
     }
-    LogDeletion(L"key " + RegistryName(root, path, view), result, deletion);
+    LogDeletion(L"key " + NameOf(root, path, view), result, deletion);
 }
 
 }  // namespace
+
+HKEY ClassesRoot(Scope scope) { return scope == Scope::CurrentUser ? kUserClasses : HKEY_CLASSES_ROOT; }
+
+HKEY MachineRoot(Scope scope) { return scope == Scope::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
 int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue, REGSAM view) {
     key = OrEmpty(key);
@@ -312,7 +330,7 @@ void DeleteSettingValue(HKEY root, const wchar_t* key, const wchar_t* name, REGS
     const std::wstring path = RegistryPath(root, key);
     UniqueHkey handle = OpenKey(root, path, KEY_WRITE | view);
     if (handle)
-        LogDeletion(RegistryName(root, path, view) + L" " + ValueName(name), DeleteValue(root, handle.get(), name));
+        LogDeletion(NameOf(root, path, view) + L" " + ValueName(name), DeleteValue(root, handle.get(), name));
 }
 
 void DeleteSettingKey(HKEY root, const wchar_t* key, REGSAM view) { DeleteKey(root, key, view, Deletion::Required); }
@@ -343,9 +361,9 @@ void DeleteSettingTreeExcept(HKEY root, const wchar_t* key, const wchar_t* kept,
     ReadSettingValues(root, key, &values, view);
     for (const RegistryValue& value : values) {
         const LONG result = DeleteValue(root, handle.get(), value.name.c_str());
-        LogDeletion(RegistryName(root, path, view) + L" " + ValueName(value.name.c_str()), result);
+        LogDeletion(NameOf(root, path, view) + L" " + ValueName(value.name.c_str()), result);
     }
-    LogAction(L"kept key " + RegistryName(root, path, view) + L": it still holds " + kept);
+    LogAction(L"kept key " + NameOf(root, path, view) + L": it still holds " + kept);
 }
 
 void DeleteSettingKeyIfEmpty(HKEY root, const wchar_t* key, REGSAM view) {

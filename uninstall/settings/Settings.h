@@ -21,6 +21,19 @@ inline constexpr HKEY kNullRoot = nullptr;
 // programs see. A key is opened, created, enumerated and deleted in that view alike.
 inline constexpr REGSAM kNativeView = 0;
 
+// Whom an install is for: every account of the machine, or the running account alone.
+// A run decides it once and hands it down with every call that names a place of the
+// integration, as it does the view; the store keeps none.
+enum class Scope { Machine, CurrentUser };
+// The classes of the scope: the machine's classes root, or the account's own classes
+// (HKEY_CURRENT_USER\Software\Classes), which Windows lays over it for that account.
+// Paths below it are taken as given, as under HKEY_CLASSES_ROOT.
+HKEY ClassesRoot(Scope scope);
+// Where the scope keeps what Windows reads below HKEY_LOCAL_MACHINE for every account
+// (App Paths, registered applications, approved shell extensions, the uninstall entry,
+// the product key): that hive, or the account's own, at the same paths.
+HKEY MachineRoot(Scope scope);
+
 int32_t ReadSettingInt(HKEY root, const wchar_t* key, const wchar_t* name, int32_t defaultValue,
                        REGSAM view = kNativeView);
 bool ReadSettingString(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* destination,

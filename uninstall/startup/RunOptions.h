@@ -19,6 +19,9 @@ struct RunOptions {
     // on, for a copy of the program that runs elsewhere (Windows Installer's).
     bool unregister;
     wchar_t unregisterFolder[2048];
+    // "/currentuser": setup integrates for the running account alone, in its own hive
+    // and folders, and needs no administrator rights.
+    bool currentUser;
 };
 // The one process-wide record, zero at start.
 RunOptions& Options();

@@ -18,7 +18,7 @@ constexpr size_t kArgumentCapacity = 1024;
 constexpr size_t kWarningCapacity = 512;
 constexpr DWORD kWaitMilliseconds = 2000;
 
-enum class SwitchAction { Setup, Msi, Init, Wait, NoExplorer, Warning, Unregister };
+enum class SwitchAction { Setup, Msi, Init, Wait, NoExplorer, Warning, Unregister, CurrentUser };
 
 struct SwitchRow {
     const wchar_t* keyword;
@@ -34,6 +34,8 @@ constexpr SwitchRow kSwitchTable[] = {
     // The whole word: a shortened switch must not take an install apart. No other
     // keyword begins like it, nor does it begin like another.
     {L"unregister", 10, SwitchAction::Unregister},
+    // The whole word as well, and for the same reasons.
+    {L"currentuser", 11, SwitchAction::CurrentUser},
 };
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -129,6 +131,9 @@ void ParseSwitches(bool fromEnvironment, const wchar_t* text, bool* setupRequest
                 options.unregister = true;
                 if (name[row.compared] == L'=')
                     CopyText(options.unregisterFolder, name + row.compared + 1, std::size(options.unregisterFolder));
+                break;
+            case SwitchAction::CurrentUser:
+                options.currentUser = true;
                 break;
             }
             break;

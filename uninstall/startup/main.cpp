@@ -81,14 +81,20 @@ void RunJob(HINSTANCE instance) {
     if (uninstallRequested && HandOverToWindowsInstaller()) return;
     const bool unregisterRequested = options.unregister && !setupRequested;
     if (unregisterRequested && options.unregisterFolder[0] != L'\0') ActForInstallFolder(options.unregisterFolder);
+    // Decided here once, from the switch or from where this install is registered, and
+    // handed down to every step of the run.
+    const Scope scope = ScopeOfInstall(options.currentUser);
+    if (setupRequested || uninstallRequested || unregisterRequested)
+        LogAction(scope == Scope::CurrentUser ? L"the install is for the running account alone"
+                                              : L"the install is for every account of the machine");
     // The batch's own jobs ("wait", "warning") come after its uninstall and are never held back.
     if ((setupRequested || uninstallRequested || unregisterRequested) && !ClaimSingleRun()) {
         TellRunInProgress(setupRequested ? IDS_UNINSTTITLE : IDS_UNINSTALLTVX);
         return;
     }
-    if (setupRequested) RunSetup();
-    if (uninstallRequested) RunUninstall();
-    if (unregisterRequested) RemoveIntegration();
+    if (setupRequested) RunSetup(scope);
+    if (uninstallRequested) RunUninstall(scope);
+    if (unregisterRequested) RemoveIntegration(scope);
 }
 
 int Run(HINSTANCE instance) {

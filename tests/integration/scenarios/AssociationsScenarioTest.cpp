@@ -110,7 +110,7 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
     const RegSnapshot before = CaptureExtensions();
 
-    AssociateAllTypes(Choices(true, true));
+    AssociateAllTypes(Choices(true, true), Scope::Machine);
 
     for (const std::wstring& extension : AllExtensions())
         EXPECT_EQ(ClassDefault(extension), extension == L".zip" ? L"Tervix.ZIP" : L"Tervix") << extension;
@@ -138,12 +138,12 @@ TEST_F(Associations, SetupTwiceThenReleaseGivesEveryExtensionBackToItsOwner) {
     // them where every account finds them.
     const RegSnapshot firstBackups = CaptureBackups();
     tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
-    AssociateAllTypes(Choices(true, true));
+    AssociateAllTypes(Choices(true, true), Scope::Machine);
     EXPECT_EQ(Differences(firstBackups, CaptureBackups()), std::vector<std::wstring>{});
     EXPECT_EQ(Backup(L".tgz", L"Type", HKEY_LOCAL_MACHINE), L"GzTool");
     EXPECT_EQ(BackupExist(Volume(3), HKEY_LOCAL_MACHINE), 0u);
 
-    AssociateAllTypes(Choices(false, false));
+    AssociateAllTypes(Choices(false, false), Scope::Machine);
 
     RegSnapshot expected = before;
     // Keys that existed without a default value get an empty one; .tvx, which had no
@@ -163,7 +163,7 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     SetClassString(L".zip\\ShellNew", L"ItemName", L"Compressed folder");
     RegSnapshot before;
     CaptureKey(HKEY_CLASSES_ROOT, L".zip", &before);
-    AssociateExtension(L".zip", true, true, false, true);
+    AssociateExtension(L".zip", true, true, false, true, Scope::Machine);
     // As an earlier version left it: the record in the product settings only.
     tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
 
@@ -171,7 +171,7 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     // the record now also where the uninstall's deletion of the product settings cannot
     // reach it, and the machine's product key goes around the records.
     RefuseRegistryWrites(HKEY_CLASSES_ROOT, ERROR_ACCESS_DENIED);
-    AssociateExtension(L".zip", false, false, false, true);
+    AssociateExtension(L".zip", false, false, false, true, Scope::Machine);
     RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     std::wstring fileName;
@@ -180,7 +180,7 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix", L"exe64", L"C:\\Tervix\\Tervix.exe");
     tvxtest::RegWriteString(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities", L"ApplicationDescription",
                             L"Tervix");
-    DeleteMachineProductKey(L"");
+    DeleteProductKey(L"", Scope::Machine);
     EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\Capabilities"));
     std::wstring program;
@@ -189,12 +189,12 @@ TEST_F(Associations, ARecordGoesOnlyAfterItsTypeWasGivenBack) {
     // Another account's run, without the product settings, finishes the job; only then
     // do the records go.
     tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
-    AssociateExtension(L".zip", false, false, false, true);
+    AssociateExtension(L".zip", false, false, false, true, Scope::Machine);
     RegSnapshot after;
     CaptureKey(HKEY_CLASSES_ROOT, L".zip", &after);
     EXPECT_EQ(Differences(before, after), std::vector<std::wstring>{});
     EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"<none>");
-    DeleteMachineProductKey(L"");
+    DeleteProductKey(L"", Scope::Machine);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Tervix"));
 }
 
@@ -207,7 +207,7 @@ TEST_F(Associations, WithoutAnyRecordOnlyWhatIsOursGoes) {
     SetClassString(Volume(7), L"", L"Tervix");
     SetClassString(Volume(7), L"Content Type", L"application/x-split");
 
-    AssociateAllTypes(Choices(false, false));
+    AssociateAllTypes(Choices(false, false), Scope::Machine);
 
     RegSnapshot after;
     for (const std::wstring& key : {std::wstring(L".lzh"), std::wstring(L".zip"), Volume(7)})
@@ -250,11 +250,11 @@ TEST_F(Associations, OurNewEntryIsKnownInEveryFormOfAnInstallFolder) {
     // back only its type: the next setup keeps the record of the real entry.
     SetClassString(L".zip", L"", L"CompressedFolder");
     SetClassString(L".zip\\ShellNew", L"NullFile", L"");
-    AssociateExtension(L".zip", true, true, false, true);
+    AssociateExtension(L".zip", true, true, false, true, Scope::Machine);
     SetClassString(L".zip\\ShellNew", L"FileName", std::wstring(shortForm) + L"\\zipnew.dat");
     SetClassString(L".zip", L"", L"CompressedFolder");
-    AssociateExtension(L".zip", true, true, false, true);
-    AssociateExtension(L".zip", false, false, false, true);
+    AssociateExtension(L".zip", true, true, false, true, Scope::Machine);
+    AssociateExtension(L".zip", false, false, false, true, Scope::Machine);
     RegSnapshot after;
     CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &after);
     RegSnapshot expected;
@@ -271,7 +271,7 @@ TEST_F(Associations, BackupNamingTervixInAnyCaseIsReleasedAsEmpty) {
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.tvx", L"Type", L"TERVIX.ZIP");
     for (int number = 0; number < 30; ++number) SetClassString(Volume(number), L"", L"Tervix");
 
-    AssociateAllTypes(Choices(false, false));
+    AssociateAllTypes(Choices(false, false), Scope::Machine);
 
     EXPECT_EQ(ClassDefault(L".arj"), L"");
     EXPECT_EQ(ClassDefault(L".tvx"), L"");
@@ -293,7 +293,7 @@ TEST_F(Associations, DeselectingTypesOwnedBySomeoneElseTouchesNothing) {
     RegSnapshot before;
     for (const wchar_t* key : {L".tar", L".zip", L".gz"}) CaptureKey(HKEY_CLASSES_ROOT, key, &before);
 
-    AssociateAllTypes(Choices(false, true));
+    AssociateAllTypes(Choices(false, true), Scope::Machine);
 
     RegSnapshot after;
     for (const wchar_t* key : {L".tar", L".zip", L".gz"}) CaptureKey(HKEY_CLASSES_ROOT, key, &after);
@@ -313,7 +313,7 @@ TEST_F(Associations, VolumeNamesAreTakenWithRecordsAndOnlyOursAreGivenBack) {
     // Taken by an earlier version, which kept no record of the volume names.
     SetClassString(Volume(70), L"", L"Tervix");
 
-    AssociateExtension(L".tvx", true, false, true, false);
+    AssociateExtension(L".tvx", true, false, true, false, Scope::Machine);
     for (int number = 0; number < 30; ++number) EXPECT_EQ(ClassDefault(Volume(number)), L"Tervix") << number;
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(30)));
     EXPECT_EQ(Backup(Volume(5), L"Type"), L"Splitter");
@@ -322,11 +322,11 @@ TEST_F(Associations, VolumeNamesAreTakenWithRecordsAndOnlyOursAreGivenBack) {
     // Between two setups another program takes one name back; the next setup records
     // it, and leaves the records of names still ours alone.
     SetClassString(Volume(6), L"", L"Joiner");
-    AssociateExtension(L".tvx", true, false, true, false);
+    AssociateExtension(L".tvx", true, false, true, false, Scope::Machine);
     EXPECT_EQ(Backup(Volume(5), L"Type"), L"Splitter");
     EXPECT_EQ(Backup(Volume(6), L"Type"), L"Joiner");
 
-    AssociateExtension(L".tvx", false, false, true, false);
+    AssociateExtension(L".tvx", false, false, true, false, Scope::Machine);
     EXPECT_EQ(ClassDefault(L".tvx"), L"OldTvx");
     for (int number = 0; number < 100; ++number) {
         const wchar_t* expected = number == 5 || number == 45 ? L"Splitter"
@@ -341,8 +341,8 @@ TEST_F(Associations, VolumeNamesAreTakenWithRecordsAndOnlyOursAreGivenBack) {
     // When .tvx had no key before, releasing it removes every volume name it took.
     tvxtest::DeleteRegTree(HKEY_CURRENT_USER, L"Software\\Tervix");
     tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L".tvx");
-    AssociateExtension(L".tvx", true, false, true, false);
-    AssociateExtension(L".tvx", false, false, true, false);
+    AssociateExtension(L".tvx", true, false, true, false, Scope::Machine);
+    AssociateExtension(L".tvx", false, false, true, false, Scope::Machine);
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tvx"));
     for (int number = 0; number < 30; ++number)
         EXPECT_EQ(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, Volume(number)), number == 5 || number == 6) << number;
@@ -371,7 +371,7 @@ TEST_F(Associations, RecordsOfTheCurrentLayoutAreReadAsBefore) {
         tvxtest::RegWriteString(HKEY_CURRENT_USER, backup, L"Type", c.exist ? L"OldZip" : L"");
         tvxtest::RegWriteString(HKEY_CURRENT_USER, backup, L"ShellNew", c.summary);
 
-        AssociateExtension(L".zip", false, false, false, true);
+        AssociateExtension(L".zip", false, false, false, true, Scope::Machine);
 
         RegSnapshot after;
         CaptureKey(HKEY_CLASSES_ROOT, L".zip", &after);
@@ -393,7 +393,7 @@ TEST_F(Associations, NewMenuEntryFollowsTheShellExtensionAndTheItemSettings) {
 
     // Shell extension on but the ZIP entry switched off: .zip is ours, its New entry is
     // the previous owner's; .tvx gets our template.
-    AssociateAllTypes(Choices(true, true));
+    AssociateAllTypes(Choices(true, true), Scope::Machine);
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     RegSnapshot zipNew;
     CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &zipNew);
@@ -404,7 +404,7 @@ TEST_F(Associations, NewMenuEntryFollowsTheShellExtensionAndTheItemSettings) {
 
     // Shell extension off: neither keeps our entry although both stay associated; .tvx,
     // which had no key before, loses its ShellNew key.
-    AssociateAllTypes(Choices(true, false));
+    AssociateAllTypes(Choices(true, false), Scope::Machine);
     EXPECT_EQ(ClassDefault(L".tvx"), L"Tervix");
     EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CLASSES_ROOT, L".tvx\\ShellNew"));
     std::wstring fileName;
@@ -412,7 +412,7 @@ TEST_F(Associations, NewMenuEntryFollowsTheShellExtensionAndTheItemSettings) {
 
     // Back on with the ZIP entry allowed: our template replaces the NullFile entry.
     tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\MenuItems", L"NewZIP", 1);
-    AssociateAllTypes(Choices(true, true));
+    AssociateAllTypes(Choices(true, true), Scope::Machine);
     zipNew.clear();
     CaptureKey(HKEY_CLASSES_ROOT, L".zip\\ShellNew", &zipNew);
     EXPECT_EQ(zipNew[L".zip\\ShellNew"].size(), 1u);
@@ -425,7 +425,7 @@ TEST_F(Associations, ProgIdsKeepACustomIconAndFillMissingOnes) {
     SetClassString(L"Tervix.ZIP\\DefaultIcon", L"", L"");
     tvxtest::DeleteRegTree(HKEY_CLASSES_ROOT, L"Tervix.REV");
 
-    ASSERT_TRUE(RegisterProgIds());
+    ASSERT_TRUE(RegisterProgIds(Scope::Machine));
 
     const std::wstring program = folder_ + L"\\Tervix.exe";
     const std::wstring open = L"\"" + program + L"\" \"%1\"";
@@ -444,11 +444,11 @@ TEST_F(Associations, AceIsGivenBackOnlyWhenItIsStillOurs) {
     SetClassString(L".ace", L"", L"Tervix");
     tvxtest::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Exist", 1);
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"WinAce");
-    AssociateExtension(L".ace", false, false, false, false);
+    AssociateExtension(L".ace", false, false, false, false, Scope::Machine);
     EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
 
     tvxtest::RegWriteString(HKEY_CURRENT_USER, L"Software\\Tervix\\Setup\\.ace", L"Type", L"Stale");
-    AssociateExtension(L".ace", false, false, false, false);
+    AssociateExtension(L".ace", false, false, false, false, Scope::Machine);
     EXPECT_EQ(ClassDefault(L".ace"), L"WinAce");
 }
 
@@ -470,11 +470,11 @@ TEST_F(Associations, TypesKeptByAUserChoiceAreNamedFromWindows8On) {
 // what it cannot give back, and put on the disk.
 TEST_F(Associations, RecordsOnlyTheProductSettingsHoldAreSecuredBeforeAnyRelease) {
     SetClassString(L".zip", L"", L"CompressedFolder");
-    AssociateExtension(L".zip", true, false, false, true);
+    AssociateExtension(L".zip", true, false, false, true, Scope::Machine);
     tvxtest::DeleteRegTree(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners");
     const tvxtest::TempFolder logs(L"tvxsecure");
     ASSERT_TRUE(OpenRunLog((logs / L"run.log").c_str()));
-    SecurePreviousOwners();
+    SecurePreviousOwners(Scope::Machine);
     CloseRunLog();
 
     EXPECT_EQ(Backup(L".zip", L"Type", HKEY_LOCAL_MACHINE), L"CompressedFolder");

@@ -499,6 +499,31 @@ TEST_F(SetupDialogTest, AsLocalSystemNothingGoesIntoTheSystemAccountsOwnProfile)
 namespace tvx {
 namespace {
 
+// The system account's own hive and folders reach no person: an install for it alone
+// is refused before anything is written or shown, and says so (only in the log, when
+// silent, as a deployment tool runs it).
+TEST_F(SetupDialogTest, ForTheAccountAloneAsLocalSystemIsRefusedBeforeAnythingIsWritten) {
+    tvxtest::TempFolder logs(L"tvxsystem");
+    const std::wstring log = logs / L"run.log";
+    ASSERT_TRUE(OpenRunLog(log.c_str()));
+    TreatAsLocalSystem(true);
+    Options().silent = true;
+    wcscpy(Options().initString, L"A01D1");
+    RunSetup(Scope::CurrentUser);
+    TreatAsLocalSystem(false);
+    CloseRunLog();
+
+    EXPECT_EQ(FinalExitCode(), kExitRefused);
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, kProduct));
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\.zip"));
+    EXPECT_FALSE(tvxtest::RegKeyExists(HKEY_CURRENT_USER,
+                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver"));
+    const std::vector<std::wstring> lines = tvxtest::ReadUtf8Lines(log);
+    const std::wstring said = L"message (not shown, silent run): " + std::wstring(LoadText(IDS_NOTFORSYSTEM));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::wstring& line) { return line.find(said) != std::wstring::npos; }));
+}
+
 // Wine lets every account write everywhere, so the refusal a standard user meets is
 // injected where the settings store writes the registry.
 TEST_F(SetupDialogTest, RefusedMachineWriteIsNamedNeedsRightsShowsNoCompletionAndExitsFive) {
@@ -520,7 +545,7 @@ TEST_F(SetupDialogTest, RefusedMachineWriteIsNamedNeedsRightsShowsNoCompletionAn
         completionShown = next != nullptr;
         if (next) PostMessageW(next, WM_COMMAND, IDOK, 0);
     });
-    RunSetup();
+    RunSetup(Scope::Machine);
     user.join();
     RefuseRegistryWrites(nullptr, ERROR_SUCCESS);
 
