@@ -461,7 +461,7 @@ TEST_F(WindowsInstallerPackage, SetupKilledPartWayFailsTheInstallAndRollsEveryth
               1u);
     EXPECT_EQ(LogLinesWith(lines, L" \"/unregister=C:\\Program Files\\Tervix 6\\\" -s /log="), 1u)
         << "the rollback's copy of the program ran";
-    EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"), 1u)
+    EXPECT_GE(LogLinesWith(lines, L"deleted key HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"), 1u)
         << "what setup had applied was taken back";
 }
 

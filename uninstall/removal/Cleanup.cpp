@@ -25,8 +25,6 @@
 namespace tvx {
 namespace {
 
-constexpr wchar_t kAppPathKey[] = L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tervix.exe";
-
 // Where a product key lies for an install of a scope: in its classes, or below its hive.
 enum class Place { Classes, Hive };
 
@@ -45,10 +43,10 @@ const ProductKey kProductKeys[] = {
     {Place::Classes, L"Tervix", true},
     {Place::Classes, L"Tervix.ZIP", true},
     {Place::Classes, L"Tervix.REV", true},
-    {Place::Hive, kAppPathKey, false},
+    {Place::Hive, kAppPathsKey, false},
     // Setup writes the application path for 32-bit programs too; left there it would
     // point them at a deleted program.
-    {Place::Hive, kAppPathKey, false, KEY_WOW64_32KEY},
+    {Place::Hive, kAppPathsKey, false, KEY_WOW64_32KEY},
 };
 
 Scope OtherScope(Scope scope) { return scope == Scope::Machine ? Scope::CurrentUser : Scope::Machine; }
