@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,15 @@ protected:
         EXPECT_FALSE(run.uninstall) << "the sfxcmd pass never asks for the uninstall";
         ParseSwitches(false, commandLine, &run.setup, &run.uninstall);
         return run;
+    }
+    // Each command line, with the installer's own beside it, leaves the switch off.
+    using CommandLines = std::initializer_list<std::pair<const wchar_t*, const wchar_t*>>;
+    static void ExpectLeftOff(bool RunOptions::*flag, CommandLines cases) {
+        for (const auto& [commandLine, sfxcmd] : cases) {
+            Options() = RunOptions{};
+            Parse(commandLine, sfxcmd);
+            EXPECT_FALSE(Options().*flag) << commandLine << " | sfxcmd=" << sfxcmd;
+        }
     }
 };
 
@@ -204,14 +214,9 @@ TEST_F(Switches, UnregisterIsAJobOfItsOwnMatchedOnlyWholeAndMayNameTheInstallFol
     EXPECT_STREQ(Options().unregisterFolder, L"C:\\Program Files\\Tervix\\");
 
     // Neither a shortened form, nor a switch that only begins alike, nor the installer's.
-    const std::pair<const wchar_t*, const wchar_t*> others[] = {
-        {L"Uninstall.exe /unreg", L""}, {L"Uninstall.exe /unregiste", L""}, {L"Uninstall.exe /currentuser", L""},
-        {L"Uninstall.exe", L"setup.exe /unregister"}};
-    for (const auto& [commandLine, sfxcmd] : others) {
-        Options() = RunOptions{};
-        Parse(commandLine, sfxcmd);
-        EXPECT_FALSE(Options().unregister) << commandLine;
-    }
+    ExpectLeftOff(&RunOptions::unregister,
+                  {{L"Uninstall.exe /unreg", L""}, {L"Uninstall.exe /unregiste", L""}, {L"Uninstall.exe /currentuser", L""},
+                   {L"Uninstall.exe", L"setup.exe /unregister"}});
 }
 
 TEST_F(Switches, CurrentUserIsMatchedOnlyWholeFromTheCommandLineAndAloneStartsNothing) {
@@ -226,15 +231,10 @@ TEST_F(Switches, CurrentUserIsMatchedOnlyWholeFromTheCommandLineAndAloneStartsNo
         << "counted like /msi, and no other switch";
 
     // Neither a shortened form, nor another switch, nor the installer's command line.
-    const std::pair<const wchar_t*, const wchar_t*> others[] = {
-        {L"Uninstall.exe /current", L""}, {L"Uninstall.exe /currentuse", L""}, {L"Uninstall.exe /c", L""},
-        {L"Uninstall.exe /setup /unregister /noexplorer /msi", L""},
-        {L"Uninstall.exe /setup", L"setup.exe /CURRENTUSER"}};
-    for (const auto& [commandLine, sfxcmd] : others) {
-        Options() = RunOptions{};
-        Parse(commandLine, sfxcmd);
-        EXPECT_FALSE(Options().currentUser) << commandLine;
-    }
+    ExpectLeftOff(&RunOptions::currentUser,
+                  {{L"Uninstall.exe /current", L""}, {L"Uninstall.exe /currentuse", L""}, {L"Uninstall.exe /c", L""},
+                   {L"Uninstall.exe /setup /unregister /noexplorer /msi", L""},
+                   {L"Uninstall.exe /setup", L"setup.exe /CURRENTUSER"}});
 }
 
 TEST_F(Switches, PlainWordsAreIgnored) {
