@@ -308,28 +308,6 @@ std::wstring Msiexec(const std::wstring& action, const std::wstring& properties)
     return L"msiexec.exe " + action + L" /qn" + (properties.empty() ? L"" : L" " + properties);
 }
 
-// Installed apps' entries whose name begins with "Tervix", each as "name|version|publisher|
-// install location|no modify|Windows Installer's|".
-std::vector<std::wstring> TervixEntries() {
-    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-    std::vector<std::wstring> entries;
-    tvx::UniqueHkey products;
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, products.put());
-    wchar_t name[256];
-    for (DWORD i = 0, n = 256; RegEnumKeyExW(products.get(), i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0;
-         n = 256, ++i) {
-        const std::wstring key = uninstall + name;
-        std::wstring entry, text;
-        for (const wchar_t* value : {L"DisplayName", L"DisplayVersion", L"Publisher", L"InstallLocation"})
-            entry += (RegReadString(HKEY_LOCAL_MACHINE, key, value, &text) ? text : L"") + L"|";
-        for (const wchar_t* value : {L"NoModify", L"WindowsInstaller"}) {
-            DWORD number = 0;
-            entry += std::to_wstring(RegReadDword(HKEY_LOCAL_MACHINE, key, value, &number) ? number : 0) + L"|";
-        }
-        if (entry.rfind(L"Tervix", 0) == 0) entries.push_back(entry);
-    }
-    return entries;
-}
 std::vector<std::wstring> OneInstallerEntry(const wchar_t* version) {
     return {L"Tervix|" + std::wstring(version) + L"|Norvane Labs|C:\\Program Files\\Tervix\\|1|1|"};
 }
@@ -357,7 +335,7 @@ protected:
     // is as it was, other programs' types given back exactly.
     void ExpectNothingLeft() {
         EXPECT_FALSE(PathExists(install_)) << "the install folder is still there";
-        EXPECT_TRUE(TervixEntries().empty());
+        EXPECT_TRUE(uninstalltest::TervixEntries().empty());
         for (const std::wstring& path : Shortcuts()) EXPECT_FALSE(PathExists(path)) << Narrow(path);
         EXPECT_EQ(ClassDefault(L".zip"), L"OtherZip.Archive");
         ExpectRegistryAsBefore(before_);
@@ -377,15 +355,15 @@ TEST_F(WindowsInstallerPackage, InstallUpgradeRefusedDowngradeAndTheProgramsOwnU
     EXPECT_TRUE(PathExists(KnownFolder(CSIDL_COMMON_STARTMENU) + L"\\Tervix.lnk"));
     for (const wchar_t* name : kInstalledFiles) EXPECT_TRUE(PathExists(install_ + L"\\" + name)) << Narrow(name);
     // One entry in Installed apps, Windows Installer's: setup wrote none of its own.
-    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.1"));
+    EXPECT_EQ(uninstalltest::TervixEntries(), OneInstallerEntry(L"6.24.1"));
 
     // The newer version replaces the older in place.
     ASSERT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"newer", L"6.24.2") + L"\"", options), 180000), 0);
-    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
+    EXPECT_EQ(uninstalltest::TervixEntries(), OneInstallerEntry(L"6.24.2"));
     EXPECT_EQ(ClassDefault(L".zip"), L"Tervix.ZIP");
     // The older one over it is refused and changes nothing.
     EXPECT_EQ(RunAndWait(Msiexec(L"/i \"" + Package(L"current", L"6.24.1") + L"\"", L""), 180000), 1603);
-    EXPECT_EQ(TervixEntries(), OneInstallerEntry(L"6.24.2"));
+    EXPECT_EQ(uninstalltest::TervixEntries(), OneInstallerEntry(L"6.24.2"));
 
     // Started as users start it, the program hands the uninstall to Windows Installer.
     EXPECT_EQ(RunAndWait(L"\"" + install_ + L"\\Uninstall.exe\" -s \"/log=" + log_ + L"\"", 180000, install_), 0);

@@ -19,8 +19,7 @@ using namespace tvxtest;
 namespace {
 
 const wchar_t kInstall[] = L"C:\\Program Files\\Tervix";
-const wchar_t kUninstallKeys[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::wstring kEntry = std::wstring(kUninstallKeys) + L"\\Tervix archiver";
+const wchar_t kEntry[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tervix archiver";
 // The contents of the files of each version's payload.
 const char kEarlier[] = "Tervix 6.23";
 const char kCurrent[] = "sample\n";
@@ -29,22 +28,6 @@ std::wstring InstalledFile(const wchar_t* name) { return std::wstring(kInstall) 
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
     return text.size() >= end.size() && _wcsicmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
-}
-
-// The entries of Installed apps that name Tervix.
-int TervixEntries() {
-    tvx::UniqueHkey uninstall;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKeys, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS) return 0;
-    int count = 0;
-    wchar_t name[256];
-    for (DWORD index = 0, length = 256;
-         RegEnumKeyExW(uninstall.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++index, length = 256) {
-        std::wstring displayName;
-        RegReadString(HKEY_LOCAL_MACHINE, std::wstring(kUninstallKeys) + L"\\" + name, L"DisplayName", &displayName);
-        count += displayName.rfind(L"Tervix", 0) == 0;
-    }
-    return count;
 }
 
 // The folder that the setup program's folder page offers; the page itself adds a
@@ -122,7 +105,7 @@ TEST_F(SetupProgramRun, OverAnEarlierInstallKeepsChoicesRecordsAndOneEntryAndRep
     std::wstring owner;
     EXPECT_TRUE(RegReadString(HKEY_LOCAL_MACHINE, L"Software\\Tervix\\PreviousOwners\\.zip", L"Type", &owner));
     EXPECT_EQ(owner, L"OtherZip.Archive");
-    EXPECT_EQ(TervixEntries(), 1);
+    EXPECT_EQ(uninstalltest::TervixEntries().size(), 1u);
     const std::string list = ReadFileBytes(InstalledFile(L"Uninstall.lst"));
     for (const char* line : {"\nFormats\r\n", "\nFormats\\old.fmt\r\n", "\nUninstall.exe\r\n"})
         EXPECT_NE(list.find(line), std::string::npos) << line << " in\n" << list;

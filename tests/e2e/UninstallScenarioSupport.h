@@ -83,6 +83,29 @@ inline std::string DescribeChanges(const MachineWide& before, const MachineWide&
     return Narrow(text);
 }
 
+// Installed apps' entries whose name begins with "Tervix", each as "name|version|publisher|
+// install location|no modify|Windows Installer's|".
+inline std::vector<std::wstring> TervixEntries() {
+    const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    std::vector<std::wstring> entries;
+    tvx::UniqueHkey products;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_READ, products.put());
+    wchar_t name[256];
+    for (DWORD i = 0, n = 256; RegEnumKeyExW(products.get(), i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0;
+         n = 256, ++i) {
+        const std::wstring key = uninstall + name;
+        std::wstring entry, text;
+        for (const wchar_t* value : {L"DisplayName", L"DisplayVersion", L"Publisher", L"InstallLocation"})
+            entry += (RegReadString(HKEY_LOCAL_MACHINE, key, value, &text) ? text : L"") + L"|";
+        for (const wchar_t* value : {L"NoModify", L"WindowsInstaller"}) {
+            DWORD number = 0;
+            entry += std::to_wstring(RegReadDword(HKEY_LOCAL_MACHINE, key, value, &number) ? number : 0) + L"|";
+        }
+        if (entry.rfind(L"Tervix", 0) == 0) entries.push_back(entry);
+    }
+    return entries;
+}
+
 // Where an install for the running account alone goes, as the setup program offers it.
 inline std::wstring AccountInstallFolder() { return KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Tervix"; }
 

@@ -41,7 +41,15 @@ bool HasDefault(const wchar_t* key, const wchar_t* progId, Scope scope) {
     return CompareNoCase(DefaultOf(key, scope).c_str(), progId) == 0;
 }
 
-void VolumeName(unsigned number, wchar_t* name, size_t size) { FormatText(name, size, L".t%02u", number); }
+// Calls visit(name) for the first count volume names of the native format: ".t00", ".t01"...
+template <typename Visit>
+void ForEachVolume(unsigned count, Visit&& visit) {
+    for (unsigned number = 0; number < count; ++number) {
+        wchar_t volume[16];
+        FormatText(volume, 16, L".t%02u", number);
+        visit(volume);
+    }
+}
 
 // Gives name back to the owner recorded, or without a record removes only Tervix's
 // default value (and the key, when nothing else is left in it). A key that did not
@@ -67,30 +75,22 @@ void Release(const wchar_t* name, const PreviousOwner* owner, Scope scope) {
 }
 
 void RecordVolumeOwners(Scope scope) {
-    for (unsigned number = 0; number < kVolumesTaken; ++number) {
-        wchar_t volume[16];
-        VolumeName(number, volume, 16);
-        RecordPreviousOwner(volume, false, scope);
-    }
+    ForEachVolume(kVolumesTaken, [scope](const wchar_t* volume) { RecordPreviousOwner(volume, false, scope); });
 }
 
 void TakeVolumeNames(Scope scope) {
-    for (unsigned number = 0; number < kVolumesTaken; ++number) {
-        wchar_t volume[16];
-        VolumeName(number, volume, 16);
+    ForEachVolume(kVolumesTaken, [scope](const wchar_t* volume) {
         WriteSettingString(ClassesRoot(scope), volume, L"", kNativeProgId);
-    }
+    });
 }
 
 // native is the record of ".tvx": a name that an earlier version took without a record
 // of its own follows it, as it always did.
 void ReleaseVolumeNames(const PreviousOwner* native, Scope scope) {
-    for (unsigned number = 0; number < kVolumesReleased; ++number) {
-        wchar_t volume[16];
-        VolumeName(number, volume, 16);
+    ForEachVolume(kVolumesReleased, [native, scope](const wchar_t* volume) {
         if (!HasDefault(volume, kNativeProgId, scope)) {
             ForgetLastingRecord(volume, scope);
-            continue;
+            return;
         }
         PreviousOwner owner;
         if (FindPreviousOwner(volume, &owner, scope) && owner.known)
@@ -99,7 +99,7 @@ void ReleaseVolumeNames(const PreviousOwner* native, Scope scope) {
             WriteSettingString(ClassesRoot(scope), volume, L"", native->type.c_str());
         else
             Release(volume, nullptr, scope);
-    }
+    });
 }
 
 // What taking extension changes, recorded: its type, the volume names of the native
@@ -234,11 +234,7 @@ void SecurePreviousOwners(Scope scope) {
     ForEachExtension(anyChoices, [scope](const wchar_t* extension, bool, bool, bool, bool) {
         SecurePreviousOwner(extension, scope);
     });
-    for (unsigned number = 0; number < kVolumesReleased; ++number) {
-        wchar_t volume[16];
-        VolumeName(number, volume, 16);
-        SecurePreviousOwner(volume, scope);
-    }
+    ForEachVolume(kVolumesReleased, [scope](const wchar_t* volume) { SecurePreviousOwner(volume, scope); });
     SecurePreviousOwner(kRecoveryExtension, scope);
     FlushPreviousOwners();
 }

@@ -110,9 +110,8 @@ bool FindInstallerProduct(const wchar_t* installFolder, std::wstring* productCod
             !IsInstallerEntry(entry.get()))
             continue;
         std::wstring location;
-        const std::wstring key = L"\\" + std::wstring(kUninstallKey) + L"\\" + name;
-        if (ReadRegistryString(HKEY_LOCAL_MACHINE, key.c_str(), L"InstallLocation", &location) &&
-            !location.empty() && IsSameFile(location.c_str(), installFolder)) {
+        if (ReadRegistryString(entry.get(), L"", L"InstallLocation", &location) && !location.empty() &&
+            IsSameFile(location.c_str(), installFolder)) {
             *productCode = name;
             return true;
         }
